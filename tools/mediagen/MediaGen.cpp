@@ -1,0 +1,54 @@
+// mediagen: writes the scene's meshes and textures under a media folder (mesh/, tex/).
+// Usage: mediagen MEDIA_DIR. The output is the same on every run; the effects (efx/) are
+// written by hand and not touched here.
+#include <cstdio>
+#include <string>
+
+#include "tools/mediagen/Images.h"
+#include "tools/mediagen/Shapes.h"
+
+using namespace mediagen;
+
+namespace {
+
+bool Report(bool ok, const std::string& path) {
+    if (!ok) std::fprintf(stderr, "mediagen: cannot write %s\n", path.c_str());
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: mediagen MEDIA_DIR   (writes MEDIA_DIR/mesh and MEDIA_DIR/tex)\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    bool ok = true;
+
+    MeshMaterial metal;
+    metal.name = "PotMetal";
+    metal.diffuse[0] = 0.78; metal.diffuse[1] = 0.78; metal.diffuse[2] = 0.80; metal.diffuse[3] = 1.0;
+    metal.power = 40.0;
+    metal.specular[0] = metal.specular[1] = metal.specular[2] = 0.85;
+    metal.textureFile = "Puodas.jpg";
+    std::string path = dir + "/mesh/Puodas.x";
+    ok &= Report(BuildPot().WriteX(path, "Puodas", "PuodasMesh", metal), path);
+
+    MeshMaterial water;
+    water.name = "Water";
+    water.diffuse[0] = 0.06; water.diffuse[1] = 0.13; water.diffuse[2] = 0.17; water.diffuse[3] = 0.55;
+    water.power = 60.0;
+    water.specular[0] = water.specular[1] = water.specular[2] = 1.0;
+    path = dir + "/mesh/Vanduo.x";
+    // Radius just inside the pot's wall; 64 cells put the vertices at most 2.64 apart.
+    ok &= Report(BuildWater(84.5, 70.0, 64).WriteX(path, "Vanduo", "VanduoMesh", water), path);
+
+    path = dir + "/tex/Puodas.jpg";
+    ok &= Report(WriteJpeg(path, PaintPotTexture(), 90), path);
+    path = dir + "/tex/Environment.png";
+    ok &= Report(WritePng(path, PaintEnvironment()), path);
+    path = dir + "/tex/WaterPoint.png";
+    ok &= Report(WritePng(path, PaintBubble()), path);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,16 @@
+// The scene's meshes, built in world units (pot radius 85 around z, floor at 0, water at 70).
+#pragma once
+
+#include "tools/mediagen/MeshBuilder.h"
+
+namespace mediagen {
+
+// Metal cooking pot: inner wall radius 85, inside floor at z = 0, rolled rim at about
+// z = 110, 3.5 units of wall, two loop handles on the x axis; one texture wrap around it.
+MeshBuilder BuildPot();
+
+// Water surface: a disc of the given radius at the given height, normals up, from a
+// (cells + 1) x (cells + 1) grid of vertices.
+MeshBuilder BuildWater(double radius, double height, int cells);
+
+}  // namespace mediagen
