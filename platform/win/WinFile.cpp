@@ -1,0 +1,249 @@
+// Files and read-only mappings on POSIX open/fstat/mmap; handles are ids into one table.
+#include "platform/win/WinFile.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+
+namespace {
+
+thread_local DWORD lastError = ERROR_SUCCESS;
+
+enum class ObjectKind { File, Mapping };
+
+struct KernelObject {
+    ObjectKind kind;
+    int fd;             // File: the open descriptor
+    uint64_t fileSize;  // File: size at open; Mapping: size of the mapped file
+    uintptr_t fileId;   // Mapping: the file it maps (the file may be closed while it lives)
+    int mapFd;          // Mapping: its own duplicate of the descriptor
+};
+
+// Ids start high and are never reused, so a stale handle can never reach a new object.
+std::map<uintptr_t, KernelObject> objects;
+uintptr_t nextObjectId = 0x5000;
+
+struct View {
+    void* base;
+    size_t length;
+};
+std::map<uintptr_t, View> views;
+
+HANDLE ToHandle(uintptr_t id) { return reinterpret_cast<HANDLE>(id); }
+
+KernelObject* Find(HANDLE h, ObjectKind kind) {
+    auto it = objects.find(reinterpret_cast<uintptr_t>(h));
+    if (it == objects.end() || it->second.kind != kind) return nullptr;
+    return &it->second;
+}
+
+DWORD ErrorFromErrno(int e) {
+    switch (e) {
+        case ENOENT: return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EISDIR: return ERROR_ACCESS_DENIED;
+        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+        default: return ERROR_FILE_NOT_FOUND;
+    }
+}
+
+}  // namespace
+
+DWORD GetLastError() { return lastError; }
+void SetLastError(DWORD error) { lastError = error; }
+
+HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD, LPVOID, DWORD creation, DWORD, HANDLE) {
+    if (!fileName || !*fileName) {
+        lastError = ERROR_PATH_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (access != GENERIC_READ || creation != OPEN_EXISTING) {
+        lastError = ERROR_CALL_NOT_IMPLEMENTED;
+        return INVALID_HANDLE_VALUE;
+    }
+    int fd = open(fileName, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        lastError = ErrorFromErrno(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        lastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    uintptr_t id = nextObjectId++;
+    objects[id] = KernelObject{ObjectKind::File, fd, static_cast<uint64_t>(st.st_size), 0, -1};
+    lastError = ERROR_SUCCESS;
+    return ToHandle(id);
+}
+
+DWORD GetFileSize(HANDLE file, LPDWORD fileSizeHigh) {
+    KernelObject* f = Find(file, ObjectKind::File);
+    if (!f) {
+        lastError = ERROR_INVALID_HANDLE;
+        return INVALID_FILE_SIZE;
+    }
+    if (fileSizeHigh) *fileSizeHigh = static_cast<DWORD>(f->fileSize >> 32);
+    lastError = ERROR_SUCCESS;
+    return static_cast<DWORD>(f->fileSize & 0xFFFFFFFFu);
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPVOID) {
+    if (bytesRead) *bytesRead = 0;
+    KernelObject* f = Find(file, ObjectKind::File);
+    if (!f || (!buffer && bytesToRead > 0)) {
+        lastError = f ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    DWORD total = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (total < bytesToRead) {
+        ssize_t n = read(f->fd, out + total, bytesToRead - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            lastError = ErrorFromErrno(errno);
+            return FALSE;
+        }
+        if (n == 0) break;
+        total += static_cast<DWORD>(n);
+    }
+    if (bytesRead) *bytesRead = total;
+    lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
+HANDLE CreateFileMappingA(HANDLE file, LPVOID, DWORD protect, DWORD maximumSizeHigh,
+                          DWORD maximumSizeLow, LPCSTR name) {
+    KernelObject* f = Find(file, ObjectKind::File);
+    if (!f) {
+        lastError = ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    if (protect != PAGE_READONLY || name != nullptr) {
+        lastError = ERROR_CALL_NOT_IMPLEMENTED;
+        return nullptr;
+    }
+    uint64_t asked = (static_cast<uint64_t>(maximumSizeHigh) << 32) | maximumSizeLow;
+    if (asked > f->fileSize) {
+        // A read-only mapping cannot grow the file.
+        lastError = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    if (f->fileSize == 0) {
+        lastError = ERROR_FILE_INVALID;
+        return nullptr;
+    }
+    int dupFd = fcntl(f->fd, F_DUPFD_CLOEXEC, 0);
+    if (dupFd < 0) {
+        lastError = ErrorFromErrno(errno);
+        return nullptr;
+    }
+    uintptr_t id = nextObjectId++;
+    uint64_t size = asked ? asked : f->fileSize;
+    objects[id] = KernelObject{ObjectKind::Mapping, -1, size, reinterpret_cast<uintptr_t>(file), dupFd};
+    lastError = ERROR_SUCCESS;
+    return ToHandle(id);
+}
+
+LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                     size_t bytesToMap) {
+    KernelObject* m = Find(mapping, ObjectKind::Mapping);
+    if (!m) {
+        lastError = ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    if (access != FILE_MAP_READ) {
+        lastError = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    uint64_t offset = (static_cast<uint64_t>(offsetHigh) << 32) | offsetLow;
+    long page = sysconf(_SC_PAGESIZE);
+    if (offset >= m->fileSize || (page > 0 && offset % static_cast<uint64_t>(page) != 0)) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
+    uint64_t length = bytesToMap ? bytesToMap : m->fileSize - offset;
+    if (length > m->fileSize - offset) {
+        lastError = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    void* base = mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_PRIVATE, m->mapFd,
+                      static_cast<off_t>(offset));
+    if (base == MAP_FAILED) {
+        lastError = ErrorFromErrno(errno);
+        return nullptr;
+    }
+    views[reinterpret_cast<uintptr_t>(base)] = View{base, static_cast<size_t>(length)};
+    lastError = ERROR_SUCCESS;
+    return base;
+}
+
+BOOL UnmapViewOfFile(LPCVOID base) {
+    auto it = views.find(reinterpret_cast<uintptr_t>(base));
+    if (it == views.end()) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    munmap(it->second.base, it->second.length);
+    views.erase(it);
+    lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE object) {
+    auto it = objects.find(reinterpret_cast<uintptr_t>(object));
+    if (it == objects.end()) {
+        lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    if (it->second.fd >= 0) close(it->second.fd);
+    if (it->second.mapFd >= 0) close(it->second.mapFd);
+    objects.erase(it);
+    lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
+// [SECTION] Registry
+namespace {
+bool IsPredefinedKey(HKEY key) {
+    auto v = reinterpret_cast<uintptr_t>(key);
+    return v >= 0x80000000u && v <= 0x80000006u;
+}
+// Opened keys are remembered so that RegCloseKey can tell a real one from garbage.
+std::map<uintptr_t, int> openKeys;
+uintptr_t nextKeyId = 0x7000;
+}  // namespace
+
+LSTATUS RegOpenKeyExA(HKEY key, LPCSTR, DWORD, REGSAM, HKEY* result) {
+    if (!result) return static_cast<LSTATUS>(ERROR_INVALID_PARAMETER);
+    *result = nullptr;
+    if (!IsPredefinedKey(key) && !openKeys.count(reinterpret_cast<uintptr_t>(key)))
+        return static_cast<LSTATUS>(ERROR_INVALID_HANDLE);
+    // The keys themselves may exist; none holds a value, so opening succeeds and every
+    // query finds nothing.
+    uintptr_t id = nextKeyId++;
+    openKeys[id] = 1;
+    *result = reinterpret_cast<HKEY>(id);
+    return static_cast<LSTATUS>(ERROR_SUCCESS);
+}
+
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR, LPDWORD, LPDWORD type, BYTE*, LPDWORD dataSize) {
+    if (type) *type = REG_NONE;
+    if (!IsPredefinedKey(key) && !openKeys.count(reinterpret_cast<uintptr_t>(key)))
+        return static_cast<LSTATUS>(ERROR_INVALID_HANDLE);
+    if (dataSize) *dataSize = 0;
+    return static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND);
+}
+
+LSTATUS RegCloseKey(HKEY key) {
+    if (IsPredefinedKey(key)) return static_cast<LSTATUS>(ERROR_SUCCESS);
+    return openKeys.erase(reinterpret_cast<uintptr_t>(key)) ? static_cast<LSTATUS>(ERROR_SUCCESS)
+                                                             : static_cast<LSTATUS>(ERROR_INVALID_HANDLE);
+}

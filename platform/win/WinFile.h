@@ -1,0 +1,70 @@
+// Win32 files, read-only file mapping (on mmap) and the registry (which holds no values here).
+// File and mapping handles are checked ids: a closed or made-up handle fails cleanly.
+#pragma once
+
+#include "platform/win/WinTypes.h"
+
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFFu;
+
+constexpr DWORD GENERIC_READ = 0x80000000u;
+constexpr DWORD GENERIC_WRITE = 0x40000000u;
+constexpr DWORD FILE_SHARE_READ = 0x00000001;
+constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
+constexpr DWORD CREATE_NEW = 1;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
+constexpr DWORD FILE_FLAG_RANDOM_ACCESS = 0x10000000;
+constexpr DWORD FILE_FLAG_SEQUENTIAL_SCAN = 0x08000000;
+
+constexpr DWORD PAGE_READONLY = 0x02;
+constexpr DWORD FILE_MAP_READ = 0x0004;
+
+// Error codes for GetLastError.
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_FILE_INVALID = 1006;
+constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
+
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+// Only reading is offered: GENERIC_READ with OPEN_EXISTING. Anything else fails with
+// ERROR_CALL_NOT_IMPLEMENTED. Directories fail with ERROR_ACCESS_DENIED.
+HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPVOID security,
+                   DWORD creation, DWORD flagsAndAttributes, HANDLE templateFile);
+DWORD GetFileSize(HANDLE file, LPDWORD fileSizeHigh);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPVOID overlapped);
+// PAGE_READONLY mappings of a whole file. An empty file cannot be mapped
+// (ERROR_FILE_INVALID), as on the platform.
+HANDLE CreateFileMappingA(HANDLE file, LPVOID security, DWORD protect, DWORD maximumSizeHigh,
+                          DWORD maximumSizeLow, LPCSTR name);
+// FILE_MAP_READ views; offset and length 0 map the whole file.
+LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                     size_t bytesToMap);
+BOOL UnmapViewOfFile(LPCVOID base);
+BOOL CloseHandle(HANDLE object);
+
+// [SECTION] Registry: keys open, but no value is ever found.
+typedef LONG LSTATUS;
+typedef DWORD REGSAM;
+#define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000000u)))
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000001u)))
+#define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002u)))
+constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+constexpr REGSAM KEY_READ = 0x20019;
+constexpr DWORD REG_NONE = 0;
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_DWORD = 4;
+
+LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, HKEY* result);
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, BYTE* data,
+                         LPDWORD dataSize);
+LSTATUS RegCloseKey(HKEY key);

@@ -1,0 +1,1017 @@
+// Win32 windows and messages on SDL2: window records keyed by never-reused ids, one posted
+// message queue, and SDL events translated into the messages a Win32 window would receive.
+//
+// Index: [SECTION] State, [SECTION] Keys, [SECTION] Windows, [SECTION] SDL events,
+//        [SECTION] Message queue, [SECTION] Accelerators and resources, [SECTION] Cursors,
+//        [SECTION] Message boxes, [SECTION] Display set-up
+//
+// The non-client area has no size here: the window manager draws its decorations outside the
+// SDL window, and menus do not exist, so a window's outer rectangle is its client rectangle.
+#include "platform/win/WinUser.h"
+
+#include <SDL.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+#include "platform/win/WinTime.h"
+
+// [SECTION] State
+namespace {
+
+struct WindowClass {
+    WNDPROC proc = nullptr;
+    HINSTANCE instance = nullptr;
+    HICON icon = nullptr;
+    HCURSOR cursor = nullptr;
+    HBRUSH background = nullptr;
+};
+
+struct Window {
+    WNDPROC proc = nullptr;
+    std::string className;
+    std::string title;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    LONG userData = 0;
+    HCURSOR classCursor = nullptr;
+    RECT rect{};  // screen coordinates; outer rectangle == client rectangle
+    bool minimized = false;
+    bool maximized = false;
+    SDL_Window* sdl = nullptr;
+};
+
+std::map<std::string, WindowClass> classes;  // by lower-case name
+std::map<uintptr_t, Window> windows;
+uintptr_t nextWindowId = 0x10000;  // above HWND_TOP/BOTTOM and small integers
+
+std::deque<MSG> queue;
+bool quitPosted = false;
+int quitCode = 0;
+
+BYTE keyState[256];        // bit 7 down, bit 0 toggled, as messages were retrieved
+bool swallowKeyUp[256];    // key-ups that belong to a key-down an accelerator consumed
+bool postedDown[256];      // keys that win::PostKey last posted as down
+
+bool displayOpen = false;
+bool headlessMode = false;
+std::string displayError;
+
+POINT lastCursor{0, 0};
+win::MessageBoxHook messageBoxHook = nullptr;
+
+std::string Lower(const char* s) {
+    std::string r = s ? s : "";
+    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return r;
+}
+
+Window* FindWindow(HWND h) {
+    auto it = windows.find(reinterpret_cast<uintptr_t>(h));
+    return it == windows.end() ? nullptr : &it->second;
+}
+
+HWND ToHwnd(uintptr_t id) { return reinterpret_cast<HWND>(id); }
+
+LONG Width(const RECT& r) { return r.right - r.left; }
+LONG Height(const RECT& r) { return r.bottom - r.top; }
+
+void PostToQueue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    MSG m{};
+    m.hwnd = hwnd;
+    m.message = message;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.time = timeGetTime();
+    m.pt = lastCursor;
+    queue.push_back(m);
+}
+
+LPARAM PackPoint(int x, int y) {
+    return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)), static_cast<WORD>(static_cast<SHORT>(y)));
+}
+
+// [SECTION] Keys
+struct KeyName {
+    SDL_Keycode key;
+    BYTE vk;
+};
+// Keys that do not follow the letter and digit ranges.
+const KeyName kKeyTable[] = {
+    {SDLK_BACKSPACE, VK_BACK},     {SDLK_TAB, VK_TAB},           {SDLK_RETURN, VK_RETURN},
+    {SDLK_KP_ENTER, VK_RETURN},    {SDLK_ESCAPE, VK_ESCAPE},     {SDLK_SPACE, VK_SPACE},
+    {SDLK_PAGEUP, VK_PRIOR},       {SDLK_PAGEDOWN, VK_NEXT},     {SDLK_END, VK_END},
+    {SDLK_HOME, VK_HOME},          {SDLK_LEFT, VK_LEFT},         {SDLK_UP, VK_UP},
+    {SDLK_RIGHT, VK_RIGHT},        {SDLK_DOWN, VK_DOWN},         {SDLK_PRINTSCREEN, VK_SNAPSHOT},
+    {SDLK_INSERT, VK_INSERT},      {SDLK_DELETE, VK_DELETE},     {SDLK_LSHIFT, VK_SHIFT},
+    {SDLK_RSHIFT, VK_SHIFT},       {SDLK_LCTRL, VK_CONTROL},     {SDLK_RCTRL, VK_CONTROL},
+    {SDLK_LALT, VK_MENU},          {SDLK_RALT, VK_MENU},         {SDLK_PAUSE, VK_PAUSE},
+    {SDLK_CAPSLOCK, VK_CAPITAL},   {SDLK_NUMLOCKCLEAR, VK_NUMLOCK}, {SDLK_SCROLLLOCK, VK_SCROLL},
+    {SDLK_KP_0, VK_NUMPAD0},       {SDLK_KP_1, VK_NUMPAD0 + 1},  {SDLK_KP_2, VK_NUMPAD0 + 2},
+    {SDLK_KP_3, VK_NUMPAD0 + 3},   {SDLK_KP_4, VK_NUMPAD0 + 4},  {SDLK_KP_5, VK_NUMPAD0 + 5},
+    {SDLK_KP_6, VK_NUMPAD0 + 6},   {SDLK_KP_7, VK_NUMPAD0 + 7},  {SDLK_KP_8, VK_NUMPAD0 + 8},
+    {SDLK_KP_9, VK_NUMPAD0 + 9},   {SDLK_KP_MULTIPLY, VK_MULTIPLY}, {SDLK_KP_PLUS, VK_ADD},
+    {SDLK_KP_MINUS, VK_SUBTRACT},  {SDLK_KP_PERIOD, VK_DECIMAL}, {SDLK_KP_DIVIDE, VK_DIVIDE},
+    {SDLK_F1, VK_F1},              {SDLK_F2, VK_F2},             {SDLK_F3, VK_F3},
+    {SDLK_F4, VK_F4},              {SDLK_F5, VK_F5},             {SDLK_F6, VK_F6},
+    {SDLK_F7, VK_F7},              {SDLK_F8, VK_F8},             {SDLK_F9, VK_F9},
+    {SDLK_F10, VK_F10},            {SDLK_F11, VK_F11},           {SDLK_F12, VK_F12},
+    {SDLK_SEMICOLON, VK_OEM_1},    {SDLK_EQUALS, VK_OEM_PLUS},   {SDLK_COMMA, VK_OEM_COMMA},
+    {SDLK_MINUS, VK_OEM_MINUS},    {SDLK_PERIOD, VK_OEM_PERIOD}, {SDLK_SLASH, VK_OEM_2},
+    {SDLK_BACKQUOTE, VK_OEM_3},    {SDLK_LEFTBRACKET, VK_OEM_4}, {SDLK_BACKSLASH, VK_OEM_5},
+    {SDLK_RIGHTBRACKET, VK_OEM_6}, {SDLK_QUOTE, VK_OEM_7},
+};
+
+BYTE VirtualKeyOf(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return static_cast<BYTE>('A' + (key - SDLK_a));
+    if (key >= SDLK_0 && key <= SDLK_9) return static_cast<BYTE>('0' + (key - SDLK_0));
+    for (const KeyName& k : kKeyTable)
+        if (k.key == key) return k.vk;
+    return 0;
+}
+
+// Key-message lParam: repeat count 1, scan code, context (Alt), previous state, transition.
+LPARAM KeyLParam(BYTE scan, bool down, bool wasDown, bool alt) {
+    DWORD v = 1u | (static_cast<DWORD>(scan) << 16);
+    if (alt) v |= 1u << 29;
+    if (wasDown) v |= 1u << 30;
+    if (!down) v |= 1u << 31;
+    return static_cast<LPARAM>(v);
+}
+
+// Control characters that TranslateMessage makes from key-downs (text input has none).
+char ControlCharacter(WPARAM vk) {
+    switch (vk) {
+        case VK_BACK: return 8;
+        case VK_TAB: return 9;
+        case VK_RETURN: return 13;
+        case VK_ESCAPE: return 27;
+        default: return 0;
+    }
+}
+
+void NoteRetrieved(const MSG& m) {
+    if (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) {
+        BYTE vk = static_cast<BYTE>(m.wParam);
+        if (!(keyState[vk] & 0x80)) keyState[vk] ^= 0x01;
+        keyState[vk] |= 0x80;
+    } else if (m.message == WM_KEYUP || m.message == WM_SYSKEYUP) {
+        keyState[static_cast<BYTE>(m.wParam)] &= static_cast<BYTE>(~0x80);
+    }
+}
+
+// [SECTION] Windows
+void SendSizeMessage(HWND h, WPARAM kind, const RECT& r) {
+    SendMessageA(h, WM_SIZE, kind, PackPoint(Width(r), Height(r)));
+}
+
+void ApplyStyleToSdl(Window& w) {
+    if (!w.sdl) return;
+    SDL_SetWindowBordered(w.sdl, (w.style & WS_CAPTION) ? SDL_TRUE : SDL_FALSE);
+    SDL_SetWindowResizable(w.sdl, (w.style & WS_THICKFRAME) ? SDL_TRUE : SDL_FALSE);
+    if (w.style & WS_VISIBLE)
+        SDL_ShowWindow(w.sdl);
+    else
+        SDL_HideWindow(w.sdl);
+}
+
+// A user's resize arrives the way a drag of the frame does on the platform.
+void DeliverUserResize(HWND h, Window& w, int width, int height) {
+    if (width == Width(w.rect) && height == Height(w.rect)) return;
+    w.rect.right = w.rect.left + width;
+    w.rect.bottom = w.rect.top + height;
+    PostToQueue(h, WM_ENTERSIZEMOVE, 0, 0);
+    PostToQueue(h, WM_SIZE, w.maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, PackPoint(width, height));
+    PostToQueue(h, WM_EXITSIZEMOVE, 0, 0);
+}
+
+}  // namespace
+
+ATOM RegisterClassA(const WNDCLASSA* wc) {
+    if (!wc || !wc->lpszClassName || !wc->lpfnWndProc || IS_INTRESOURCE(wc->lpszClassName)) return 0;
+    std::string key = Lower(wc->lpszClassName);
+    if (classes.count(key)) return 0;  // already registered, as on the platform
+    WindowClass c;
+    c.proc = wc->lpfnWndProc;
+    c.instance = wc->hInstance;
+    c.icon = wc->hIcon;
+    c.cursor = wc->hCursor;
+    c.background = wc->hbrBackground;
+    classes[key] = c;
+    return static_cast<ATOM>(0xC000 + classes.size());
+}
+
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
+    if (!className || IS_INTRESOURCE(className)) return FALSE;
+    return classes.erase(Lower(className)) ? TRUE : FALSE;
+}
+
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                     int y, int width, int height, HWND, HMENU, HINSTANCE instance, LPVOID param) {
+    if (!className || IS_INTRESOURCE(className)) return nullptr;
+    auto cit = classes.find(Lower(className));
+    if (cit == classes.end()) return nullptr;
+    if (width == CW_USEDEFAULT || width <= 0) width = width == CW_USEDEFAULT ? 640 : 1;
+    if (height == CW_USEDEFAULT || height <= 0) height = height == CW_USEDEFAULT ? 480 : 1;
+    if (width > 16384) width = 16384;
+    if (height > 16384) height = 16384;
+
+    uintptr_t id = nextWindowId++;
+    HWND h = ToHwnd(id);
+    Window w;
+    w.proc = cit->second.proc;
+    w.className = className;
+    w.title = windowName ? windowName : "";
+    w.style = style;
+    w.exStyle = exStyle;
+    w.classCursor = cit->second.cursor;
+    bool defaultPos = x == CW_USEDEFAULT;
+    int px = defaultPos ? 0 : x, py = defaultPos ? 0 : y;
+
+    if (displayOpen) {
+        Uint32 flags = SDL_WINDOW_HIDDEN;
+        if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+        if (!(style & WS_CAPTION)) flags |= SDL_WINDOW_BORDERLESS;
+        int sx = defaultPos ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : x;
+        int sy = defaultPos ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : y;
+        w.sdl = SDL_CreateWindow(w.title.c_str(), sx, sy, width, height, flags);
+        if (!w.sdl) return nullptr;
+        SDL_GetWindowPosition(w.sdl, &px, &py);
+        SDL_SetWindowData(w.sdl, "hwnd", reinterpret_cast<void*>(id));
+    }
+    w.rect = RECT{px, py, px + width, py + height};
+    windows[id] = w;
+
+    MINMAXINFO mmi{};
+    mmi.ptMinTrackSize = POINT{1, 1};
+    mmi.ptMaxTrackSize = POINT{16384, 16384};
+    SendMessageA(h, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    if (Window* cw = FindWindow(h); cw && cw->sdl && mmi.ptMinTrackSize.x > 0 && mmi.ptMinTrackSize.y > 0)
+        SDL_SetWindowMinimumSize(cw->sdl, mmi.ptMinTrackSize.x, mmi.ptMinTrackSize.y);
+
+    CREATESTRUCTA cs{param, instance, nullptr, nullptr, height, width, py, px,
+                     static_cast<LONG>(style), windowName, className, exStyle};
+    if (!SendMessageA(h, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) && FindWindow(h)) {
+        // The platform lets WM_NCCREATE refuse the window; DefWindowProcA accepts it.
+    }
+    if (SendMessageA(h, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+        DestroyWindow(h);
+        return nullptr;
+    }
+    Window* cw = FindWindow(h);
+    if (!cw) return nullptr;  // the window destroyed itself while being created
+    if (cw->style & WS_VISIBLE) {
+        if (cw->sdl) SDL_ShowWindow(cw->sdl);
+        SendMessageA(h, WM_SHOWWINDOW, TRUE, 0);
+        if (Window* vw = FindWindow(h)) {
+            RECT r = vw->rect;
+            SendSizeMessage(h, SIZE_RESTORED, r);
+            SendMessageA(h, WM_MOVE, 0, PackPoint(r.left, r.top));
+        }
+    }
+    return FindWindow(h) ? h : nullptr;
+}
+
+BOOL DestroyWindow(HWND h) {
+    Window* w = FindWindow(h);
+    if (!w) return FALSE;
+    SendMessageA(h, WM_DESTROY, 0, 0);
+    SendMessageA(h, WM_NCDESTROY, 0, 0);
+    w = FindWindow(h);  // a handler may have destroyed it already
+    if (!w) return TRUE;
+    if (w->sdl) SDL_DestroyWindow(w->sdl);
+    windows.erase(reinterpret_cast<uintptr_t>(h));
+    // Posted messages of a destroyed window are dropped, as on the platform.
+    for (auto it = queue.begin(); it != queue.end();)
+        it = it->hwnd == h ? queue.erase(it) : it + 1;
+    return TRUE;
+}
+
+BOOL IsWindow(HWND h) { return FindWindow(h) ? TRUE : FALSE; }
+
+LONG GetWindowLongA(HWND h, int index) {
+    Window* w = FindWindow(h);
+    if (!w) return 0;
+    switch (index) {
+        case GWL_STYLE: return static_cast<LONG>(w->style);
+        case GWL_EXSTYLE: return static_cast<LONG>(w->exStyle);
+        case GWL_USERDATA: return w->userData;
+        default: return 0;
+    }
+}
+
+LONG SetWindowLongA(HWND h, int index, LONG value) {
+    Window* w = FindWindow(h);
+    if (!w) return 0;
+    LONG old = 0;
+    switch (index) {
+        case GWL_STYLE:
+            old = static_cast<LONG>(w->style);
+            w->style = static_cast<DWORD>(value);
+            ApplyStyleToSdl(*w);
+            break;
+        case GWL_EXSTYLE:
+            old = static_cast<LONG>(w->exStyle);
+            w->exStyle = static_cast<DWORD>(value);
+            break;
+        case GWL_USERDATA:
+            old = w->userData;
+            w->userData = value;
+            break;
+        default: break;
+    }
+    return old;
+}
+
+DWORD GetClassLongA(HWND h, int index) {
+    Window* w = FindWindow(h);
+    if (!w || index != GCL_HCURSOR) return 0;
+    return static_cast<DWORD>(reinterpret_cast<uintptr_t>(w->classCursor));
+}
+
+BOOL GetWindowRect(HWND h, LPRECT rect) {
+    Window* w = FindWindow(h);
+    if (!w || !rect) return FALSE;
+    *rect = w->rect;
+    return TRUE;
+}
+
+BOOL GetClientRect(HWND h, LPRECT rect) {
+    Window* w = FindWindow(h);
+    if (!w || !rect) return FALSE;
+    *rect = RECT{0, 0, Width(w->rect), Height(w->rect)};
+    return TRUE;
+}
+
+BOOL AdjustWindowRect(LPRECT rect, DWORD, BOOL) {
+    // No non-client area and no menu bar on this platform (see the file's header).
+    return rect ? TRUE : FALSE;
+}
+
+BOOL SetWindowPos(HWND h, HWND, int x, int y, int cx, int cy, UINT flags) {
+    Window* w = FindWindow(h);
+    if (!w) return FALSE;
+    RECT old = w->rect;
+    if (!(flags & SWP_NOMOVE)) {
+        w->rect.right += x - w->rect.left;
+        w->rect.bottom += y - w->rect.top;
+        w->rect.left = x;
+        w->rect.top = y;
+        if (w->sdl) SDL_SetWindowPosition(w->sdl, x, y);
+    }
+    if (!(flags & SWP_NOSIZE)) {
+        cx = cx < 1 ? 1 : (cx > 16384 ? 16384 : cx);
+        cy = cy < 1 ? 1 : (cy > 16384 ? 16384 : cy);
+        w->rect.right = w->rect.left + cx;
+        w->rect.bottom = w->rect.top + cy;
+        if (w->sdl) SDL_SetWindowSize(w->sdl, cx, cy);
+    }
+    if (flags & SWP_SHOWWINDOW) {
+        w->style |= WS_VISIBLE;
+        if (w->sdl) SDL_ShowWindow(w->sdl);
+    } else if (flags & SWP_HIDEWINDOW) {
+        w->style &= ~WS_VISIBLE;
+        if (w->sdl) SDL_HideWindow(w->sdl);
+    }
+    RECT now = w->rect;
+    if (now.left != old.left || now.top != old.top) SendMessageA(h, WM_MOVE, 0, PackPoint(now.left, now.top));
+    if (Width(now) != Width(old) || Height(now) != Height(old)) SendSizeMessage(h, SIZE_RESTORED, now);
+    return TRUE;
+}
+
+BOOL ShowWindow(HWND h, int command) {
+    Window* w = FindWindow(h);
+    if (!w) return FALSE;
+    BOOL wasVisible = (w->style & WS_VISIBLE) ? TRUE : FALSE;
+    switch (command) {
+        case SW_HIDE:
+            w->style &= ~WS_VISIBLE;
+            if (w->sdl) SDL_HideWindow(w->sdl);
+            break;
+        case SW_MINIMIZE:
+        case SW_SHOWMINIMIZED:
+            if (!w->minimized) {
+                w->minimized = true;
+                if (w->sdl) SDL_MinimizeWindow(w->sdl);
+                SendMessageA(h, WM_SIZE, SIZE_MINIMIZED, 0);
+            }
+            break;
+        case SW_SHOWMAXIMIZED:
+            w->style |= WS_VISIBLE;
+            if (!w->maximized) {
+                w->maximized = true;
+                w->minimized = false;
+                if (w->sdl) SDL_MaximizeWindow(w->sdl);
+                SendSizeMessage(h, SIZE_MAXIMIZED, w->rect);
+            }
+            break;
+        default:  // SW_SHOW, SW_SHOWNORMAL, SW_RESTORE
+            w->style |= WS_VISIBLE;
+            if (w->sdl) SDL_ShowWindow(w->sdl);
+            if (w->minimized || (command == SW_RESTORE && w->maximized)) {
+                w->minimized = false;
+                if (command == SW_RESTORE) w->maximized = false;
+                if (w->sdl) SDL_RestoreWindow(w->sdl);
+                SendSizeMessage(h, SIZE_RESTORED, w->rect);
+            }
+            break;
+    }
+    return wasVisible;
+}
+
+BOOL UpdateWindow(HWND h) {
+    if (!FindWindow(h)) return FALSE;
+    SendMessageA(h, WM_PAINT, 0, 0);
+    return TRUE;
+}
+
+BOOL SetWindowTextA(HWND h, LPCSTR text) {
+    Window* w = FindWindow(h);
+    if (!w) return FALSE;
+    w->title = text ? text : "";
+    if (w->sdl) SDL_SetWindowTitle(w->sdl, w->title.c_str());
+    return TRUE;
+}
+
+BOOL ScreenToClient(HWND h, LPPOINT p) {
+    Window* w = FindWindow(h);
+    if (!w || !p) return FALSE;
+    p->x -= w->rect.left;
+    p->y -= w->rect.top;
+    return TRUE;
+}
+
+BOOL ClientToScreen(HWND h, LPPOINT p) {
+    Window* w = FindWindow(h);
+    if (!w || !p) return FALSE;
+    p->x += w->rect.left;
+    p->y += w->rect.top;
+    return TRUE;
+}
+
+BOOL GetCursorPos(LPPOINT p) {
+    if (!p) return FALSE;
+    if (displayOpen) {
+        int x = 0, y = 0;
+        SDL_GetGlobalMouseState(&x, &y);
+        lastCursor = POINT{x, y};
+    }
+    *p = lastCursor;
+    return TRUE;
+}
+
+HINSTANCE GetModuleHandleA(LPCSTR name) {
+    // One module: the program itself. Named modules do not exist.
+    return name ? nullptr : reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
+}
+
+// [SECTION] SDL events
+namespace {
+
+HWND WindowOfSdlId(Uint32 sdlId) {
+    SDL_Window* sw = SDL_GetWindowFromID(sdlId);
+    if (!sw) return nullptr;
+    auto id = reinterpret_cast<uintptr_t>(SDL_GetWindowData(sw, "hwnd"));
+    return FindWindow(ToHwnd(id)) ? ToHwnd(id) : nullptr;
+}
+
+WPARAM MouseButtons() {
+    Uint32 b = SDL_GetMouseState(nullptr, nullptr);
+    SDL_Keymod mod = SDL_GetModState();
+    WPARAM f = 0;
+    if (b & SDL_BUTTON_LMASK) f |= MK_LBUTTON;
+    if (b & SDL_BUTTON_RMASK) f |= MK_RBUTTON;
+    if (b & SDL_BUTTON_MMASK) f |= MK_MBUTTON;
+    if (mod & KMOD_SHIFT) f |= MK_SHIFT;
+    if (mod & KMOD_CTRL) f |= MK_CONTROL;
+    return f;
+}
+
+void TranslateWindowEvent(const SDL_WindowEvent& e) {
+    HWND h = WindowOfSdlId(e.windowID);
+    Window* w = FindWindow(h);
+    if (!w) return;
+    switch (e.event) {
+        case SDL_WINDOWEVENT_CLOSE: PostToQueue(h, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+        case SDL_WINDOWEVENT_EXPOSED: {
+            for (const MSG& m : queue)
+                if (m.hwnd == h && m.message == WM_PAINT) return;
+            PostToQueue(h, WM_PAINT, 0, 0);
+            break;
+        }
+        case SDL_WINDOWEVENT_MOVED:
+            if (e.data1 != w->rect.left || e.data2 != w->rect.top) {
+                LONG wd = Width(w->rect), ht = Height(w->rect);
+                w->rect = RECT{e.data1, e.data2, e.data1 + wd, e.data2 + ht};
+                PostToQueue(h, WM_MOVE, 0, PackPoint(e.data1, e.data2));
+            }
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: DeliverUserResize(h, *w, e.data1, e.data2); break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            if (!w->minimized) {
+                w->minimized = true;
+                PostToQueue(h, WM_SIZE, SIZE_MINIMIZED, 0);
+            }
+            break;
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            w->minimized = false;
+            if (!w->maximized) {
+                w->maximized = true;
+                PostToQueue(h, WM_SIZE, SIZE_MAXIMIZED, PackPoint(Width(w->rect), Height(w->rect)));
+            }
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+            if (w->minimized || w->maximized) {
+                w->minimized = false;
+                w->maximized = false;
+                PostToQueue(h, WM_SIZE, SIZE_RESTORED, PackPoint(Width(w->rect), Height(w->rect)));
+            }
+            break;
+        default: break;
+    }
+}
+
+void TranslateKeyEvent(const SDL_KeyboardEvent& e) {
+    HWND h = WindowOfSdlId(e.windowID);
+    if (!h) return;
+    BYTE vk = VirtualKeyOf(e.keysym.sym);
+    if (vk == 0) return;
+    bool down = e.type == SDL_KEYDOWN;
+    bool alt = (e.keysym.mod & KMOD_ALT) != 0;
+    bool ctrl = (e.keysym.mod & KMOD_CTRL) != 0;
+    bool sys = (alt && !ctrl) || vk == VK_F10 || (vk == VK_MENU && !ctrl);
+    UINT message = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
+    PostToQueue(h, message, vk, KeyLParam(static_cast<BYTE>(e.keysym.scancode & 0xFF), down,
+                                          down ? e.repeat != 0 : true, alt));
+}
+
+// Text input becomes WM_CHAR per character; characters beyond Latin-1 have no single-byte
+// code and are dropped.
+void TranslateTextEvent(const SDL_TextInputEvent& e) {
+    HWND h = WindowOfSdlId(e.windowID);
+    if (!h) return;
+    const auto* s = reinterpret_cast<const unsigned char*>(e.text);
+    size_t len = std::strlen(e.text);
+    for (size_t i = 0; i < len;) {
+        unsigned lead = s[i];
+        size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (i + n > len) break;
+        unsigned cp = lead;
+        if (n == 2) cp = ((lead & 0x1F) << 6) | (s[i + 1] & 0x3F);
+        else if (n > 2) cp = 0x110000;
+        if (cp < 256 && cp >= 0x20 && cp != 0x7F) PostToQueue(h, WM_CHAR, cp, 1);
+        i += n;
+    }
+}
+
+void TranslateMouseEvent(const SDL_Event& e) {
+    if (e.type == SDL_MOUSEMOTION) {
+        HWND h = WindowOfSdlId(e.motion.windowID);
+        if (!h) return;
+        // Mouse moves are coalesced, as the platform does: only the newest one waits.
+        if (!queue.empty() && queue.back().hwnd == h && queue.back().message == WM_MOUSEMOVE) queue.pop_back();
+        SendMessageA(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(static_cast<WORD>(HTCLIENT), WM_MOUSEMOVE));
+        if (FindWindow(h)) PostToQueue(h, WM_MOUSEMOVE, MouseButtons(), PackPoint(e.motion.x, e.motion.y));
+        return;
+    }
+    if (e.type == SDL_MOUSEWHEEL) {
+        HWND h = WindowOfSdlId(e.wheel.windowID);
+        if (!h) return;
+        POINT p{};
+        GetCursorPos(&p);
+        WPARAM wp = (static_cast<WPARAM>(static_cast<WORD>(static_cast<SHORT>(e.wheel.y * 120))) << 16) | MouseButtons();
+        PostToQueue(h, WM_MOUSEWHEEL, wp, PackPoint(p.x, p.y));
+        return;
+    }
+    HWND h = WindowOfSdlId(e.button.windowID);
+    if (!h) return;
+    bool down = e.type == SDL_MOUSEBUTTONDOWN;
+    UINT message = 0;
+    switch (e.button.button) {
+        case SDL_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
+        case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
+        case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
+        default: return;
+    }
+    PostToQueue(h, message, MouseButtons(), PackPoint(e.button.x, e.button.y));
+}
+
+void PumpSdlEvents() {
+    if (!displayOpen) return;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        switch (e.type) {
+            case SDL_WINDOWEVENT: TranslateWindowEvent(e.window); break;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP: TranslateKeyEvent(e.key); break;
+            case SDL_TEXTINPUT: TranslateTextEvent(e.text); break;
+            case SDL_MOUSEMOTION:
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP:
+            case SDL_MOUSEWHEEL: TranslateMouseEvent(e); break;
+            default: break;  // SDL_QUIT follows the last window's close, handled above
+        }
+    }
+}
+
+bool Matches(const MSG& m, HWND h, UINT lo, UINT hi) {
+    if (h && m.hwnd != h) return false;
+    if (lo == 0 && hi == 0) return true;
+    return m.message >= lo && m.message <= hi;
+}
+
+}  // namespace
+
+// [SECTION] Message queue
+BOOL PeekMessageA(LPMSG msg, HWND h, UINT lo, UINT hi, UINT removeFlags) {
+    if (!msg) return FALSE;
+    PumpSdlEvents();
+    for (auto it = queue.begin(); it != queue.end(); ++it) {
+        if (!Matches(*it, h, lo, hi)) continue;
+        *msg = *it;
+        if (removeFlags & PM_REMOVE) {
+            queue.erase(it);
+            NoteRetrieved(*msg);
+        }
+        return TRUE;
+    }
+    if (quitPosted && (lo == 0 && hi == 0 ? true : (WM_QUIT >= lo && WM_QUIT <= hi))) {
+        *msg = MSG{};
+        msg->message = WM_QUIT;
+        msg->wParam = static_cast<WPARAM>(quitCode);
+        msg->time = timeGetTime();
+        if (removeFlags & PM_REMOVE) quitPosted = false;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL GetMessageA(LPMSG msg, HWND h, UINT lo, UINT hi) {
+    if (!msg) return -1;
+    for (;;) {
+        if (PeekMessageA(msg, h, lo, hi, PM_REMOVE)) return msg->message == WM_QUIT ? FALSE : TRUE;
+        if (displayOpen) {
+            SDL_WaitEventTimeout(nullptr, 100);
+        } else {
+            // Nothing can arrive without a display: hand back a null message rather than
+            // wait forever, so that a caller's loop keeps running.
+            Sleep(1);
+            *msg = MSG{};
+            msg->message = WM_NULL;
+            msg->time = timeGetTime();
+            return TRUE;
+        }
+    }
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+    if (!msg) return FALSE;
+    if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP && msg->message != WM_SYSKEYDOWN &&
+        msg->message != WM_SYSKEYUP)
+        return FALSE;
+    if (msg->message == WM_KEYDOWN) {
+        if (char c = ControlCharacter(msg->wParam)) {
+            // The character is read before anything posted after the key-down.
+            MSG m = *msg;
+            m.message = WM_CHAR;
+            m.wParam = static_cast<WPARAM>(static_cast<unsigned char>(c));
+            queue.push_front(m);
+        }
+    }
+    return TRUE;
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+    if (!msg) return 0;
+    Window* w = FindWindow(msg->hwnd);
+    if (!w || !w->proc) return 0;
+    return w->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+LRESULT SendMessageA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    Window* w = FindWindow(h);
+    if (!w || !w->proc) return 0;
+    return w->proc(h, message, wParam, lParam);
+}
+
+BOOL PostMessageA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (h && !FindWindow(h)) return FALSE;
+    PostToQueue(h, message, wParam, lParam);
+    return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+    quitPosted = true;
+    quitCode = exitCode;
+}
+
+LRESULT DefWindowProcA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_NCCREATE: return TRUE;
+        case WM_CLOSE: DestroyWindow(h); return 0;
+        case WM_SYSCOMMAND:
+            switch (wParam & 0xFFF0) {
+                case SC_CLOSE: SendMessageA(h, WM_CLOSE, 0, 0); break;
+                case SC_MINIMIZE: ShowWindow(h, SW_MINIMIZE); break;
+                case SC_MAXIMIZE: ShowWindow(h, SW_SHOWMAXIMIZED); break;
+                case SC_RESTORE: ShowWindow(h, SW_RESTORE); break;
+                default: break;
+            }
+            return 0;
+        case WM_SYSKEYDOWN:
+            if (wParam == VK_F4 && (lParam & (1 << 29))) SendMessageA(h, WM_SYSCOMMAND, SC_CLOSE, 0);
+            return 0;
+        case WM_NCHITTEST: return HTCLIENT;
+        case WM_SETCURSOR: {
+            Window* w = FindWindow(h);
+            if (w && LOWORD(static_cast<uintptr_t>(lParam)) == HTCLIENT) {
+                SetCursor(w->classCursor);
+                return TRUE;
+            }
+            return FALSE;
+        }
+        case WM_RBUTTONUP: {
+            POINT p{static_cast<SHORT>(LOWORD(static_cast<uintptr_t>(lParam))),
+                    static_cast<SHORT>(HIWORD(static_cast<uintptr_t>(lParam)))};
+            ClientToScreen(h, &p);
+            SendMessageA(h, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(h), PackPoint(p.x, p.y));
+            return 0;
+        }
+        default: return 0;
+    }
+}
+
+SHORT GetKeyState(int vk) {
+    if (vk < 0 || vk > 255) return 0;
+    BYTE s = keyState[vk];
+    if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU) {
+        // The generic modifier is down when either side is.
+        BYTE l = keyState[vk == VK_SHIFT ? VK_LSHIFT : vk == VK_CONTROL ? VK_LCONTROL : VK_LMENU];
+        BYTE r = keyState[vk == VK_SHIFT ? VK_RSHIFT : vk == VK_CONTROL ? VK_RCONTROL : VK_RMENU];
+        s |= static_cast<BYTE>((l | r) & 0x80);
+    }
+    return static_cast<SHORT>(((s & 0x80) ? 0x8000 : 0) | (s & 0x01));
+}
+
+SHORT GetAsyncKeyState(int vk) { return static_cast<SHORT>(GetKeyState(vk) & 0x8000); }
+
+// [SECTION] Accelerators and resources
+namespace {
+std::map<uintptr_t, std::vector<ACCEL>> acceleratorTables;
+uintptr_t nextAccelId = 0x3000;
+std::map<WORD, std::vector<ACCEL>> acceleratorResources;
+std::map<WORD, uintptr_t> loadedAcceleratorResources;
+}  // namespace
+
+HACCEL CreateAcceleratorTableA(const ACCEL* entries, int count) {
+    if (!entries || count <= 0) return nullptr;
+    uintptr_t id = nextAccelId++;
+    acceleratorTables[id] = std::vector<ACCEL>(entries, entries + count);
+    return reinterpret_cast<HACCEL>(id);
+}
+
+BOOL DestroyAcceleratorTable(HACCEL table) {
+    auto id = reinterpret_cast<uintptr_t>(table);
+    for (auto& [res, loaded] : loadedAcceleratorResources)
+        if (loaded == id) return TRUE;  // resource tables live as long as the program
+    return acceleratorTables.erase(id) ? TRUE : FALSE;
+}
+
+HACCEL LoadAcceleratorsA(HINSTANCE, LPCSTR name) {
+    if (!name || !IS_INTRESOURCE(name)) return nullptr;
+    WORD id = static_cast<WORD>(reinterpret_cast<uintptr_t>(name));
+    auto res = acceleratorResources.find(id);
+    if (res == acceleratorResources.end()) return nullptr;
+    auto loaded = loadedAcceleratorResources.find(id);
+    if (loaded != loadedAcceleratorResources.end()) return reinterpret_cast<HACCEL>(loaded->second);
+    HACCEL table = CreateAcceleratorTableA(res->second.data(), static_cast<int>(res->second.size()));
+    loadedAcceleratorResources[id] = reinterpret_cast<uintptr_t>(table);
+    return table;
+}
+
+int TranslateAcceleratorA(HWND h, HACCEL table, LPMSG msg) {
+    if (!msg || !FindWindow(h)) return 0;
+    auto it = acceleratorTables.find(reinterpret_cast<uintptr_t>(table));
+    if (it == acceleratorTables.end()) return 0;
+    BYTE vk = static_cast<BYTE>(msg->wParam);
+    if (msg->message == WM_KEYUP || msg->message == WM_SYSKEYUP) {
+        // The release of a key whose press ran a command is not passed on either: the
+        // command consumed the key as a whole.
+        if (!swallowKeyUp[vk]) return 0;
+        swallowKeyUp[vk] = false;
+        return 1;
+    }
+    if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return 0;
+    bool alt = (msg->lParam & (1 << 29)) != 0 || (GetKeyState(VK_MENU) & 0x8000);
+    bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    for (const ACCEL& a : it->second) {
+        if (!(a.fVirt & FVIRTKEY) || a.key != vk) continue;
+        if (((a.fVirt & FALT) != 0) != alt || ((a.fVirt & FCONTROL) != 0) != ctrl ||
+            ((a.fVirt & FSHIFT) != 0) != shift)
+            continue;
+        swallowKeyUp[vk] = true;
+        bool repeat = (msg->lParam & (1 << 30)) != 0;
+        // A held key repeats its key-down; the command runs once per press.
+        if (!repeat) SendMessageA(h, WM_COMMAND, static_cast<WPARAM>(a.cmd) | (1u << 16), 0);
+        return 1;
+    }
+    return 0;
+}
+
+HICON LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
+HMENU LoadMenuA(HINSTANCE, LPCSTR) { return nullptr; }
+HMENU GetMenu(HWND) { return nullptr; }
+HMENU GetSubMenu(HMENU, int) { return nullptr; }
+BOOL DestroyMenu(HMENU menu) { return menu ? TRUE : FALSE; }
+BOOL TrackPopupMenuEx(HMENU, UINT, int, int, HWND, LPVOID) { return FALSE; }
+
+INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM) {
+    // The program carries no dialog templates: the platform answers -1 for a missing one.
+    return -1;
+}
+BOOL EndDialog(HWND, INT_PTR) { return FALSE; }
+
+// [SECTION] Cursors
+namespace {
+// Standard cursors are ids 32512 and up shifted into their own range; a cursor id maps to
+// an SDL system cursor when there is a display.
+constexpr uintptr_t kCursorBase = 0x20000;
+HCURSOR currentCursor = nullptr;
+int cursorShowCount = 0;
+std::map<uintptr_t, SDL_Cursor*> sdlCursors;
+
+SDL_SystemCursor SystemCursorOf(uintptr_t id) {
+    switch (id - kCursorBase) {
+        case 32513: return SDL_SYSTEM_CURSOR_IBEAM;
+        case 32514: return SDL_SYSTEM_CURSOR_WAIT;
+        case 32515: return SDL_SYSTEM_CURSOR_CROSSHAIR;
+        default: return SDL_SYSTEM_CURSOR_ARROW;
+    }
+}
+
+void ApplyCursor() {
+    if (!displayOpen) return;
+    auto id = reinterpret_cast<uintptr_t>(currentCursor);
+    if (!currentCursor || cursorShowCount < 0) {
+        SDL_ShowCursor(SDL_DISABLE);
+        return;
+    }
+    SDL_Cursor*& c = sdlCursors[id];
+    if (!c) c = SDL_CreateSystemCursor(SystemCursorOf(id));
+    if (c) SDL_SetCursor(c);
+    SDL_ShowCursor(SDL_ENABLE);
+}
+}  // namespace
+
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
+    // Only the system's cursors exist (a null instance); the program carries none.
+    if (instance || !name || !IS_INTRESOURCE(name)) return nullptr;
+    auto id = reinterpret_cast<uintptr_t>(name);
+    if (id < 32512 || id > 32515) return nullptr;
+    return reinterpret_cast<HCURSOR>(kCursorBase + id);
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+    HCURSOR previous = currentCursor;
+    currentCursor = cursor;
+    ApplyCursor();
+    return previous;
+}
+
+int ShowCursor(BOOL show) {
+    cursorShowCount += show ? 1 : -1;
+    ApplyCursor();
+    return cursorShowCount;
+}
+
+// [SECTION] Message boxes
+int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+    if (!text) text = "";
+    if (!caption) caption = "Error";
+    if (messageBoxHook) return messageBoxHook(text, caption, type);
+    if (displayOpen) {
+        Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
+        UINT icon = type & 0xF0;
+        if (icon == MB_ICONERROR) flags = SDL_MESSAGEBOX_ERROR;
+        else if (icon == MB_ICONWARNING) flags = SDL_MESSAGEBOX_WARNING;
+        if (SDL_ShowSimpleMessageBox(flags, caption, text, nullptr) == 0) return static_cast<int>(IDOK);
+    }
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+    return static_cast<int>(IDOK);
+}
+
+// [SECTION] Display set-up
+namespace win {
+
+bool InitDisplay(bool headless) {
+    if (displayOpen || headlessMode) ShutdownDisplay();
+    displayError.clear();
+    if (headless) {
+        headlessMode = true;
+        return true;
+    }
+    // Ctrl+C in a terminal ends the program as usual instead of becoming a quit event.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        displayError = SDL_GetError();
+        return false;
+    }
+    if (SDL_GetNumVideoDisplays() < 1) {
+        displayError = "no display found";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    displayOpen = true;
+    SDL_StartTextInput();
+    return true;
+}
+
+void ShutdownDisplay() {
+    std::vector<uintptr_t> ids;
+    for (auto& [id, w] : windows) ids.push_back(id);
+    for (uintptr_t id : ids) {
+        auto it = windows.find(id);
+        if (it == windows.end()) continue;
+        if (it->second.sdl) SDL_DestroyWindow(it->second.sdl);
+        windows.erase(it);
+    }
+    for (auto& [id, c] : sdlCursors)
+        if (c) SDL_FreeCursor(c);
+    sdlCursors.clear();
+    if (displayOpen) {
+        SDL_StopTextInput();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    displayOpen = false;
+    headlessMode = false;
+}
+
+bool HasDisplay() { return displayOpen; }
+bool IsHeadless() { return headlessMode; }
+const char* DisplayError() { return displayError.c_str(); }
+
+void* GetSdlWindow(HWND h) {
+    Window* w = FindWindow(h);
+    return w ? w->sdl : nullptr;
+}
+
+void RegisterAcceleratorResource(WORD id, const ACCEL* entries, int count) {
+    if (!entries || count <= 0) {
+        acceleratorResources.erase(id);
+        return;
+    }
+    acceleratorResources[id] = std::vector<ACCEL>(entries, entries + count);
+}
+
+void SetMessageBoxHook(MessageBoxHook hook) { messageBoxHook = hook; }
+
+char KeyCharacter(BYTE vk) {
+    if (vk >= 'A' && vk <= 'Z') return static_cast<char>(vk - 'A' + 'a');
+    if (vk >= '0' && vk <= '9') return static_cast<char>(vk);
+    if (vk == VK_SPACE) return ' ';
+    return 0;
+}
+
+void PostKey(HWND h, BYTE vk, bool down) {
+    if (!FindWindow(h)) return;
+    // Whether the key is down counts what is posted but not yet read as well.
+    bool wasDown = postedDown[vk];
+    postedDown[vk] = down;
+    PostToQueue(h, down ? WM_KEYDOWN : WM_KEYUP, vk, KeyLParam(vk, down, down ? wasDown : true, false));
+    if (down) {
+        if (char c = KeyCharacter(vk)) PostToQueue(h, WM_CHAR, static_cast<unsigned char>(c), KeyLParam(vk, true, wasDown, false));
+    }
+}
+
+void PostChar(HWND h, char c) {
+    if (!FindWindow(h)) return;
+    PostToQueue(h, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+size_t PendingMessageCount() { return queue.size(); }
+
+void ResetMessageQueue() {
+    queue.clear();
+    quitPosted = false;
+    quitCode = 0;
+    std::memset(keyState, 0, sizeof keyState);
+    std::memset(swallowKeyUp, 0, sizeof swallowKeyUp);
+    std::memset(postedDown, 0, sizeof postedDown);
+}
+
+void SimulateUserResize(HWND h, int width, int height) {
+    Window* w = FindWindow(h);
+    if (!w || width < 1 || height < 1) return;
+    if (w->sdl) SDL_SetWindowSize(w->sdl, width, height);
+    DeliverUserResize(h, *w, width, height);
+}
+
+}  // namespace win
