@@ -273,7 +273,8 @@ std::string Emitter::Compute(const Instruction& ins, const std::string& t) {
             e = "vec4(0.0)";
     }
     std::string line = t + " = " + e + ";";
-    if (p_.pixel) {
+    // bem computes texture coordinates, which (like texcrd) keep their full range.
+    if (p_.pixel && ins.op != Op::Bem) {
         // Result shift, then the register range the device reports, then saturation.
         const DstParam& d = ins.dst;
         std::string v = t;
