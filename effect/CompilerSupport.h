@@ -1,0 +1,76 @@
+// Pieces the three block compilers share: the message list with its "%s(%d) : %s" format,
+// locale-independent number reading, and the line-start "#line" directive.
+#pragma once
+
+#include "effect/DataBuffer.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fxc {
+
+// Most bytes a token text, file name or formatted message keeps.
+constexpr size_t kMaxText = 255;
+
+// Messages of one compile, in the order reported. Each message is "FILE(LINE) : PREFIXTEXT",
+// where TEXT is first cut to 255 characters and then the whole line is cut again; a single
+// trailing newline is dropped and an empty line is not kept.
+class MessageList {
+public:
+    void Report(std::string_view file, int line, const char* prefix, const char* format, ...)
+        __attribute__((format(printf, 5, 6)));
+    // Adds a text that another compiler already formatted (one entry, cut like the others).
+    void AddWhole(std::string_view text);
+    bool Empty() const { return items.empty(); }
+    const std::vector<std::string>& Items() const { return items; }
+    // Every message followed by "\n", then one zero byte.
+    HRESULT MakeBuffer(DataBuffer** out) const;
+    std::string Joined() const;
+
+private:
+    std::vector<std::string> items;
+};
+
+// Reads an optionally signed run of decimal digits as a 32-bit value, wrapping modulo 2^32
+// the way the run-time library's scanners do; stops at the first byte that is no digit.
+uint32_t ReadDecimal(std::string_view text);
+// Reads hexadecimal digits as an unsigned 32-bit value (wrapping); stops at a non-digit.
+uint32_t ReadHex(std::string_view text);
+// Reads as much of `text` as forms a decimal number ("1.2.3" reads 1.2), "." as the decimal
+// point whatever the process locale; overflow gives infinity and underflow 0.
+float ReadFloat(std::string_view text);
+
+// Applies a line-start directive `text` (from "#" to the end of its line, newline excluded).
+// Returns false when it is no "#line" directive (the caller reports it). The line that follows
+// gets the directive's number; a quoted, non-empty name becomes the file name.
+bool ApplyLineDirective(std::string_view text, uint32_t& line, std::string& file);
+
+// Appends `text` as zero-terminated bytes padded to whole words: (length / 4) + 1 words.
+void AppendPadded(std::vector<uint32_t>& words, std::string_view text);
+
+inline bool IsSpaceNotNewline(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+}
+inline bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+inline bool IsHexDigit(unsigned char c) {
+    return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+}
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// Four-character code as the bytes of `s` in memory order, padded with zero bytes.
+constexpr uint32_t Tag(const char (&s)[5]) {
+    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
+           uint32_t(uint8_t(s[3])) << 24;
+}
+constexpr uint32_t Tag(const char (&s)[4]) {
+    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16;
+}
+constexpr uint32_t Tag(const char (&s)[3]) {
+    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8;
+}
+
+}  // namespace fxc

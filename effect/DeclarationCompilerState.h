@@ -1,0 +1,59 @@
+// State of one vertex-declaration compile (`DeclarationCompiler`): lexer, messages and the
+// grammar actions. Internal to effect/; DeclGrammar.y drives it.
+#pragma once
+
+#include "effect/CompilerSupport.h"
+#include "effect/EffectNode.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fxc {
+
+struct DeclValue {
+    EffectNode* node;  // tokens of a statement or list (tag "xxxx"), or null
+    uint32_t word;     // number, type, or format bits
+    uint32_t text;     // identifier: index into the compiler's texts
+    bool failed;       // a format that named an unknown identifier
+};
+
+class DeclarationCompiler {
+public:
+    DeclarationCompiler(std::string_view text, const char* fileName, uint32_t firstLine, MessageList* messages);
+    bool Parse();
+
+    bool failed = false;
+    std::vector<uint32_t> tokens;  // the finished declaration, end token included
+
+    int Lex(DeclValue* value);
+    void ParserError(const char* message);
+
+    void Finish(EffectNode* statements);
+    EffectNode* Prepend(EffectNode* statement, EffectNode* list);
+    EffectNode* Stream(uint32_t n);
+    EffectNode* Skip(uint32_t n);
+    EffectNode* Format(uint32_t fvf, bool unknownName);
+    EffectNode* Register(uint32_t type, uint32_t registerText, uint32_t dimension);
+    DeclValue FormatName(uint32_t nameText, const DeclValue* rest);
+
+private:
+    void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    EffectNode* Tokens(std::vector<uint32_t> words);
+
+    const char* start;
+    const char* end;
+    const char* cur;
+    const char* lineStart;
+    bool endSent = false;
+    uint32_t line;
+    std::string file;
+    MessageList* messages;
+    EffectNodeArena arena;
+    std::vector<std::string> texts;
+};
+
+// Declaration tokens for a vertex format, without the end token; false for a refused format.
+bool DeclarationFromFormat(uint32_t fvf, std::vector<uint32_t>* tokens);
+
+}  // namespace fxc

@@ -1,0 +1,41 @@
+// The shader assembler: version 1.x vertex- and pixel-shader assembly text to function tokens
+// (and, for vertex shaders, the declaration tokens of its constant definitions).
+#pragma once
+
+#include "effect/CompilerSupport.h"
+#include "effect/DataBuffer.h"
+
+#include <string_view>
+#include <vector>
+
+constexpr DWORD ASSEMBLE_DEBUG = 1u << 0;           // write FILE/LINE (or TEXT) comments
+constexpr DWORD ASSEMBLE_SKIPVALIDATION = 1u << 1;  // do not hand the result to the validator
+
+// Assembles `length` bytes of `text`. `fileName` names it in messages (null: no name, and with
+// ASSEMBLE_DEBUG the whole text is embedded as a "TEXT" comment); `firstLine` 0 counts as 1.
+// Results: S_OK, D3DERR_INVALIDCALL (null text or length 0), or D3DXERR_INVALIDDATA when any
+// error was reported. Buffers hold little-endian 32-bit tokens; messages end with a zero byte.
+HRESULT AssembleShader(const char* text, UINT length, const char* fileName, UINT firstLine, DWORD flags,
+                       DataBuffer** constants, DataBuffer** function, DataBuffer** messages);
+
+// The platform validator the assembler calls unless ASSEMBLE_SKIPVALIDATION is given. The
+// shader library fills these in at start-up (RegisterShaderValidator); until then nothing is
+// validated. `errors` receives a text to free with `freeErrors`.
+struct ShaderValidatorHooks {
+    HRESULT (*validateVertexShader)(const DWORD* function, const DWORD* declaration, const void* caps,
+                                    BOOL wantErrors, char** errors);
+    HRESULT (*validatePixelShader)(const DWORD* function, const void* caps, BOOL wantErrors, char** errors);
+    void (*freeErrors)(char* errors);
+};
+void RegisterShaderValidator(const ShaderValidatorHooks& hooks);
+
+namespace fxc {
+// The same, for the effect compiler: tokens into vectors and messages into its list.
+HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32_t firstLine, DWORD flags,
+                             std::vector<uint32_t>* function, std::vector<uint32_t>* constants,
+                             MessageList* messages);
+}  // namespace fxc
+
+// Mnemonic of a shader opcode for listings ("mov", "texld", ...); null for unknown opcodes.
+// `pixelVersion14` picks the version 1.4 names where they differ ("texld", "texcrd").
+const char* ShaderOpcodeName(uint32_t opcode, bool pixel, bool pixelVersion14);

@@ -1,0 +1,107 @@
+// State of one shader assembly (`ShaderAssembler`): lexer, message list, operands and the
+// token lists. Internal to effect/; ShaderGrammar.y drives it.
+#pragma once
+
+#include "effect/CompilerSupport.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fxc {
+
+// Semantic value of an assembly token or symbol; a plain record the parser can copy.
+struct AsmValue {
+    uint32_t word;     // integer; mnemonic: index into the instruction table plus modifiers
+    float real;        // float
+    uint32_t text;     // word: index into the texts
+    uint32_t line;     // line the token started on
+    uint32_t operand;  // register operand: index into the operand pool
+    // Index expressions (inside "[...]").
+    uint64_t indexSum;  // sum of the integers, saturated
+    uint32_t a0Count;   // number of "a0.x" terms
+    bool badTerm;       // a register term other than "a0.x"
+};
+
+struct AsmOperand {
+    std::string word;     // register word as written
+    uint32_t line;        // line of the register word
+    bool indexed = false;
+    AsmValue index{};     // the index expression when indexed
+    bool swizzled = false;
+    std::string swizzle;  // swizzle or mask text
+    uint32_t swizzleLine = 0;
+};
+
+class ShaderAssemblerState {
+public:
+    ShaderAssemblerState(std::string_view text, const char* fileName, uint32_t firstLine, DWORD flags,
+                         MessageList* messages);
+    bool Parse();
+
+    bool error = false;    // any message reported
+    bool aborted = false;  // an action ended the parse
+    bool isPixel = false;
+    uint32_t version = 0;  // version token, 0 until the version statement
+    std::vector<uint32_t> instructions;  // instruction tokens with their debug comments
+    std::vector<uint32_t> constants;     // vs: constant declaration tokens; ps: def instructions
+    size_t instructionCount = 0;
+
+    int Lex(AsmValue* value);
+    void ParserError(const char* message);
+
+    void Version(bool pixel, uint32_t major, uint32_t minor);
+    void Define(uint32_t operand, float x, float y, float z, float w);
+    void Instruction(bool coissue, uint32_t mnemonic);
+    void Destination(uint32_t operand, const AsmValue* mask);
+    void Source(uint32_t operand, int form);  // form: 0 plain, 1 negated, 2 complement
+    uint32_t Swizzle(uint32_t operand, const AsmValue& swizzle);
+    uint32_t Register(const AsmValue& word, const AsmValue* index);
+    AsmValue IndexNumber(uint32_t value);
+    AsmValue IndexRegister(uint32_t operand);
+    AsmValue IndexAdd(const AsmValue& sum, const AsmValue& item);
+
+private:
+    void Error(uint32_t line, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void SyntaxError();
+    // Register type and number of an operand (sets relative for "c[a0.x ...]"); false after
+    // reporting an invalid register. `modifier` receives a pixel-shader suffix modifier when
+    // `allowSuffix`.
+    bool Resolve(const AsmOperand& op, bool allowSuffix, uint32_t* type, uint32_t* number, bool* relative,
+                 uint32_t* modifier);
+    void WriteDebugComments();
+    int LookupMnemonic(std::string_view word, uint32_t* value) const;
+
+    const char* start;
+    const char* end;
+    const char* cur;
+    const char* lineStart;
+    bool endSent = false;
+    uint32_t line;
+    std::string file;
+    bool hasFile;
+    DWORD flags;
+    MessageList* messages;
+
+    // Syntax-error context.
+    bool statementStarted = false;
+    uint32_t statementLine = 1;
+    int lastToken = 0;
+    int bracketDepth = 0;
+
+    // Debug comments.
+    std::string lastFile;
+    uint32_t lastLine = 0;
+    bool textWritten = false;
+
+    std::vector<std::string> texts;
+    std::vector<AsmOperand> operands;
+    struct Pending {
+        uint32_t token;
+        bool isDestination;
+    };
+    std::vector<Pending> pending;  // operands of the instruction being read
+};
+
+}  // namespace fxc
