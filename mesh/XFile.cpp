@@ -763,7 +763,7 @@ HRESULT ParseXFile(const void* data, size_t size, XMeshData* out, std::string* e
     }
     if (format == "bin " || format == "tzip" || format == "bzip") {
         message = "binary and compressed .x files are not supported; save the file as text";
-        return XFILE_BADFILEFORMAT;
+        return XFILE_NOTSUPPORTED;
     }
     if (format != "txt ") {
         message = "unknown .x format '" + std::string(format) + "'";
@@ -771,7 +771,7 @@ HRESULT ParseXFile(const void* data, size_t size, XMeshData* out, std::string* e
     }
     if (floats != "0032" && floats != "0064") {
         message = "unsupported float size " + std::string(floats);
-        return XFILE_BADFILEVERSION;
+        return XFILE_BADFILEFLOATSIZE;
     }
     ParsedFile file;
     Reader reader(bytes + 16, bytes + size, file);

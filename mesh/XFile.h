@@ -28,11 +28,13 @@ struct XMeshData {
     DWORD Fvf() const;  // D3DFVF_XYZ plus NORMAL, DIFFUSE and TEX1 as present
 };
 
-// Result codes of the reader (the platform's X-file error values).
-constexpr HRESULT XFILE_BADFILETYPE = static_cast<HRESULT>(0x88760352u);   // not an .x file
-constexpr HRESULT XFILE_BADFILEVERSION = static_cast<HRESULT>(0x88760353u);
-constexpr HRESULT XFILE_BADFILEFORMAT = static_cast<HRESULT>(0x88760354u); // binary, compressed
-constexpr HRESULT XFILE_PARSEERROR = static_cast<HRESULT>(0x8876035Fu);    // malformed content
+// Result codes of the reader.
+constexpr HRESULT XFILE_FILENOTFOUND = static_cast<HRESULT>(0x88760359u);
+constexpr HRESULT XFILE_BADFILETYPE = static_cast<HRESULT>(0x8876035Du);     // not an .x file
+constexpr HRESULT XFILE_BADFILEVERSION = static_cast<HRESULT>(0x8876035Eu);
+constexpr HRESULT XFILE_BADFILEFLOATSIZE = static_cast<HRESULT>(0x8876035Fu);
+constexpr HRESULT XFILE_PARSEERROR = static_cast<HRESULT>(0x88760362u);      // malformed content
+constexpr HRESULT XFILE_NOTSUPPORTED = E_NOTIMPL;  // binary and compressed .x files
 
 // Parses `size` bytes (no terminating zero needed). On failure `out` is left empty and `error`
 // (when given) says what was wrong and where, as "line N: ...".
