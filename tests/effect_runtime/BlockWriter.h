@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "effect/EffectStates.h"
 #include "effect/runtime/EffectBlock.h"
 
 namespace blockwriter {

@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <limits>
 
 #include "effect/DataBuffer.h"
+#include "effect/EffectCompiler.h"
 #include "effect/runtime/EffectBlock.h"
 #include "effect/runtime/EffectBuild.h"
 #include "effect/runtime/EffectValue.h"
@@ -80,15 +85,13 @@ TEST(EffectBlock, EmptyEffectIsTwelveBytes) {
 
 TEST(EffectBlock, EveryTruncationAndExtensionIsInvalidData) {
     std::vector<DWORD> words = Serialize(SampleRoot());
-    std::vector<uint8_t> bytes(words.size() * 4 + 8, 0);
-    std::memcpy(bytes.data(), words.data(), words.size() * 4);
-    alignas(4) static uint8_t scratch[4096];
-    ASSERT_LT(bytes.size(), sizeof scratch);
-    for (size_t size = 0; size < bytes.size(); ++size) {
-        if (size == words.size() * 4) continue;
-        std::memcpy(scratch, bytes.data(), size);
+    words.push_back(0);
+    words.push_back(0);
+    const size_t full = (words.size() - 2) * 4;
+    for (size_t size = 0; size < words.size() * 4; ++size) {
+        if (size == full) continue;
         EffectBlock block;
-        EXPECT_EQ(kInvalidData, static_cast<DWORD>(ReadEffectBlock(scratch, size, &block))) << size;
+        EXPECT_EQ(kInvalidData, static_cast<DWORD>(ReadEffectBlock(words.data(), size, &block))) << size;
         EXPECT_TRUE(block.parameters.empty() && block.techniques.empty());
     }
 }
@@ -376,6 +379,36 @@ TEST(EffectModel, QueryInterfaceAndReferenceCounts) {
     ASSERT_EQ(S_OK, m.effect->GetCompiledEffect(&compiled));
     EXPECT_EQ(Serialize(SampleRoot()).size() * 4, compiled->GetBufferSize());
     compiled->Release();
+}
+
+}  // namespace
+
+namespace {
+
+// The demo's own effects, compiled by the effect compiler, build into models whose parameters
+// the scene binds by name.
+TEST(EffectModel, DemoEffectsBuildFromTheCompilersBlocks) {
+    const char* source = std::getenv("SIMMERGLASS_SOURCE_DIR");
+    ASSERT_TRUE(source);
+    for (const char* file : {"Water.sha", "Particle.sha", "BaseTexEnvi.sha", "BlendEnvi.sha"}) {
+        std::string path = std::string(source) + "/media/efx/" + file;
+        std::ifstream in(path, std::ios::binary);
+        ASSERT_TRUE(in) << path;
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        DataBuffer* compiled = nullptr;
+        DataBuffer* messages = nullptr;
+        HRESULT hr = CompileEffect(text.data(), static_cast<UINT>(text.size()), file, &compiled, &messages);
+        ASSERT_EQ(S_OK, hr) << static_cast<const char*>(messages->GetBufferPointer());
+        messages->Release();
+        EffectFile* effect = nullptr;
+        EXPECT_EQ(S_OK, BuildEffect(nullptr, compiled, nullptr, &effect)) << file;
+        compiled->Release();
+        if (!effect) continue;
+        EffectDesc desc{};
+        effect->GetDesc(&desc);
+        EXPECT_GT(desc.Techniques, 0u) << file;
+        effect->Release();
+    }
 }
 
 }  // namespace

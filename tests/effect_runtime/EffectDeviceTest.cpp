@@ -1,0 +1,411 @@
+// The effect runtime on the REF device: drawing with a technique, saving and restoring states,
+// parameters applied between Pass and End, shared light descriptions, shader constants, caps-based
+// technique fallback, device loss, and the state blocks and shaders it leaves behind.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "effect/DataBuffer.h"
+#include "effect/runtime/EffectFile.h"
+#include "platform/d3d/d3d8.h"
+#include "tests/effect_runtime/BlockWriter.h"
+#include "tests/effect_runtime/CountingDevice.h"
+
+using namespace blockwriter;
+
+namespace {
+
+constexpr DWORD kRender = 0x01000000;
+constexpr DWORD kStage = 0x02000000;
+constexpr DWORD kLightDiffuse = 0x03000001, kLightRange = 0x03000006, kLightEnable = 0x0300000D;
+constexpr DWORD kTexture = 0x05000000;
+constexpr DWORD kVertexShader = 0x06000000, kPixelShader = 0x06000001, kVertexConstant4 = 0x06000402;
+constexpr UINT kSize = 64;
+
+Node Rs(D3DRENDERSTATETYPE state, DWORD value) { return Assignment(EFFECT_DWORD, kRender | state, 0, DwordValue(value)); }
+Node Tss(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) {
+    return Assignment(EFFECT_DWORD, kStage | state, stage, DwordValue(value));
+}
+
+// A pass that fills the screen with the texture factor, which comes from the VECTOR parameter "tint".
+std::vector<Node> FactorPass() {
+    return {Rs(D3DRS_CULLMODE, D3DCULL_NONE), Rs(D3DRS_LIGHTING, FALSE), Rs(D3DRS_ZENABLE, FALSE),
+            Assignment(EFFECT_DWORD, kRender | D3DRS_TEXTUREFACTOR, 0, Reference(EFFECT_VECTOR, 0)),
+            Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1), Tss(0, D3DTSS_COLORARG1, D3DTA_TFACTOR)};
+}
+
+struct Vertex {
+    float x, y, z, rhw, u, v;
+};
+
+class EffectDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override { d3dhost::SetHeadless(true); }
+    void TearDown() override {
+        if (device) device->Release();
+        if (d3d) d3d->Release();
+        d3dhost::ResetHostOptions();
+    }
+
+    void CreateDevice() {
+        d3d = Direct3DCreate8(D3D_SDK_VERSION);
+        ASSERT_TRUE(d3d);
+        params = {};
+        params.BackBufferWidth = kSize;
+        params.BackBufferHeight = kSize;
+        params.BackBufferFormat = D3DFMT_X8R8G8B8;
+        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        params.Windowed = TRUE;
+        params.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+        ASSERT_EQ(S_OK, d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_REF, nullptr,
+                                          D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device));
+    }
+
+    EffectFile* Make(const Node& root, IDirect3DDevice8* on = nullptr) {
+        std::vector<DWORD> words = Serialize(root);
+        EffectFile* effect = nullptr;
+        EXPECT_EQ(S_OK, CreateEffectFromCompiledBlock(on ? on : device, words.data(), words.size() * 4, &effect));
+        return effect;
+    }
+
+    IDirect3DTexture8* SolidTexture(D3DCOLOR color, D3DPOOL pool = D3DPOOL_MANAGED) {
+        IDirect3DTexture8* texture = nullptr;
+        EXPECT_EQ(S_OK, device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, pool, &texture));
+        if (!texture || pool == D3DPOOL_DEFAULT) return texture;
+        D3DLOCKED_RECT locked;
+        EXPECT_EQ(S_OK, texture->LockRect(0, &locked, nullptr, 0));
+        for (int y = 0; y < 4; ++y) {
+            DWORD* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch);
+            for (int x = 0; x < 4; ++x) row[x] = color;
+        }
+        texture->UnlockRect(0);
+        return texture;
+    }
+
+    // Clears to blue and draws one screen-filling quad with the states as they are.
+    void DrawQuad() {
+        const float s = static_cast<float>(kSize);
+        const Vertex quad[4] = {{0, 0, 0.5f, 1, 0, 0}, {s, 0, 0.5f, 1, 1, 0}, {0, s, 0.5f, 1, 0, 1}, {s, s, 0.5f, 1, 1, 1}};
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+        device->BeginScene();
+        device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_TEX1);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
+        device->EndScene();
+    }
+
+    // The centre pixel of the back buffer, without its (undefined) top byte.
+    DWORD CentrePixel() {
+        IDirect3DSurface8* surface = nullptr;
+        EXPECT_EQ(S_OK, device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &surface));
+        if (!surface) return 0;
+        D3DLOCKED_RECT locked;
+        DWORD pixel = 0;
+        if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+            pixel = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + (kSize / 2) * locked.Pitch)[kSize / 2];
+            surface->UnlockRect();
+        }
+        surface->Release();
+        return pixel & 0xFFFFFF;
+    }
+
+    DWORD RenderState(D3DRENDERSTATETYPE state) {
+        DWORD value = 0;
+        device->GetRenderState(state, &value);
+        return value;
+    }
+    DWORD StageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state) {
+        DWORD value = 0;
+        device->GetTextureStageState(stage, state, &value);
+        return value;
+    }
+
+    IDirect3D8* d3d = nullptr;
+    IDirect3DDevice8* device = nullptr;
+    D3DPRESENT_PARAMETERS params{};
+};
+
+TEST_F(EffectDeviceTest, DrawsWithATechniqueAndRestoresTheStatesItTouched) {
+    CreateDevice();
+    EffectFile* effect = Make(Root({Parameter(EFFECT_VECTOR, "tint", VectorValue(0, 1, 0, 1)),
+                                    Technique("factor", {Pass("p", FactorPass())})}));
+    ASSERT_TRUE(effect);
+    const DWORD cull = RenderState(D3DRS_CULLMODE), lighting = RenderState(D3DRS_LIGHTING),
+                factor = RenderState(D3DRS_TEXTUREFACTOR), colorOp = StageState(0, D3DTSS_COLOROP),
+                colorArg = StageState(0, D3DTSS_COLORARG1);
+    ASSERT_EQ(S_OK, effect->Validate());
+
+    UINT passes = 0;
+    ASSERT_EQ(S_OK, effect->Begin(&passes, 0));
+    EXPECT_EQ(1u, passes);
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    EXPECT_EQ(0xFF00FF00u, RenderState(D3DRS_TEXTUREFACTOR));  // the VECTOR parameter as a colour word
+    DrawQuad();
+    EXPECT_EQ(0x00FF00u, CentrePixel());
+    ASSERT_EQ(S_OK, effect->End());
+    EXPECT_EQ(cull, RenderState(D3DRS_CULLMODE));
+    EXPECT_EQ(lighting, RenderState(D3DRS_LIGHTING));
+    EXPECT_EQ(factor, RenderState(D3DRS_TEXTUREFACTOR));
+    EXPECT_EQ(colorOp, StageState(0, D3DTSS_COLOROP));
+    EXPECT_EQ(colorArg, StageState(0, D3DTSS_COLORARG1));
+
+    // A changed parameter reaches the next Pass; with flag bit 0 the states stay changed after End.
+    const float red[4] = {1, 0, 0, 1};
+    ASSERT_EQ(S_OK, effect->SetVector("tint", red));
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, EFFECT_DONOTSAVESTATE));
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    DrawQuad();
+    EXPECT_EQ(0xFF0000u, CentrePixel());
+    ASSERT_EQ(S_OK, effect->End());
+    EXPECT_EQ(static_cast<DWORD>(D3DCULL_NONE), RenderState(D3DRS_CULLMODE));
+    EXPECT_EQ(0xFFFF0000u, RenderState(D3DRS_TEXTUREFACTOR));
+    effect->Release();
+}
+
+TEST_F(EffectDeviceTest, TextureSetBetweenPassAndEndAppliesAtOnceButIsNotStored) {
+    CreateDevice();
+    EffectFile* effect = Make(Root({Parameter(EFFECT_TEXTURE, "texBase"),
+                                    Technique("t", {Pass("p", {Rs(D3DRS_CULLMODE, D3DCULL_NONE), Rs(D3DRS_LIGHTING, FALSE),
+                                                               Assignment(EFFECT_TEXTURE, kTexture, 0, Reference(EFFECT_TEXTURE, 0)),
+                                                               Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1),
+                                                               Tss(0, D3DTSS_COLORARG1, D3DTA_TEXTURE)})})}));
+    ASSERT_TRUE(effect);
+    IDirect3DTexture8* green = SolidTexture(0xFF00FF00);
+    IDirect3DTexture8* red = SolidTexture(0xFFFF0000);
+    char name[] = "texBase";  // a different pointer with the same text
+    ASSERT_EQ(S_OK, effect->SetTexture(name, green));
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, 0));
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    DrawQuad();
+    EXPECT_EQ(0x00FF00u, CentrePixel());
+
+    ASSERT_EQ(S_OK, effect->SetTexture("texBase", red));
+    IDirect3DBaseTexture8* stage = nullptr;
+    device->GetTexture(0, &stage);
+    EXPECT_EQ(static_cast<IDirect3DBaseTexture8*>(red), stage);
+    if (stage) stage->Release();
+    DrawQuad();
+    EXPECT_EQ(0xFF0000u, CentrePixel());
+    IDirect3DBaseTexture8* stored = nullptr;
+    ASSERT_EQ(S_OK, effect->GetTexture("texBase", &stored));
+    EXPECT_EQ(static_cast<IDirect3DBaseTexture8*>(green), stored);
+    if (stored) stored->Release();
+
+    ASSERT_EQ(S_OK, effect->Pass(0));  // the stored texture again
+    DrawQuad();
+    EXPECT_EQ(0x00FF00u, CentrePixel());
+    ASSERT_EQ(S_OK, effect->End());
+    effect->Release();
+    // The effect let go of both textures: ours are the last references.
+    EXPECT_EQ(0u, green->Release());
+    EXPECT_EQ(0u, red->Release());
+}
+
+TEST_F(EffectDeviceTest, LightAssignmentsOfOnePassShareOneDescription) {
+    CreateDevice();
+    EffectFile* effect = Make(Root({Technique("t", {Pass("p", {
+        Assignment(EFFECT_VECTOR, kLightDiffuse, 0, VectorValue(1, 0, 0, 1)),
+        Assignment(EFFECT_FLOAT, kLightRange, 3, FloatValue(50.0f)),
+        Assignment(EFFECT_DWORD, kLightEnable, 3, DwordValue(TRUE))})})}));
+    ASSERT_TRUE(effect);
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, EFFECT_DONOTSAVESTATE));
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    D3DLIGHT8 light0{}, light3{};
+    ASSERT_EQ(S_OK, device->GetLight(0, &light0));
+    ASSERT_EQ(S_OK, device->GetLight(3, &light3));
+    EXPECT_EQ(D3DLIGHT_DIRECTIONAL, light3.Type);
+    EXPECT_EQ(1.0f, light3.Diffuse.r);  // set through light 0's assignment
+    EXPECT_EQ(0.0f, light3.Diffuse.g);
+    EXPECT_EQ(50.0f, light3.Range);
+    EXPECT_EQ(1.0f, light0.Diffuse.r);
+    EXPECT_EQ(1.0f, light0.Direction.z);
+    BOOL enabled = FALSE;
+    device->GetLightEnable(3, &enabled);
+    EXPECT_TRUE(enabled);
+    ASSERT_EQ(S_OK, effect->End());
+    effect->Release();
+}
+
+TEST_F(EffectDeviceTest, MatrixParameterReachesVertexShaderConstantsTransposed) {
+    CreateDevice();
+    EffectFile* effect = Make(Root({Parameter(EFFECT_MATRIX, "world"),
+                                    Technique("t", {Pass("p", {Assignment(EFFECT_CONSTANT, kVertexConstant4, 4,
+                                                                          Reference(EFFECT_MATRIX, 0))})})}));
+    ASSERT_TRUE(effect);
+    D3DMATRIX m;
+    for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = static_cast<float>(i + 1);
+    ASSERT_EQ(S_OK, effect->SetMatrix("world", &m));
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, EFFECT_DONOTSAVESTATE));
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    float registers[16] = {};
+    ASSERT_EQ(S_OK, device->GetVertexShaderConstant(4, registers, 4));
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(m.m[c][r], registers[r * 4 + c]) << r << "," << c;
+
+    // Between Pass and End a transposed matrix goes to the registers as given.
+    ASSERT_EQ(S_OK, effect->SetMatrixTranspose("world", &m));
+    ASSERT_EQ(S_OK, device->GetVertexShaderConstant(4, registers, 4));
+    EXPECT_EQ(0, std::memcmp(&m, registers, sizeof registers));
+    ASSERT_EQ(S_OK, effect->End());
+    effect->Release();
+}
+
+TEST_F(EffectDeviceTest, FindNextValidTechniqueSkipsWhatTheCapsRefuse) {
+    d3dhost::SetCapsEditor(D3DDEVTYPE_REF, [](D3DCAPS8& caps) { caps.SrcBlendCaps &= ~D3DPBLENDCAPS_INVSRCALPHA; });
+    CreateDevice();
+    EffectFile* effect = Make(Root({
+        Technique("plain", {Pass("p", {Rs(D3DRS_CULLMODE, D3DCULL_NONE)})}),
+        Technique("blend", {Pass("p", {Rs(D3DRS_SRCBLEND, D3DBLEND_INVSRCALPHA)})}),
+        Technique("plain2", {Pass("p", {Rs(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA)})}),
+        // A pixel shader of a version no device here offers is never made, so it cannot validate.
+        Technique("ps3", {Pass("p", {Assignment(EFFECT_PIXELSHADER, kPixelShader, 0,
+                                                Value(EFFECT_PIXELSHADER, {0, 0xFFFF0300, 0x0000FFFF}))})}),
+        Technique("zfunc0", {Pass("p", {Assignment(EFFECT_TEXTURE, kTexture, 0, DwordValue(0)),
+                                        Rs(D3DRS_ZFUNC, 0)})}),
+    }));
+    ASSERT_TRUE(effect);
+    EffectTechniqueDesc desc{};
+    ASSERT_EQ(S_OK, effect->FindNextValidTechnique(nullptr, &desc));
+    EXPECT_STREQ("plain", desc.Name);
+    ASSERT_EQ(S_OK, effect->FindNextValidTechnique(1, &desc));
+    EXPECT_EQ(2u, desc.Index);
+    ASSERT_EQ(S_OK, effect->FindNextValidTechnique("blend", &desc));
+    EXPECT_STREQ("plain2", desc.Name);
+    EXPECT_EQ(E_FAIL, effect->FindNextValidTechnique(3, &desc));
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->FindNextValidTechnique("missing", &desc));
+
+    ASSERT_EQ(S_OK, effect->SetTechnique("blend"));
+    EXPECT_EQ(E_FAIL, effect->Validate());
+    ASSERT_EQ(S_OK, effect->SetTechnique("ps3"));
+    EXPECT_EQ(E_FAIL, effect->Validate());
+    ASSERT_EQ(S_OK, effect->SetTechnique(4));
+    EXPECT_EQ(E_FAIL, effect->Validate());  // ZFUNC 0 has no capability bit
+    effect->Release();
+}
+
+TEST_F(EffectDeviceTest, WrongStateCallsAreRefusedAndChangeNothing) {
+    CreateDevice();
+    EffectFile* empty = Make(Root({Parameter(EFFECT_DWORD, "d")}));
+    ASSERT_TRUE(empty);
+    UINT passes = 77;
+    ASSERT_EQ(S_OK, empty->Begin(&passes, 0));
+    EXPECT_EQ(77u, passes);  // no technique: the count is not written
+    EXPECT_EQ(D3DERR_INVALIDCALL, empty->Pass(0));
+    EXPECT_EQ(S_OK, empty->End());
+    const char* name = nullptr;
+    EXPECT_EQ(E_FAIL, empty->GetTechnique(&name));
+    EXPECT_EQ(S_OK, empty->Validate());
+    EXPECT_EQ(E_FAIL, empty->FindNextValidTechnique(nullptr, nullptr));
+    empty->Release();
+
+    EffectFile* effect = Make(Root({Parameter(EFFECT_VECTOR, "tint"), Technique("a", {Pass("p", FactorPass())}),
+                                    Technique("b", {Pass("p", FactorPass()), Pass("q", {})})}));
+    ASSERT_TRUE(effect);
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->Pass(0));
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->End());
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, 0));
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->Begin(nullptr, 0));
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->SetTechnique(1));
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->Validate());
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->Pass(1));
+    ASSERT_EQ(S_OK, effect->GetTechnique(&name));
+    EXPECT_STREQ("a", name);
+    EXPECT_EQ(S_OK, effect->End());
+    ASSERT_EQ(S_OK, effect->SetTechnique(1));
+    ASSERT_EQ(S_OK, effect->Begin(&passes, 0));
+    EXPECT_EQ(2u, passes);
+    EXPECT_EQ(S_OK, effect->Pass(1));
+    EXPECT_EQ(S_OK, effect->End());
+    effect->Release();
+}
+
+TEST_F(EffectDeviceTest, CloneCopiesValuesAndDrawsOnItsOwn) {
+    CreateDevice();
+    EffectFile* effect = Make(Root({Parameter(EFFECT_VECTOR, "tint", VectorValue(0, 1, 0, 1)),
+                                    Technique("factor", {Pass("p", FactorPass())})}));
+    ASSERT_TRUE(effect);
+    const float red[4] = {1, 0, 0, 1};
+    effect->SetVector("tint", red);
+    EffectFile* clone = nullptr;
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->CloneEffect(nullptr, &clone));
+    ASSERT_EQ(S_OK, effect->CloneEffect(device, &clone));
+    const float blue[4] = {0, 0, 1, 1};
+    effect->SetVector("tint", blue);
+    float v[4];
+    clone->GetVector("tint", v);
+    EXPECT_EQ(1.0f, v[0]);
+    effect->Release();  // the clone keeps what it shares
+    ASSERT_EQ(S_OK, clone->Begin(nullptr, 0));
+    ASSERT_EQ(S_OK, clone->Pass(0));
+    DrawQuad();
+    EXPECT_EQ(0xFF0000u, CentrePixel());
+    ASSERT_EQ(S_OK, clone->End());
+    clone->Release();
+}
+
+TEST_F(EffectDeviceTest, OnLostDeviceThenResetAndDrawAgain) {
+    CreateDevice();
+    EffectFile* effect = Make(Root({Parameter(EFFECT_VECTOR, "tint", VectorValue(0, 1, 0, 1)),
+                                    Parameter(EFFECT_TEXTURE, "scratch"),
+                                    Technique("factor", {Pass("p", FactorPass())})}));
+    ASSERT_TRUE(effect);
+    IDirect3DTexture8* target = SolidTexture(0, D3DPOOL_DEFAULT);
+    ASSERT_EQ(S_OK, effect->SetTexture("scratch", target));
+    target->Release();
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, 0));
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    DrawQuad();
+    EXPECT_EQ(0x00FF00u, CentrePixel());
+
+    ASSERT_EQ(S_OK, d3dhost::ForceDeviceLoss(device));
+    ASSERT_EQ(S_OK, effect->OnLostDevice());  // also ends the Begin
+    IDirect3DBaseTexture8* texture = reinterpret_cast<IDirect3DBaseTexture8*>(1);
+    ASSERT_EQ(S_OK, effect->GetTexture("scratch", &texture));
+    EXPECT_EQ(nullptr, texture);  // default-pool textures are let go
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->Pass(0));
+    device->TestCooperativeLevel();
+    ASSERT_EQ(S_OK, device->Reset(&params));
+    ASSERT_EQ(S_OK, effect->OnResetDevice());
+
+    const DWORD cull = RenderState(D3DRS_CULLMODE);
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, 0));
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    DrawQuad();
+    EXPECT_EQ(0x00FF00u, CentrePixel());
+    ASSERT_EQ(S_OK, effect->End());
+    EXPECT_EQ(cull, RenderState(D3DRS_CULLMODE));
+    effect->Release();
+}
+
+TEST_F(EffectDeviceTest, NoStateBlocksOrShadersLeakAcrossLoseResetCycles) {
+    CreateDevice();
+    CountingDevice* counting = new CountingDevice(device);
+    const DWORD declaration[] = {3, D3DVSD_STREAM(0), D3DVSD_REG(0, D3DVSDT_FLOAT3), D3DVSD_END()};
+    EffectFile* effect = Make(Root({Parameter(EFFECT_VECTOR, "tint"),
+                                    Technique("t", {Pass("p", FactorPass()),
+                                                    Pass("q", {Assignment(EFFECT_VERTEXSHADER, kVertexShader, 0,
+                                                                          Value(EFFECT_VERTEXSHADER, std::vector<DWORD>(
+                                                                              declaration, declaration + 4)))})})}),
+                              counting);
+    ASSERT_TRUE(effect);
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        ASSERT_EQ(S_OK, effect->Begin(nullptr, 0));
+        ASSERT_EQ(S_OK, effect->Pass(0));
+        ASSERT_EQ(S_OK, effect->Pass(1));
+        ASSERT_EQ(S_OK, effect->End());
+        ASSERT_EQ(3, counting->stateBlocks);  // the technique's and one per pass
+        ASSERT_LE(counting->vertexShaders, 1);
+        effect->OnLostDevice();
+        ASSERT_EQ(0, counting->stateBlocks);
+        ASSERT_EQ(0, counting->vertexShaders);
+        effect->OnResetDevice();
+    }
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, 0));
+    ASSERT_EQ(S_OK, effect->Pass(1));
+    ASSERT_EQ(S_OK, effect->End());
+    effect->Release();
+    EXPECT_EQ(0, counting->stateBlocks);
+    EXPECT_EQ(0, counting->vertexShaders);
+    counting->Release();
+}
+
+}  // namespace
