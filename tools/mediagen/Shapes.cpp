@@ -136,8 +136,9 @@ void AddHandle(MeshBuilder& mesh, double phi) {
 MeshBuilder BuildPot() {
     MeshBuilder mesh;
     AddLathe(mesh, PotProfile(), 96);
-    AddHandle(mesh, 0.0);
-    AddHandle(mesh, kPi);
+    // Across the start view (the camera starts on the +x side), so both show in profile.
+    AddHandle(mesh, kPi / 2);
+    AddHandle(mesh, 3 * kPi / 2);
     return mesh;
 }
 

@@ -6,7 +6,7 @@
 namespace mediagen {
 
 // Metal cooking pot: inner wall radius 85, inside floor at z = 0, rolled rim at about
-// z = 110, 3.5 units of wall, two loop handles on the x axis; one texture wrap around it.
+// z = 110, 3.5 units of wall, two loop handles on the y axis; one texture wrap around it.
 MeshBuilder BuildPot();
 
 // Water surface: a disc of the given radius at the given height, normals up, from a
