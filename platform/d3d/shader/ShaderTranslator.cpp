@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace shader {
 
@@ -521,6 +522,45 @@ HRESULT TranslateShader(const DWORD* tokens, size_t count, bool pixel, const Sha
     HRESULT hr = ValidateShaderTokens(tokens, count, pixel, nullptr, 0, caps, &program, error);
     if (FAILED(hr)) return hr;
     TranslateProgram(program, options, out);
+    return S_OK;
+}
+
+namespace {
+// The platform-shaped calls carry no length; the readers stop at the end token.
+constexpr size_t kUnbounded = std::numeric_limits<size_t>::max() / sizeof(DWORD);
+}  // namespace
+
+HRESULT BuildVertexShader(const DWORD* declaration, const DWORD* function, const ShaderCaps& caps,
+                          const TranslateOptions& options, VertexShaderBuild* out, std::string* error) {
+    assert(out);
+    *out = VertexShaderBuild{};
+    if (!declaration) {
+        if (error) *error = "a vertex shader needs a declaration";
+        return D3DERR_INVALIDCALL;
+    }
+    if (!ParseVertexDeclaration(declaration, kUnbounded, caps.maxVertexShaderConst, &out->declaration, error))
+        return D3DERR_INVALIDCALL;
+    out->declarationTokens.assign(declaration, declaration + out->declaration.tokenCount);
+    if (!function) return S_OK;
+    Program program;
+    HRESULT hr = ValidateShaderTokens(function, kUnbounded, false, declaration, out->declaration.tokenCount, caps,
+                                      &program, error);
+    if (FAILED(hr)) return hr;
+    out->hasFunction = true;
+    out->functionTokens.assign(function, function + program.tokenCount);
+    TranslateProgram(program, options, &out->stage);
+    return S_OK;
+}
+
+HRESULT BuildPixelShader(const DWORD* function, const ShaderCaps& caps, const TranslateOptions& options,
+                         PixelShaderBuild* out, std::string* error) {
+    assert(out);
+    *out = PixelShaderBuild{};
+    Program program;
+    HRESULT hr = ValidateShaderTokens(function, function ? kUnbounded : 0, true, nullptr, 0, caps, &program, error);
+    if (FAILED(hr)) return hr;
+    out->functionTokens.assign(function, function + program.tokenCount);
+    TranslateProgram(program, options, &out->stage);
     return S_OK;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/d3d/shader/ShaderTokens.h"
 #include "platform/d3d/shader/ShaderValidator.h"
+#include "platform/d3d/shader/VertexDeclaration.h"
 
 #include <array>
 #include <bitset>
@@ -69,5 +70,28 @@ HRESULT TranslateShader(const DWORD* tokens, size_t count, bool pixel, const Sha
 
 // Translates a program that ValidateProgram accepted.
 void TranslateProgram(const Program& program, const TranslateOptions& options, TranslatedShader* out);
+
+// What the device keeps for a created vertex shader: the declaration decoded, the stage (when
+// there is a function), and copies of both token lists for the Get...Declaration/Function calls.
+struct VertexShaderBuild {
+    VertexDeclarationDesc declaration;
+    bool hasFunction = false;
+    TranslatedShader stage;
+    std::vector<DWORD> declarationTokens;  // up to and including 0xFFFFFFFF
+    std::vector<DWORD> functionTokens;     // up to and including 0x0000FFFF; empty without a function
+};
+struct PixelShaderBuild {
+    TranslatedShader stage;
+    std::vector<DWORD> functionTokens;
+};
+
+// CreateVertexShader/CreatePixelShader in one call each: validate (the same checks as the
+// validator entry points, the function's inputs against the declaration), translate, copy.
+// Token lists end with their end tokens and nothing past them is read. A null declaration or
+// (pixel) function, or anything that does not validate: D3DERR_INVALIDCALL and the reason.
+HRESULT BuildVertexShader(const DWORD* declaration, const DWORD* function, const ShaderCaps& caps,
+                          const TranslateOptions& options, VertexShaderBuild* out, std::string* error);
+HRESULT BuildPixelShader(const DWORD* function, const ShaderCaps& caps, const TranslateOptions& options,
+                         PixelShaderBuild* out, std::string* error);
 
 }  // namespace shader

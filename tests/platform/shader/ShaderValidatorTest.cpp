@@ -1,6 +1,7 @@
 // Validator and reader: accepted shaders of each model, refused ones with their one-line
 // reasons, truncations that must never read past the buffer, declarations.
 #include "platform/d3d/shader/ShaderValidator.h"
+#include "platform/d3d/shader/ShaderTranslator.h"
 #include "platform/d3d/shader/VertexDeclaration.h"
 #include "tests/platform/shader/ShaderTestTokens.h"
 
@@ -258,6 +259,44 @@ TEST(VertexDeclaration, RefusesBadTokens) {
     EXPECT_EQ(error({0x82000000, 0, 0}), "declaration token 0: constant data runs past the end of the declaration");
     EXPECT_EQ(error({0x60000000, 0xFFFFFFFF}), "declaration token 0: tessellator tokens are not supported");
     EXPECT_EQ(error({0x30000000, 0xFFFFFFFF}), "declaration token 0: tessellator streams are not supported");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ShaderBuild, KeepsTokensDeclarationAndStage) {
+    const std::vector<DWORD> decl = {0x20000000, 0x40020000, 0x82000004, F(1), F(2), F(3), F(4), 0xFFFFFFFF};
+    const std::vector<DWORD> fn = Shader(VS11, {Opcode(Op::Mov), Dst(RAST, OPOS), Src(V, 0),
+                                                Opcode(Op::Mov), Dst(OD, 0), Src(C, 4)});
+    shader::VertexShaderBuild vb;
+    std::string error;
+    ASSERT_EQ(shader::BuildVertexShader(decl.data(), fn.data(), ShaderCaps{}, {}, &vb, &error), S_OK) << error;
+    EXPECT_TRUE(vb.hasFunction);
+    EXPECT_EQ(vb.declarationTokens, decl);
+    EXPECT_EQ(vb.functionTokens, fn);
+    EXPECT_EQ(vb.stage.inputMask, 0x1u);
+    ASSERT_EQ(vb.declaration.constants.size(), 1u);
+    EXPECT_EQ(vb.declaration.constants[0].first, 4u);
+
+    // A declaration alone drives the fixed-function pipeline.
+    ASSERT_EQ(shader::BuildVertexShader(decl.data(), nullptr, ShaderCaps{}, {}, &vb, &error), S_OK);
+    EXPECT_FALSE(vb.hasFunction);
+    EXPECT_TRUE(vb.functionTokens.empty());
+
+    const std::vector<DWORD> readsV1 = Shader(VS11, {Opcode(Op::Mov), Dst(RAST, OPOS), Src(V, 1)});
+    EXPECT_EQ(shader::BuildVertexShader(decl.data(), readsV1.data(), ShaderCaps{}, {}, &vb, &error), D3DERR_INVALIDCALL);
+    EXPECT_EQ(error, "vs.1.1: v1 is read but the declaration does not bind it");
+    EXPECT_EQ(shader::BuildVertexShader(nullptr, fn.data(), ShaderCaps{}, {}, &vb, &error), D3DERR_INVALIDCALL);
+    EXPECT_EQ(error, "a vertex shader needs a declaration");
+
+    const std::vector<DWORD> ps = Shader(PS14, {Opcode(Op::TexLd), Dst(R, 0), Src(T, 0)});
+    shader::PixelShaderBuild pb;
+    ASSERT_EQ(shader::BuildPixelShader(ps.data(), ShaderCaps{}, {}, &pb, &error), S_OK) << error;
+    EXPECT_EQ(pb.functionTokens, ps);
+    EXPECT_EQ(pb.stage.samplerMask, 0x1u);
+    EXPECT_EQ(shader::BuildPixelShader(nullptr, ShaderCaps{}, {}, &pb, &error), D3DERR_INVALIDCALL);
+    EXPECT_EQ(shader::BuildPixelShader(fn.data(), ShaderCaps{}, {}, &pb, &error), D3DERR_INVALIDCALL);
 }
 
 }  // namespace
