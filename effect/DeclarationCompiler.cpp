@@ -215,7 +215,11 @@ EffectNode* DeclarationCompiler::Skip(uint32_t n) {
 EffectNode* DeclarationCompiler::Format(uint32_t fvf, bool unknownName) {
     if (failed || unknownName) return nullptr;
     std::vector<uint32_t> words;
-    if (!DeclarationFromFormat(fvf, &words)) words.clear();  // refused: reported as 685 when listed
+    if (!DeclarationFromFormat(fvf, &words)) {
+        // A refused format produces no tokens, which the statement reports.
+        Error("Internal compiler error! %d", 685);
+        return nullptr;
+    }
     return Tokens(std::move(words));
 }
 

@@ -619,7 +619,8 @@ HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32
                              MessageList* messages) {
     function->clear();
     constants->clear();
-    if (!text.data() || text.empty()) return D3DERR_INVALIDCALL;
+    // An empty text (an effect's empty block) is parsed and reported like any other.
+    if (!text.data()) return D3DERR_INVALIDCALL;
     std::lock_guard<std::mutex> guard(gAssembleLock);
     ShaderAssemblerState state(text, fileName, firstLine, flags, messages);
     bool parsed = state.Parse();

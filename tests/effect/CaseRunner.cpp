@@ -7,6 +7,7 @@
 //                                declaration tokens); several lines concatenate
 //   // expect-constants: W...    a vertex shader's constant declaration tokens
 //   // expect-valu: W...         the data words of the next "VALU" node of a compiled effect
+//   // expect-valu+: W...        more words of the same "VALU" node
 //   // flags: nodebug validate   assembler flags (default: debug comments, no validation)
 // Words: hexadecimal (0x...), decimal, floats (1.5f), tags ('PARM'), and BANNER for the
 // assembler's ten-word banner comment.
@@ -91,6 +92,8 @@ Case LoadCase(const fs::path& path) {
         } else if (after("// expect-constants:", &rest)) {
             c.hasConstants = true;
             ParseWords(rest, &c.constants);
+        } else if (after("// expect-valu+:", &rest) && !c.valus.empty()) {
+            ParseWords(rest, &c.valus.back());
         } else if (after("// expect-valu:", &rest)) {
             c.valus.emplace_back();
             ParseWords(rest, &c.valus.back());
