@@ -44,6 +44,9 @@ struct Window {
     RECT rect{};  // screen coordinates; outer rectangle == client rectangle
     bool minimized = false;
     bool maximized = false;
+    bool enabled = true;
+    HWND parent = nullptr;  // child windows (controls) only
+    int controlId = 0;      // child windows: the id given as the menu argument
     SDL_Window* sdl = nullptr;
 };
 
@@ -173,6 +176,11 @@ void SendSizeMessage(HWND h, WPARAM kind, const RECT& r) {
 
 void ApplyStyleToSdl(Window& w) {
     if (!w.sdl) return;
+    // A top-level pop-up without a caption is how a full-screen window is styled: it covers
+    // the display (without changing the display's mode).
+    bool fullscreen = (w.style & WS_POPUP) && !(w.style & WS_CAPTION) && !w.parent;
+    bool isFullscreen = (SDL_GetWindowFlags(w.sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    if (fullscreen != isFullscreen) SDL_SetWindowFullscreen(w.sdl, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     SDL_SetWindowBordered(w.sdl, (w.style & WS_CAPTION) ? SDL_TRUE : SDL_FALSE);
     SDL_SetWindowResizable(w.sdl, (w.style & WS_THICKFRAME) ? SDL_TRUE : SDL_FALSE);
     if (w.style & WS_VISIBLE)
@@ -213,10 +221,12 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
 }
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND, HMENU, HINSTANCE instance, LPVOID param) {
+                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     if (!className || IS_INTRESOURCE(className)) return nullptr;
     auto cit = classes.find(Lower(className));
     if (cit == classes.end()) return nullptr;
+    const bool child = (style & WS_CHILD) != 0;
+    if (child && !FindWindow(parent)) return nullptr;
     if (width == CW_USEDEFAULT || width <= 0) width = width == CW_USEDEFAULT ? 640 : 1;
     if (height == CW_USEDEFAULT || height <= 0) height = height == CW_USEDEFAULT ? 480 : 1;
     if (width > 16384) width = 16384;
@@ -233,8 +243,12 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     w.classCursor = cit->second.cursor;
     bool defaultPos = x == CW_USEDEFAULT;
     int px = defaultPos ? 0 : x, py = defaultPos ? 0 : y;
+    if (child) {
+        w.parent = parent;
+        w.controlId = static_cast<int>(reinterpret_cast<uintptr_t>(menu));
+    }
 
-    if (displayOpen) {
+    if (displayOpen && !child) {
         Uint32 flags = SDL_WINDOW_HIDDEN;
         if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
         if (!(style & WS_CAPTION)) flags |= SDL_WINDOW_BORDERLESS;
@@ -281,6 +295,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 BOOL DestroyWindow(HWND h) {
     Window* w = FindWindow(h);
     if (!w) return FALSE;
+    std::vector<uintptr_t> children;
+    for (auto& [id, cw] : windows)
+        if (cw.parent == h) children.push_back(id);
+    for (uintptr_t id : children) DestroyWindow(ToHwnd(id));
     SendMessageA(h, WM_DESTROY, 0, 0);
     SendMessageA(h, WM_NCDESTROY, 0, 0);
     w = FindWindow(h);  // a handler may have destroyed it already
@@ -838,6 +856,36 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM) {
 }
 BOOL EndDialog(HWND, INT_PTR) { return FALSE; }
 
+HWND GetDlgItem(HWND dialog, int id) {
+    if (!FindWindow(dialog)) return nullptr;
+    for (auto& [wid, w] : windows)
+        if (w.parent == dialog && w.controlId == id) return ToHwnd(wid);
+    return nullptr;
+}
+
+LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND control = GetDlgItem(dialog, id);
+    return control ? SendMessageA(control, message, wParam, lParam) : 0;
+}
+
+BOOL EnableWindow(HWND h, BOOL enable) {
+    Window* w = FindWindow(h);
+    if (!w) return FALSE;
+    BOOL wasDisabled = w->enabled ? FALSE : TRUE;
+    w->enabled = enable != FALSE;
+    return wasDisabled;
+}
+
+BOOL IsWindowEnabled(HWND h) {
+    Window* w = FindWindow(h);
+    return w && w->enabled ? TRUE : FALSE;
+}
+
+HWND GetParent(HWND h) {
+    Window* w = FindWindow(h);
+    return w ? w->parent : nullptr;
+}
+
 // [SECTION] Cursors
 namespace {
 // Standard cursors are ids 32512 and up shifted into their own range; a cursor id maps to
@@ -856,8 +904,16 @@ SDL_SystemCursor SystemCursorOf(uintptr_t id) {
     }
 }
 
+SDL_Cursor* DeviceCursor();
+bool DeviceCursorShown();
+
 void ApplyCursor() {
     if (!displayOpen) return;
+    if (DeviceCursorShown() && DeviceCursor()) {
+        SDL_SetCursor(DeviceCursor());
+        SDL_ShowCursor(SDL_ENABLE);
+        return;
+    }
     auto id = reinterpret_cast<uintptr_t>(currentCursor);
     if (!currentCursor || cursorShowCount < 0) {
         SDL_ShowCursor(SDL_DISABLE);
@@ -878,6 +934,57 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
     return reinterpret_cast<HCURSOR>(kCursorBase + id);
 }
 
+namespace {
+struct CursorBitmap {
+    LONG width, height;
+    std::vector<DWORD> pixels;  // bottom-up rows
+};
+std::map<uintptr_t, CursorBitmap> cursorBitmaps;
+uintptr_t nextBitmapId = 0x60000;
+
+// The standard arrow as a monochrome cursor: 32 x 32, hot spot at its tip. Row strings from
+// the top: 'X' black outline, '.' white fill, ' ' transparent.
+const char* const kArrowRows[] = {
+    "X",           "XX",          "X.X",         "X..X",        "X...X",       "X....X",
+    "X.....X",     "X......X",    "X.......X",   "X........X",  "X.....XXXXX", "X..X..X",
+    "X.X X..X",    "XX  X..X",    "X    X..X",   "     X..X",   "      X..X",  "      XX",
+};
+
+HBITMAP MakeBitmap(LONG width, LONG height, std::vector<DWORD> pixels) {
+    uintptr_t id = nextBitmapId++;
+    cursorBitmaps[id] = CursorBitmap{width, height, std::move(pixels)};
+    return reinterpret_cast<HBITMAP>(id);
+}
+}  // namespace
+
+BOOL GetIconInfo(HICON icon, ICONINFO* info) {
+    auto id = reinterpret_cast<uintptr_t>(icon);
+    if (!info || id < kCursorBase + 32512 || id > kCursorBase + 32515) return FALSE;
+    // Every standard cursor is drawn as the arrow here: the system's own shapes stay with SDL.
+    const LONG w = 32, h = 32;
+    // Image rows top-down: AND mask (1 = transparent) in rows 0..h-1, XOR image in h..2h-1;
+    // stored bottom-up as a DIB gives them.
+    std::vector<DWORD> topDown(static_cast<size_t>(w) * h * 2, 0);
+    for (LONG y = 0; y < h; ++y) {
+        const char* row = y < static_cast<LONG>(sizeof kArrowRows / sizeof kArrowRows[0]) ? kArrowRows[y] : "";
+        LONG len = static_cast<LONG>(std::strlen(row));
+        for (LONG x = 0; x < w; ++x) {
+            char c = x < len ? row[x] : ' ';
+            topDown[static_cast<size_t>(y) * w + x] = c == ' ' ? 0x00FFFFFFu : 0;
+            topDown[static_cast<size_t>(y + h) * w + x] = c == '.' ? 0x00FFFFFFu : 0;
+        }
+    }
+    std::vector<DWORD> bottomUp(topDown.size());
+    for (LONG y = 0; y < 2 * h; ++y)
+        std::memcpy(&bottomUp[static_cast<size_t>(2 * h - 1 - y) * w], &topDown[static_cast<size_t>(y) * w], w * sizeof(DWORD));
+    info->fIcon = FALSE;
+    info->xHotspot = 0;
+    info->yHotspot = 0;
+    info->hbmMask = MakeBitmap(w, 2 * h, std::move(bottomUp));
+    info->hbmColor = nullptr;
+    return TRUE;
+}
+
 HCURSOR SetCursor(HCURSOR cursor) {
     HCURSOR previous = currentCursor;
     currentCursor = cursor;
@@ -890,6 +997,44 @@ int ShowCursor(BOOL show) {
     ApplyCursor();
     return cursorShowCount;
 }
+
+// The device cursor (an SDL colour cursor) and whether it replaces the arrow.
+namespace {
+SDL_Cursor* deviceCursor = nullptr;
+bool deviceCursorShown = false;
+}  // namespace
+
+namespace {
+SDL_Cursor* DeviceCursor() { return deviceCursor; }
+bool DeviceCursorShown() { return deviceCursorShown; }
+
+SDL_PixelFormatEnum ToSdlFormat(win::PixelLayout) { return SDL_PIXELFORMAT_ARGB8888; }
+
+win::PixelLayout LayoutOf(Uint32 format) {
+    switch (format) {
+        case SDL_PIXELFORMAT_RGB888:
+        case SDL_PIXELFORMAT_RGBX8888:
+        case SDL_PIXELFORMAT_BGR888:
+        case SDL_PIXELFORMAT_BGRX8888:
+        case SDL_PIXELFORMAT_RGB24:
+        case SDL_PIXELFORMAT_BGR24: return win::PixelLayout::XRGB8888;
+        case SDL_PIXELFORMAT_ARGB8888:
+        case SDL_PIXELFORMAT_RGBA8888:
+        case SDL_PIXELFORMAT_ABGR8888:
+        case SDL_PIXELFORMAT_BGRA8888: return win::PixelLayout::ARGB8888;
+        case SDL_PIXELFORMAT_RGB565:
+        case SDL_PIXELFORMAT_BGR565: return win::PixelLayout::RGB565;
+        case SDL_PIXELFORMAT_RGB555:
+        case SDL_PIXELFORMAT_BGR555:
+        case SDL_PIXELFORMAT_ARGB1555: return win::PixelLayout::XRGB1555;
+        default: return SDL_BITSPERPIXEL(format) >= 24 ? win::PixelLayout::XRGB8888 : win::PixelLayout::Other;
+    }
+}
+
+win::DisplayMode ToDisplayMode(const SDL_DisplayMode& m) {
+    return win::DisplayMode{m.w, m.h, m.refresh_rate, LayoutOf(m.format)};
+}
+}  // namespace
 
 // [SECTION] Message boxes
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
@@ -946,12 +1091,16 @@ void ShutdownDisplay() {
     for (auto& [id, c] : sdlCursors)
         if (c) SDL_FreeCursor(c);
     sdlCursors.clear();
+    if (deviceCursor) SDL_FreeCursor(deviceCursor);
+    deviceCursor = nullptr;
+    deviceCursorShown = false;
     if (displayOpen) {
         SDL_StopTextInput();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
     displayOpen = false;
     headlessMode = false;
+    ResetMessageQueue();
 }
 
 bool HasDisplay() { return displayOpen; }
@@ -972,6 +1121,69 @@ void RegisterAcceleratorResource(WORD id, const ACCEL* entries, int count) {
 }
 
 void SetMessageBoxHook(MessageBoxHook hook) { messageBoxHook = hook; }
+
+void PresentPixels(HWND h, const DWORD* pixels, UINT width, UINT height) {
+    Window* w = FindWindow(h);
+    if (!w || !w->sdl || !pixels || width == 0 || height == 0 || width > 16384 || height > 16384) return;
+    SDL_Surface* target = SDL_GetWindowSurface(w->sdl);
+    if (!target) return;
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<DWORD*>(pixels), static_cast<int>(width),
+                                                             static_cast<int>(height), 32, static_cast<int>(width * 4),
+                                                             ToSdlFormat(PixelLayout::ARGB8888));
+    if (!source) return;
+    SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+    if (source->w == target->w && source->h == target->h)
+        SDL_BlitSurface(source, nullptr, target, nullptr);
+    else
+        SDL_BlitScaled(source, nullptr, target, nullptr);
+    SDL_FreeSurface(source);
+    SDL_UpdateWindowSurface(w->sdl);
+}
+
+void SetDeviceCursorImage(const DWORD* pixels, UINT width, UINT height, UINT hotSpotX, UINT hotSpotY) {
+    if (!displayOpen || !pixels || width == 0 || height == 0 || width > 256 || height > 256) return;
+    std::vector<DWORD> copy(pixels, pixels + static_cast<size_t>(width) * height);
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(copy.data(), static_cast<int>(width), static_cast<int>(height),
+                                                        32, static_cast<int>(width * 4), SDL_PIXELFORMAT_ARGB8888);
+    if (!s) return;
+    SDL_Cursor* c = SDL_CreateColorCursor(s, static_cast<int>(hotSpotX < width ? hotSpotX : 0),
+                                          static_cast<int>(hotSpotY < height ? hotSpotY : 0));
+    SDL_FreeSurface(s);
+    if (!c) return;
+    if (deviceCursor) {
+        SDL_SetCursor(SDL_GetDefaultCursor());
+        SDL_FreeCursor(deviceCursor);
+    }
+    deviceCursor = c;
+    ApplyCursor();
+}
+
+void ShowDeviceCursor(bool show) {
+    deviceCursorShown = show;
+    ApplyCursor();
+}
+
+std::vector<DisplayDescription> EnumerateDisplays() {
+    std::vector<DisplayDescription> result;
+    if (!displayOpen) return result;
+    int count = SDL_GetNumVideoDisplays();
+    for (int i = 0; i < count; ++i) {
+        DisplayDescription d;
+        const char* name = SDL_GetDisplayName(i);
+        d.name = name ? name : "Display";
+        SDL_DisplayMode desktop{};
+        if (SDL_GetDesktopDisplayMode(i, &desktop) != 0) continue;
+        d.desktop = ToDisplayMode(desktop);
+        int modes = SDL_GetNumDisplayModes(i);
+        for (int k = 0; k < modes; ++k) {
+            SDL_DisplayMode m{};
+            if (SDL_GetDisplayMode(i, k, &m) == 0) d.modes.push_back(ToDisplayMode(m));
+        }
+        if (d.modes.empty()) d.modes.push_back(d.desktop);
+        result.push_back(std::move(d));
+    }
+    return result;
+}
 
 char KeyCharacter(BYTE vk) {
     if (vk >= 'A' && vk <= 'Z') return static_cast<char>(vk - 'A' + 'a');
@@ -995,6 +1207,19 @@ void PostChar(HWND h, char c) {
     if (!FindWindow(h)) return;
     PostToQueue(h, WM_CHAR, static_cast<unsigned char>(c), 1);
 }
+
+bool GetBitmapPixels(HBITMAP bitmap, LONG* width, LONG* height, std::vector<DWORD>* pixels) {
+    auto it = cursorBitmaps.find(reinterpret_cast<uintptr_t>(bitmap));
+    if (it == cursorBitmaps.end() || !width || !height || !pixels) return false;
+    *width = it->second.width;
+    *height = it->second.height;
+    *pixels = it->second.pixels;
+    return true;
+}
+
+void DeleteBitmap(HBITMAP bitmap) { cursorBitmaps.erase(reinterpret_cast<uintptr_t>(bitmap)); }
+
+size_t LiveBitmapCount() { return cursorBitmaps.size(); }
 
 size_t PendingMessageCount() { return queue.size(); }
 

@@ -2,6 +2,9 @@
 // Handles are checked ids that are never reused: a destroyed window's handle is harmless.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/win/WinTypes.h"
 
 // [SECTION] Messages and their arguments
@@ -311,8 +314,40 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DL
                         LPARAM param);
 BOOL EndDialog(HWND dialog, INT_PTR result);
 
+// Dialog controls are child windows (WS_CHILD) whose id is the menu argument of
+// CreateWindowExA; the program carries no templates, so only a caller's own windows exist.
+HWND GetDlgItem(HWND dialog, int id);
+LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL IsWindowEnabled(HWND window);
+HWND GetParent(HWND window);
+
+constexpr UINT CB_ADDSTRING = 0x0143;
+constexpr UINT CB_GETCOUNT = 0x0146;
+constexpr UINT CB_GETCURSEL = 0x0147;
+constexpr UINT CB_RESETCONTENT = 0x014B;
+constexpr UINT CB_SETCURSEL = 0x014E;
+constexpr UINT CB_GETITEMDATA = 0x0150;
+constexpr UINT CB_SETITEMDATA = 0x0151;
+constexpr LRESULT CB_ERR = -1;
+constexpr WORD CBN_SELENDOK = 9;
+constexpr UINT BM_GETCHECK = 0x00F0;
+constexpr UINT BM_SETCHECK = 0x00F1;
+constexpr WPARAM BST_UNCHECKED = 0;
+constexpr WPARAM BST_CHECKED = 1;
+
 // [SECTION] Cursors
+struct ICONINFO {
+    BOOL fIcon;
+    DWORD xHotspot;
+    DWORD yHotspot;
+    HBITMAP hbmMask;   // monochrome cursors: AND mask above the XOR image, twice the height
+    HBITMAP hbmColor;  // null for a monochrome cursor
+};
+
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
+// The caller owns the bitmaps it receives and frees them with win::DeleteBitmap.
+BOOL GetIconInfo(HICON icon, ICONINFO* info);
 HCURSOR SetCursor(HCURSOR cursor);
 int ShowCursor(BOOL show);
 
@@ -342,6 +377,29 @@ bool IsHeadless();
 // The reason the display could not be opened (SDL's error text), for messages.
 const char* DisplayError();
 
+// [SECTION] What the graphics device's presenter needs
+// Shows a finished frame in a window's client area, scaled to fill it: width x height
+// 0xFFRRGGBB words, rows top-down, tightly packed. Does nothing headless or for a dead handle.
+void PresentPixels(HWND window, const DWORD* pixels, UINT width, UINT height);
+// The device cursor: 0xAARRGGBB words, rows top-down; replaces the arrow while shown.
+void SetDeviceCursorImage(const DWORD* pixels, UINT width, UINT height, UINT hotSpotX, UINT hotSpotY);
+void ShowDeviceCursor(bool show);
+
+// One display as SDL reports it, with its modes. Formats are given by layout so that this
+// layer needs no graphics types.
+enum class PixelLayout { XRGB8888, ARGB8888, RGB565, XRGB1555, Other };
+struct DisplayMode {
+    int width, height, refreshRate;
+    PixelLayout layout;
+};
+struct DisplayDescription {
+    std::string name;
+    DisplayMode desktop;
+    std::vector<DisplayMode> modes;
+};
+// Every display, in SDL's order; empty headless or without a display.
+std::vector<DisplayDescription> EnumerateDisplays();
+
 // The SDL window behind a handle (an SDL_Window*), null headless or for a dead handle.
 void* GetSdlWindow(HWND window);
 
@@ -365,6 +423,14 @@ char KeyCharacter(BYTE virtualKey);
 // A resize by the user, as a drag of the window's frame delivers it: WM_ENTERSIZEMOVE,
 // WM_SIZE and WM_EXITSIZEMOVE are posted, and the window takes the new client size.
 void SimulateUserResize(HWND window, int width, int height);
+
+// A cursor bitmap from GetIconInfo as 32-bit pixels, rows bottom-up as a 32-bit DIB gives
+// them (a set bit of a monochrome bitmap reads 0x00FFFFFF, a clear one 0).
+bool GetBitmapPixels(HBITMAP bitmap, LONG* width, LONG* height, std::vector<DWORD>* pixels);
+// Frees a bitmap from GetIconInfo; null and unknown handles are ignored.
+void DeleteBitmap(HBITMAP bitmap);
+// Bitmaps from GetIconInfo not yet freed (tests).
+size_t LiveBitmapCount();
 
 // Number of messages waiting in the queue (tests).
 size_t PendingMessageCount();

@@ -1,0 +1,174 @@
+// AppFramework: the base class of the program's one application. It owns the Direct3D object,
+// the device table, the window and the device, runs the message loop and calls the hooks.
+#pragma once
+
+#include <string>
+
+#include "app/AppError.h"
+#include "app/FrameTimer.h"
+#include "platform/d3d/d3d8.h"
+#include "platform/win/WinUser.h"
+
+// [SECTION] Device table records
+
+// One usable full-screen mode of a device, with how the device is created in it.
+struct ModeEntry {
+    UINT width;
+    UINT height;
+    D3DFORMAT format;              // display mode format; the back-buffer format in full screen
+    DWORD behaviorFlags;           // D3DCREATE_* used to create the device in this mode
+    D3DFORMAT depthStencilFormat;  // automatic depth/stencil format; 0 without a depth buffer
+};
+
+struct DeviceEntry {
+    D3DDEVTYPE deviceType;  // D3DDEVTYPE_HAL or D3DDEVTYPE_REF
+    D3DCAPS8 caps;
+    const char* label;  // "HAL" or "REF"
+    BOOL canWindow;     // accepted the desktop format and can render into a window
+    UINT modeCount;
+    ModeEntry modes[150];
+    UINT currentMode;  // the full-screen mode used when this device runs full screen
+    BOOL windowed;     // this device is to run windowed
+    D3DMULTISAMPLE_TYPE multiSampleType;
+};
+
+struct AdapterEntry {
+    D3DADAPTER_IDENTIFIER8 identifier;
+    D3DDISPLAYMODE desktopMode;  // its format is the windowed back-buffer format
+    UINT deviceCount;
+    DeviceEntry devices[5];  // HAL, REF (at most two are filled)
+    UINT currentDevice;
+    UINT ordinal;  // the Direct3D adapter ordinal: every later call for this entry passes it
+};
+
+// Framework commands, carried in the low word of WM_COMMAND's wParam.
+enum AppCommand : WORD {
+    CmdSelectDevice = 40002,
+    CmdSwitchFullscreen = 40003,
+    CmdToggleAnimation = 40004,
+    CmdStepFrame = 40005,
+    CmdQuit = 40006,
+};
+
+class AppFramework;
+
+// What the command-line runner watches from the frame loop (frame counts, captures, scripted
+// keys). Not part of the application's hooks: at most one observer, set by the runner.
+class FrameObserver {
+public:
+    virtual ~FrameObserver() = default;
+    // A frame began (before the cooperative-level test).
+    virtual void FrameBegin(AppFramework& app) = 0;
+    // A frame was rendered and presented.
+    virtual void FramePresented(AppFramework& app) = 0;
+    // The device is about to be released for good (the window is closing).
+    virtual void DeviceClosing(AppFramework& app) = 0;
+};
+
+// Creates the Direct3D object for Create; replaceable so that tests can supply their own.
+typedef IDirect3D8* (*Direct3DFactory)(UINT sdkVersion);
+void SetDirect3DFactory(Direct3DFactory factory);  // null restores Direct3DCreate8
+
+class AppFramework {
+public:
+    AppFramework();
+    AppFramework(const AppFramework&) = delete;
+    AppFramework& operator=(const AppFramework&) = delete;
+
+    // [SECTION] Virtual operations, in this order
+    virtual HRESULT AdjustWindowStyle();
+    virtual HRESULT CheckDevice(D3DCAPS8* caps, DWORD behaviorFlags, D3DFORMAT format);
+    virtual HRESULT InitScene();
+    virtual HRESULT CreateDeviceObjects();
+    virtual HRESULT ResetDeviceObjects();
+    virtual HRESULT UpdateFrame();
+    virtual HRESULT RenderFrame();
+    virtual HRESULT LoseDeviceObjects();
+    virtual HRESULT DestroyDeviceObjects();
+    virtual HRESULT CleanupScene();
+    virtual HRESULT Create(HINSTANCE instance);
+    virtual INT Run();
+    virtual LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    virtual void Pause(BOOL pause);
+    // Text the command line's per-frame statistics line shows after the frame statistics
+    // ("" adds nothing). The demo supplies its temperatures and bubble count.
+    virtual std::string FrameStatsText();
+
+    // [SECTION] Operations
+    HRESULT CreateDisplayDevice();
+    HRESULT ResetDisplayDevice();
+    HRESULT ProcessFrame();
+    void ShutdownDisplay();
+    HRESULT BuildDeviceTable();
+    bool PickDepthStencilFormat(UINT ordinal, D3DDEVTYPE deviceType, D3DFORMAT format,
+                                D3DFORMAT* depthStencilFormat);
+    HRESULT ReportError(HRESULT code, DWORD kind);
+    HRESULT SwitchWindowedFullscreen();
+    HRESULT FallBackToWindowed();
+    HRESULT ChooseDeviceInteractively();
+    HRESULT UploadDeviceCursor(IDirect3DDevice8* device, HCURSOR cursor);
+    static INT_PTR DeviceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The command-line runner's observer (not owned; null = none).
+    void SetFrameObserver(FrameObserver* observer) { frameObserver = observer; }
+    // What the runner reads and the one setting it may override (--size) before Create.
+    HWND MainWindow() const { return window; }
+    IDirect3DDevice8* Device() const { return device; }
+    const char* FrameRateText() const { return frameRateText; }
+    void SetInitialClientSize(DWORD width, DWORD height) {
+        initialWidth = width;
+        initialHeight = height;
+    }
+
+protected:
+    // [SECTION] Fields
+    AdapterEntry adapters[10];
+    UINT adapterCount;
+    UINT currentAdapter;
+    BOOL windowed;
+    BOOL active;     // the window is shown and not minimised; the loop polls
+    BOOL ready;      // frames may be driven
+    BOOL animating;  // the scene advances with time
+    BOOL stepOnce;   // one UpdateFrame although animating is off
+    D3DPRESENT_PARAMETERS presentParams;
+    HWND window;
+    HWND focusWindow;
+    IDirect3D8* direct3d;
+    IDirect3DDevice8* device;
+    D3DCAPS8 deviceCaps;
+    D3DSURFACE_DESC backBufferDesc;
+    DWORD behaviorFlags;
+    DWORD windowStyle;
+    RECT windowRect;
+    RECT clientRect;
+    FLOAT appTime;      // seconds
+    FLOAT elapsedTime;  // seconds
+    FLOAT framesPerSecond;
+    char deviceText[90];
+    char frameRateText[40];
+    const char* windowTitle;
+    BOOL useDepthBuffer;
+    DWORD minDepthBits;
+    DWORD minStencilBits;
+    DWORD initialWidth;
+    DWORD initialHeight;
+    BOOL showDeviceCursor;
+
+    // The window procedure registered for "D3D Window".
+    static LRESULT StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    void ComposeDeviceText(const AdapterEntry& adapter, const DeviceEntry& dev, const ModeEntry& mode);
+    void RefreshBackBufferDesc();
+    void SetUpDeviceCursor();
+    void UpdateFrameStatistics();
+    bool ReleaseDevice();  // true when the device had no references left
+    void FillPresentParamsForSwitch();
+
+    FrameObserver* frameObserver = nullptr;
+};
+
+// The process-wide application object (written by the AppFramework constructor).
+AppFramework* CurrentApplication();
+// Forgets the process-wide pause count and frame statistics (tests create several objects).
+void ResetFrameworkStateForTesting();

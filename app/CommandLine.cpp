@@ -1,0 +1,272 @@
+// Command-line parsing: one table of options; values checked strictly (a number is all
+// digits, sizes and counts within sane bounds), so that a typo is a usage error, not a surprise.
+#include "app/CommandLine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/win/WinUser.h"
+
+namespace {
+
+bool ParseUnsigned(const std::string& text, unsigned long long max, unsigned long long* value) {
+    if (text.empty() || text.size() > 12) return false;
+    unsigned long long v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (v > max) return false;
+    *value = v;
+    return true;
+}
+
+bool ParseSeconds(const std::string& text, double* value) {
+    if (text.empty() || text.size() > 32) return false;
+    for (char c : text)
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+'))
+            return false;
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    if (!end || *end != '\0' || !std::isfinite(v) || v <= 0.0 || v > 60.0) return false;
+    *value = v;
+    return true;
+}
+
+bool ParseSize(const std::string& text, unsigned* w, unsigned* h) {
+    size_t x = text.find('x');
+    if (x == std::string::npos) x = text.find('X');
+    if (x == std::string::npos) return false;
+    unsigned long long a = 0, b = 0;
+    if (!ParseUnsigned(text.substr(0, x), 16384, &a) || !ParseUnsigned(text.substr(x + 1), 16384, &b)) return false;
+    if (a < 16 || b < 16) return false;
+    *w = static_cast<unsigned>(a);
+    *h = static_cast<unsigned>(b);
+    return true;
+}
+
+struct NamedKey {
+    const char* name;
+    BYTE vk;
+};
+const NamedKey kNamedKeys[] = {
+    {"SPACE", VK_SPACE}, {"UP", VK_UP},       {"DOWN", VK_DOWN},     {"LEFT", VK_LEFT},
+    {"RIGHT", VK_RIGHT}, {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN},
+};
+
+enum class OptionId { Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Stats, Help, Version };
+struct OptionSpec {
+    const char* name;
+    OptionId id;
+    bool takesValue;
+};
+const OptionSpec kOptions[] = {
+    {"--headless", OptionId::Headless, false}, {"--device", OptionId::Device, true},
+    {"--frames", OptionId::Frames, true},      {"--fixed-step", OptionId::FixedStep, true},
+    {"--keys", OptionId::Keys, true},          {"--screenshot", OptionId::Screenshot, true},
+    {"--capture", OptionId::Capture, true},    {"--every", OptionId::Every, true},
+    {"--size", OptionId::Size, true},          {"--stats", OptionId::Stats, false},
+    {"--help", OptionId::Help, false},         {"--version", OptionId::Version, false},
+};
+
+}  // namespace
+
+BYTE KeyNameToVirtualKey(const std::string& name) {
+    std::string upper = name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const NamedKey& k : kNamedKeys)
+        if (upper == k.name) return k.vk;
+    if (upper.size() == 1 && ((upper[0] >= 'A' && upper[0] <= 'Z') || (upper[0] >= '0' && upper[0] <= '9')))
+        return static_cast<BYTE>(upper[0]);
+    if (upper.size() >= 2 && upper.size() <= 3 && upper[0] == 'F') {
+        unsigned long long n = 0;
+        if (ParseUnsigned(upper.substr(1), 12, &n) && n >= 1 && upper[1] != '0') return static_cast<BYTE>(VK_F1 + n - 1);
+    }
+    return 0;
+}
+
+bool ParseKeyScript(const std::string& script, std::vector<KeyEvent>* events, std::string* error) {
+    std::vector<KeyEvent> parsed;
+    if (script.empty()) {
+        *error = "empty key script";
+        return false;
+    }
+    size_t start = 0;
+    while (start <= script.size()) {
+        size_t comma = script.find(',', start);
+        std::string item = script.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        size_t c1 = item.find(':');
+        size_t c2 = c1 == std::string::npos ? std::string::npos : item.find(':', c1 + 1);
+        if (c2 == std::string::npos) {
+            *error = "key script item '" + item + "' is not FRAME:ACTION:KEY";
+            return false;
+        }
+        std::string frameText = item.substr(0, c1);
+        std::string action = item.substr(c1 + 1, c2 - c1 - 1);
+        std::string key = item.substr(c2 + 1);
+        unsigned long long frame = 0;
+        if (!ParseUnsigned(frameText, 1000000000ull, &frame)) {
+            *error = "key script item '" + item + "' has a bad frame number";
+            return false;
+        }
+        KeyEvent e{static_cast<unsigned>(frame), KeyAction::Down, 0, 0};
+        if (action == "char") {
+            if (key.size() != 1 || static_cast<unsigned char>(key[0]) < 0x20 || key[0] == 0x7F) {
+                *error = "key script item '" + item + "': char needs one printable character";
+                return false;
+            }
+            e.action = KeyAction::Char;
+            e.character = key[0];
+        } else {
+            if (action == "down")
+                e.action = KeyAction::Down;
+            else if (action == "up")
+                e.action = KeyAction::Up;
+            else if (action == "press")
+                e.action = KeyAction::Press;
+            else {
+                *error = "key script item '" + item + "' has an unknown action (down, up, press, char)";
+                return false;
+            }
+            e.virtualKey = KeyNameToVirtualKey(key);
+            if (e.virtualKey == 0) {
+                *error = "key script item '" + item + "' names an unknown key";
+                return false;
+            }
+        }
+        parsed.push_back(e);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    std::stable_sort(parsed.begin(), parsed.end(), [](const KeyEvent& a, const KeyEvent& b) { return a.frame < b.frame; });
+    *events = std::move(parsed);
+    return true;
+}
+
+ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* options, std::string* error) {
+    RunOptions o;
+    bool everyGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i] ? argv[i] : "";
+        std::string name = arg, value;
+        bool inlineValue = false;
+        if (size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            inlineValue = true;
+        }
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& s : kOptions)
+            if (name == s.name) spec = &s;
+        if (!spec) {
+            *error = "unknown option '" + arg + "'";
+            return ParseResult::UsageError;
+        }
+        if (spec->takesValue && !inlineValue) {
+            if (i + 1 >= argc || !argv[i + 1]) {
+                *error = "option " + name + " needs a value";
+                return ParseResult::UsageError;
+            }
+            value = argv[++i];
+        } else if (!spec->takesValue && inlineValue) {
+            *error = "option " + name + " takes no value";
+            return ParseResult::UsageError;
+        }
+        unsigned long long n = 0;
+        switch (spec->id) {
+            case OptionId::Headless: o.headless = true; break;
+            case OptionId::Stats: o.stats = true; break;
+            case OptionId::Help: return ParseResult::Help;
+            case OptionId::Version: return ParseResult::Version;
+            case OptionId::Device:
+                if (value == "hal")
+                    o.device = DeviceChoice::Hal;
+                else if (value == "ref")
+                    o.device = DeviceChoice::Ref;
+                else {
+                    *error = "--device must be hal or ref, not '" + value + "'";
+                    return ParseResult::UsageError;
+                }
+                break;
+            case OptionId::Frames:
+                if (!ParseUnsigned(value, 100000000ull, &n) || n == 0) {
+                    *error = "--frames needs a whole number of frames from 1, not '" + value + "'";
+                    return ParseResult::UsageError;
+                }
+                o.frames = static_cast<unsigned>(n);
+                break;
+            case OptionId::FixedStep:
+                if (!ParseSeconds(value, &o.fixedStep)) {
+                    *error = "--fixed-step needs seconds above 0 and at most 60, not '" + value + "'";
+                    return ParseResult::UsageError;
+                }
+                break;
+            case OptionId::Keys: {
+                std::string why;
+                if (!ParseKeyScript(value, &o.keys, &why)) {
+                    *error = "--keys: " + why;
+                    return ParseResult::UsageError;
+                }
+                break;
+            }
+            case OptionId::Screenshot:
+                if (value.empty()) {
+                    *error = "--screenshot needs a file name";
+                    return ParseResult::UsageError;
+                }
+                o.screenshot = value;
+                break;
+            case OptionId::Capture:
+                if (value.empty()) {
+                    *error = "--capture needs a folder";
+                    return ParseResult::UsageError;
+                }
+                o.captureDir = value;
+                break;
+            case OptionId::Every:
+                if (!ParseUnsigned(value, 100000000ull, &n) || n == 0) {
+                    *error = "--every needs a whole number of frames from 1, not '" + value + "'";
+                    return ParseResult::UsageError;
+                }
+                o.every = static_cast<unsigned>(n);
+                everyGiven = true;
+                break;
+            case OptionId::Size:
+                if (!ParseSize(value, &o.width, &o.height)) {
+                    *error = "--size needs WIDTHxHEIGHT, each from 16 to 16384, not '" + value + "'";
+                    return ParseResult::UsageError;
+                }
+                break;
+        }
+    }
+    if (everyGiven && o.captureDir.empty()) {
+        *error = "--every needs --capture";
+        return ParseResult::UsageError;
+    }
+    *options = std::move(o);
+    return ParseResult::Run;
+}
+
+std::string UsageText(const char* program) {
+    std::string p = program ? program : "simmerglass";
+    return "Usage: " + p + " [options]\n"
+           "  --headless            no display: the software (REF) device renders offscreen\n"
+           "  --device hal|ref      use only the hardware (hal) or the software (ref) device\n"
+           "  --frames N            close after N presented frames\n"
+           "  --fixed-step S        the clock advances exactly S seconds per frame\n"
+           "  --keys SCRIPT         key events FRAME:ACTION:KEY, comma-separated; ACTION is\n"
+           "                        down, up, press or char; KEY is SPACE, UP, DOWN, LEFT, RIGHT,\n"
+           "                        F1..F12, ESCAPE, RETURN, A..Z or 0..9 (char: one character)\n"
+           "                        e.g. 30:down:SPACE,90:up:SPACE,120:press:F2,130:char:3\n"
+           "  --screenshot PATH     write the last presented frame as a PNG\n"
+           "  --capture DIR         write presented frames as numbered PNGs into DIR\n"
+           "  --every K             with --capture: every K-th frame (default 1)\n"
+           "  --size WxH            initial client size of the window\n"
+           "  --stats               one statistics line per frame on standard output\n"
+           "  --help                show this text\n"
+           "  --version             show the version\n"
+           "Keys besides the program's own: Escape quits; Alt+Enter and F11 switch full screen.\n";
+}

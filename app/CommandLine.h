@@ -1,0 +1,50 @@
+// The program's command line: options parsed before the application object is made, and the
+// key script of --keys (key events at given frame numbers).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/win/WinTypes.h"
+
+enum class KeyAction { Down, Up, Press, Char };
+
+// One scripted key event: delivered once `frame` frames have been presented (0 = before the
+// first frame).
+struct KeyEvent {
+    unsigned frame;
+    KeyAction action;
+    BYTE virtualKey;  // Down, Up, Press
+    char character;   // Char
+};
+
+enum class DeviceChoice { Any, Hal, Ref };
+
+struct RunOptions {
+    bool headless = false;
+    DeviceChoice device = DeviceChoice::Any;
+    unsigned frames = 0;      // 0 = run until the window closes
+    double fixedStep = 0.0;   // seconds per frame; 0 = the real clock
+    std::vector<KeyEvent> keys;  // sorted by frame, script order within a frame
+    std::string screenshot;   // PNG of the last presented frame; empty = none
+    std::string captureDir;   // numbered PNGs of every `every`-th frame; empty = none
+    unsigned every = 1;
+    unsigned width = 0, height = 0;  // initial client size; 0 = the application's own
+    bool stats = false;       // one statistics line per frame on standard output
+};
+
+enum class ParseResult { Run, Help, Version, UsageError };
+
+// Parses argv[1..]. Options take their value as the next argument or after '='. On a usage
+// error, *error holds a one-line message (without the program name).
+ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* options, std::string* error);
+
+// Parses a --keys script: comma-separated FRAME:ACTION:KEY items. False with *error on a
+// malformed script; *events is then unchanged.
+bool ParseKeyScript(const std::string& script, std::vector<KeyEvent>* events, std::string* error);
+
+// The usage text, several lines, each ending in a newline.
+std::string UsageText(const char* program);
+
+// The virtual-key code of a script key name (SPACE, UP, F1, A, 7, ...), 0 when unknown.
+BYTE KeyNameToVirtualKey(const std::string& name);

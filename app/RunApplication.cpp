@@ -1,0 +1,280 @@
+// The entry point: command line, display or headless set-up, the device's presenter, the
+// program's accelerator table, and the per-frame extras of the command line (frame limit,
+// scripted keys with auto-repeat, captures, the statistics line).
+//
+// Index: [SECTION] Presenter, [SECTION] Frame runner, [SECTION] Entry point
+#include "app/RunApplication.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/Screenshot.h"
+#include "platform/win/WinTime.h"
+
+namespace {
+
+// A held key repeats after this delay, then at this rate, as a keyboard does by default.
+constexpr double kRepeatDelaySeconds = 0.5;
+constexpr double kRepeatIntervalSeconds = 1.0 / 30.0;
+// At most this many repeats are delivered after one frame, however long the frame took.
+constexpr int kMaxRepeatsPerFrame = 30;
+
+// The program's own accelerator table (resource 113): keys a Linux user expects.
+const ACCEL kAccelerators[] = {
+    {FVIRTKEY, VK_ESCAPE, CmdQuit},
+    {FVIRTKEY | FALT, VK_RETURN, CmdSwitchFullscreen},
+    {FVIRTKEY, VK_F11, CmdSwitchFullscreen},
+};
+
+// [SECTION] Presenter
+class WindowPresenter : public d3dhost::Presenter {
+public:
+    void PresentFrame(HWND window, const DWORD* pixels, UINT width, UINT height, const RECT*, const RECT*) override {
+        win::PresentPixels(window, pixels, width, height);
+    }
+    bool GetClientSize(HWND window, UINT* width, UINT* height) override {
+        RECT r{};
+        if (!GetClientRect(window, &r)) return false;
+        *width = static_cast<UINT>(r.right - r.left);
+        *height = static_cast<UINT>(r.bottom - r.top);
+        return true;
+    }
+    void SetCursorImage(const DWORD* pixels, UINT width, UINT height, UINT hotSpotX, UINT hotSpotY) override {
+        win::SetDeviceCursorImage(pixels, width, height, hotSpotX, hotSpotY);
+    }
+    // The device cursor is the system cursor with the device's image: it follows the mouse.
+    void SetCursorPosition(int, int, DWORD) override {}
+    void ShowCursor(bool show) override { win::ShowDeviceCursor(show); }
+};
+
+D3DFORMAT FormatOf(win::PixelLayout layout) {
+    switch (layout) {
+        case win::PixelLayout::ARGB8888: return D3DFMT_A8R8G8B8;
+        case win::PixelLayout::RGB565: return D3DFMT_R5G6B5;
+        case win::PixelLayout::XRGB1555: return D3DFMT_X1R5G5B5;
+        default: return D3DFMT_X8R8G8B8;
+    }
+}
+
+D3DDISPLAYMODE ToD3DMode(const win::DisplayMode& m) {
+    return D3DDISPLAYMODE{static_cast<UINT>(m.width), static_cast<UINT>(m.height),
+                          static_cast<UINT>(m.refreshRate > 0 ? m.refreshRate : 0), FormatOf(m.layout)};
+}
+
+std::vector<d3dhost::DisplayInfo> DisplaysForDevice() {
+    std::vector<d3dhost::DisplayInfo> result;
+    for (const win::DisplayDescription& d : win::EnumerateDisplays()) {
+        d3dhost::DisplayInfo info{};
+        std::snprintf(info.name, sizeof info.name, "%s", d.name.c_str());
+        info.desktop = ToD3DMode(d.desktop);
+        // A desktop has no use for its alpha bits: it is reported as the X8 format.
+        if (info.desktop.Format == D3DFMT_A8R8G8B8) info.desktop.Format = D3DFMT_X8R8G8B8;
+        for (const win::DisplayMode& m : d.modes) {
+            D3DDISPLAYMODE dm = ToD3DMode(m);
+            if (dm.Format == D3DFMT_A8R8G8B8) dm.Format = D3DFMT_X8R8G8B8;
+            info.modes.push_back(dm);
+        }
+        result.push_back(std::move(info));
+    }
+    return result;
+}
+
+// [SECTION] Frame runner
+class FrameRunner : public FrameObserver {
+public:
+    explicit FrameRunner(const RunOptions& options) : options(options) {}
+
+    void FrameBegin(AppFramework&) override { win::AdvanceFixedStepClock(); }
+
+    void FramePresented(AppFramework& app) override {
+        ++presented;
+        if (options.stats) {
+            std::string extra = app.FrameStatsText();
+            std::printf("frame %u | %s%s%s\n", presented, app.FrameRateText(), extra.empty() ? "" : " | ", extra.c_str());
+            std::fflush(stdout);
+        }
+        if (!options.captureDir.empty() && presented % options.every == 0) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/frame_%06u.png", presented);
+            Capture(app, options.captureDir + name);
+        }
+        DeliverKeys(app);
+        if (options.frames != 0 && presented == options.frames) PostMessageA(app.MainWindow(), WM_CLOSE, 0, 0);
+    }
+
+    void DeviceClosing(AppFramework& app) override {
+        if (options.screenshot.empty() || screenshotDone) return;
+        screenshotDone = true;
+        if (presented == 0) {
+            std::fprintf(stderr, "simmerglass: no frame was presented; %s not written\n", options.screenshot.c_str());
+            failed = true;
+            return;
+        }
+        Capture(app, options.screenshot);
+    }
+
+    // Events of frame 0, before the first frame.
+    void Begin(AppFramework& app) { DeliverKeys(app); }
+
+    bool Failed() const { return failed; }
+
+private:
+    void Capture(AppFramework& app, const std::string& path) {
+        std::vector<DWORD> pixels;
+        UINT w = 0, h = 0;
+        std::string error;
+        if (!app.Device() || !d3dhost::GetPresentedFrame(app.Device(), &pixels, &w, &h)) {
+            error = "the device kept no frame";
+        } else if (WritePng(path, pixels.data(), w, h, &error)) {
+            return;
+        }
+        std::fprintf(stderr, "simmerglass: %s: %s\n", path.c_str(), error.c_str());
+        failed = true;
+    }
+
+    static double Now() {
+        LARGE_INTEGER c{};
+        QueryPerformanceCounter(&c);
+        return static_cast<double>(c.QuadPart) / static_cast<double>(win::kCounterFrequency);
+    }
+
+    void DeliverKeys(AppFramework& app) {
+        HWND w = app.MainWindow();
+        const double now = Now();
+        // Keys held from earlier frames repeat first, as the keyboard's own repeats would.
+        for (int vk = 0; vk < 256; ++vk) {
+            if (!held[vk]) continue;
+            for (int n = 0; n < kMaxRepeatsPerFrame && now >= nextRepeat[vk]; ++n) {
+                win::PostKey(w, static_cast<BYTE>(vk), true);
+                nextRepeat[vk] += kRepeatIntervalSeconds;
+            }
+            if (now >= nextRepeat[vk]) nextRepeat[vk] = now + kRepeatIntervalSeconds;
+        }
+        while (nextEvent < options.keys.size() && options.keys[nextEvent].frame <= presented) {
+            const KeyEvent& e = options.keys[nextEvent++];
+            switch (e.action) {
+                case KeyAction::Down:
+                    // A second down of a held key is a repeat; the repeat timing stays.
+                    win::PostKey(w, e.virtualKey, true);
+                    if (!held[e.virtualKey]) {
+                        held[e.virtualKey] = true;
+                        nextRepeat[e.virtualKey] = now + kRepeatDelaySeconds;
+                    }
+                    break;
+                case KeyAction::Up:
+                    win::PostKey(w, e.virtualKey, false);
+                    held[e.virtualKey] = false;
+                    break;
+                case KeyAction::Press:
+                    win::PostKey(w, e.virtualKey, true);
+                    win::PostKey(w, e.virtualKey, false);
+                    held[e.virtualKey] = false;
+                    break;
+                case KeyAction::Char: win::PostChar(w, e.character); break;
+            }
+        }
+    }
+
+    const RunOptions& options;
+    unsigned presented = 0;
+    size_t nextEvent = 0;
+    bool held[256] = {};
+    double nextRepeat[256] = {};
+    bool screenshotDone = false;
+    bool failed = false;
+};
+
+std::string ProgramName(const char* argv0) {
+    std::string p = argv0 ? argv0 : "simmerglass";
+    size_t slash = p.find_last_of('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+bool EnsureFolder(const std::string& dir, std::string* error) {
+    struct stat st {};
+    if (stat(dir.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return true;
+        *error = dir + " is not a folder";
+        return false;
+    }
+    if (mkdir(dir.c_str(), 0777) != 0) {
+        *error = "cannot create " + dir + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+const char* ProgramVersion() { return "0.1.0"; }
+
+// [SECTION] Entry point
+int RunApplication(int argc, char** argv, const AppFactory& factory) {
+    const std::string program = ProgramName(argc > 0 ? argv[0] : nullptr);
+    RunOptions options;
+    std::string error;
+    switch (ParseCommandLine(argc, argv, &options, &error)) {
+        case ParseResult::Help: std::fputs(UsageText(program.c_str()).c_str(), stdout); return 0;
+        case ParseResult::Version: std::printf("%s %s\n", program.c_str(), ProgramVersion()); return 0;
+        case ParseResult::UsageError:
+            std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
+            std::fputs(UsageText(program.c_str()).c_str(), stderr);
+            return 2;
+        case ParseResult::Run: break;
+    }
+    if (!options.captureDir.empty() && !EnsureFolder(options.captureDir, &error)) {
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
+        return 1;
+    }
+
+    if (!win::InitDisplay(options.headless)) {
+        std::fprintf(stderr,
+                     "%s: cannot open a display (%s).\n"
+                     "Run with --headless to render offscreen without a display.\n",
+                     program.c_str(), win::DisplayError());
+        return 1;
+    }
+    WindowPresenter presenter;
+    d3dhost::SetHeadless(options.headless);
+    if (!options.headless) {
+        d3dhost::SetDisplays(DisplaysForDevice());
+        d3dhost::SetPresenter(&presenter);
+    }
+    d3dhost::RestrictDeviceType(options.device == DeviceChoice::Hal   ? D3DDEVTYPE_HAL
+                                : options.device == DeviceChoice::Ref ? D3DDEVTYPE_REF
+                                                                      : D3DDEVTYPE_FORCE_DWORD);
+    win::UseFixedStepClock(options.fixedStep);
+    win::RegisterAcceleratorResource(113, kAccelerators, static_cast<int>(sizeof kAccelerators / sizeof kAccelerators[0]));
+
+    FrameRunner runner(options);
+    int status = 0;
+    {
+        std::unique_ptr<AppFramework> app = factory();
+        if (!app) {
+            std::fprintf(stderr, "%s: the application could not be made\n", program.c_str());
+            status = 1;
+        } else {
+            if (options.width != 0) app->SetInitialClientSize(options.width, options.height);
+            app->SetFrameObserver(&runner);
+            if (FAILED(app->Create(GetModuleHandleA(nullptr)))) {
+                // A failed start is a failure for the shell as well, whatever the box said.
+                status = 1;
+            } else {
+                runner.Begin(*app);
+                status = app->Run();
+            }
+            app->SetFrameObserver(nullptr);
+        }
+    }
+    if (runner.Failed() && status == 0) status = 1;
+
+    d3dhost::SetPresenter(nullptr);
+    win::UseFixedStepClock(0.0);
+    win::ShutdownDisplay();
+    return status;
+}

@@ -1,0 +1,10 @@
+// PNG files of presented frames (libpng): 8-bit RGB, rows top-down as the device gives them.
+#pragma once
+
+#include <string>
+
+#include "platform/win/WinTypes.h"
+
+// Writes width x height 0xFFRRGGBB words (rows top-down, tightly packed) to path. False with
+// *error on failure; a partly written file is removed.
+bool WritePng(const std::string& path, const DWORD* pixels, UINT width, UINT height, std::string* error);

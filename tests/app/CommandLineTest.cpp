@@ -1,0 +1,164 @@
+// The command line: options and their values, usage errors, the key script, and scripted keys
+// arriving as a real keyboard's messages (with auto-repeat) through the entry point.
+#include <cstdio>
+
+#include "RecordingApp.h"
+#include "app/CommandLine.h"
+#include "app/RunApplication.h"
+
+namespace {
+
+ParseResult Parse(std::vector<std::string> args, RunOptions* o, std::string* error) {
+    std::vector<const char*> argv{"simmerglass"};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), o, error);
+}
+
+TEST(CommandLine, EveryOptionWithItsValue) {
+    RunOptions o;
+    std::string error;
+    ASSERT_EQ(Parse({"--headless", "--device", "ref", "--frames", "12", "--fixed-step=0.02", "--keys",
+                     "5:up:A,1:down:SPACE,1:press:F12,2:char:3", "--screenshot", "out.png", "--capture", "dir",
+                     "--every", "4", "--size", "64x48", "--stats"},
+                    &o, &error),
+              ParseResult::Run)
+        << error;
+    EXPECT_TRUE(o.headless);
+    EXPECT_EQ(o.device, DeviceChoice::Ref);
+    EXPECT_EQ(o.frames, 12u);
+    EXPECT_DOUBLE_EQ(o.fixedStep, 0.02);
+    ASSERT_EQ(o.keys.size(), 4u);
+    // Sorted by frame, script order kept within a frame.
+    EXPECT_EQ(o.keys[0].frame, 1u);
+    EXPECT_EQ(o.keys[0].virtualKey, VK_SPACE);
+    EXPECT_EQ(o.keys[1].action, KeyAction::Press);
+    EXPECT_EQ(o.keys[1].virtualKey, VK_F12);
+    EXPECT_EQ(o.keys[2].action, KeyAction::Char);
+    EXPECT_EQ(o.keys[2].character, '3');
+    EXPECT_EQ(o.keys[3].virtualKey, 'A');
+    EXPECT_EQ(o.screenshot, "out.png");
+    EXPECT_EQ(o.captureDir, "dir");
+    EXPECT_EQ(o.every, 4u);
+    EXPECT_EQ(o.width, 64u);
+    EXPECT_EQ(o.height, 48u);
+    EXPECT_TRUE(o.stats);
+
+    RunOptions none;
+    ASSERT_EQ(Parse({}, &none, &error), ParseResult::Run);
+    EXPECT_FALSE(none.headless);
+    EXPECT_EQ(none.frames, 0u);
+    EXPECT_EQ(Parse({"--help"}, &o, &error), ParseResult::Help);
+    EXPECT_EQ(Parse({"--version"}, &o, &error), ParseResult::Version);
+}
+
+TEST(CommandLine, BadOptionsAndValuesAreUsageErrors) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--bogus"},           {"-h"},                  {"headless"},           {"--device"},
+        {"--device", "gpu"},   {"--frames", "0"},       {"--frames", "-3"},     {"--frames", "12x"},
+        {"--frames", "99999999999999"}, {"--fixed-step", "0"}, {"--fixed-step", "nan"}, {"--fixed-step", "-1"},
+        {"--fixed-step", "1e9"}, {"--size", "64"},      {"--size", "0x48"},     {"--size", "64x48x2"},
+        {"--size", "8x8"},     {"--every", "2"},        {"--capture", "d", "--every", "0"},
+        {"--screenshot", ""},  {"--headless=yes"},      {"--keys", ""},         {"--keys", "1:down"},
+        {"--keys", "x:down:A"}, {"--keys", "1:hold:A"}, {"--keys", "1:down:F13"}, {"--keys", "1:down:AB"},
+        {"--keys", "1:char:ab"}, {"--keys", "1:down:A,"}, {"--keys", ",1:down:A"}, {"--keys", "-1:down:A"},
+        {"--keys", "1:down:F0"},
+    };
+    for (const auto& args : bad) {
+        RunOptions o;
+        std::string error;
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        EXPECT_EQ(Parse(args, &o, &error), ParseResult::UsageError) << joined;
+        EXPECT_FALSE(error.empty()) << joined;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << joined;
+    }
+}
+
+TEST(CommandLine, KeyNames) {
+    EXPECT_EQ(KeyNameToVirtualKey("SPACE"), VK_SPACE);
+    EXPECT_EQ(KeyNameToVirtualKey("ESCAPE"), VK_ESCAPE);
+    EXPECT_EQ(KeyNameToVirtualKey("RETURN"), VK_RETURN);
+    EXPECT_EQ(KeyNameToVirtualKey("LEFT"), VK_LEFT);
+    EXPECT_EQ(KeyNameToVirtualKey("F1"), VK_F1);
+    EXPECT_EQ(KeyNameToVirtualKey("F10"), VK_F10);
+    EXPECT_EQ(KeyNameToVirtualKey("Z"), 'Z');
+    EXPECT_EQ(KeyNameToVirtualKey("z"), 'Z');
+    EXPECT_EQ(KeyNameToVirtualKey("0"), '0');
+    EXPECT_EQ(KeyNameToVirtualKey("F13"), 0);
+    EXPECT_EQ(KeyNameToVirtualKey("TAB"), 0);
+    EXPECT_EQ(KeyNameToVirtualKey(""), 0);
+}
+
+TEST(CommandLine, EntryPointAnswersUsageHelpAndVersion) {
+    char prog[] = "/usr/bin/simmerglass", bogus[] = "--bogus", help[] = "--help", version[] = "--version";
+    char* usage[] = {prog, bogus};
+    EXPECT_EQ(RunApplication(2, usage, [] { return std::unique_ptr<AppFramework>(); }), 2);
+    char* h[] = {prog, help};
+    EXPECT_EQ(RunApplication(2, h, [] { return std::unique_ptr<AppFramework>(); }), 0);
+    char* v[] = {prog, version};
+    EXPECT_EQ(RunApplication(2, v, [] { return std::unique_ptr<AppFramework>(); }), 0);
+}
+
+// Records the keyboard messages with the number of frames presented before each.
+class KeyRecordingApp : public RecordingApp {
+public:
+    HRESULT RenderFrame() override {
+        ++frames;
+        return S_OK;
+    }
+    LRESULT HandleMessage(HWND w, UINT message, WPARAM wParam, LPARAM lParam) override {
+        char text[64] = "";
+        if (message == WM_KEYDOWN)
+            std::snprintf(text, sizeof text, "%d down %02X%s", frames, static_cast<unsigned>(wParam),
+                          (lParam & (1 << 30)) ? " repeat" : "");
+        else if (message == WM_KEYUP)
+            std::snprintf(text, sizeof text, "%d up %02X", frames, static_cast<unsigned>(wParam));
+        else if (message == WM_CHAR)
+            std::snprintf(text, sizeof text, "%d char %c", frames, static_cast<char>(wParam));
+        else if (message == WM_COMMAND)
+            std::snprintf(text, sizeof text, "%d command %u", frames, static_cast<unsigned>(LOWORD(wParam)));
+        if (text[0]) keys.push_back(text);
+        return AppFramework::HandleMessage(w, message, wParam, lParam);
+    }
+    static std::vector<std::string> keys;
+    int frames = 0;
+};
+std::vector<std::string> KeyRecordingApp::keys;
+
+class ScriptedKeysTest : public FrameworkTest {};
+
+TEST_F(ScriptedKeysTest, ScriptArrivesAsKeyboardMessagesWithAutoRepeat) {
+    KeyRecordingApp::keys.clear();
+    // 0.11 s per frame: the repeat starts 0.5 s after the key went down, then 30 per second.
+    char prog[] = "simmerglass", headless[] = "--headless", frames[] = "--frames", n[] = "9", step[] = "--fixed-step",
+         s[] = "0.11", keysOpt[] = "--keys", script[] = "0:char:3,1:down:SPACE,7:up:SPACE,8:press:F2,8:press:RETURN";
+    char* argv[] = {prog, headless, frames, n, step, s, keysOpt, script};
+    ASSERT_EQ(RunApplication(8, argv, [] { return std::unique_ptr<AppFramework>(new KeyRecordingApp); }), 0);
+    const std::vector<std::string>& k = KeyRecordingApp::keys;
+    std::vector<std::string> expected = {"0 char 3", "1 down 20", "1 char  "};
+    // After frames 2..5 (0.11..0.44 s held) no repeat. After frame 6 (0.55 s) the repeats due at
+    // 0.5 and 0.533 s arrive; after frame 7 (0.66 s) those of 0.567, 0.6 and 0.633 s; then the release.
+    for (int i = 0; i < 2; ++i) {
+        expected.push_back("6 down 20 repeat");
+        expected.push_back("6 char  ");
+    }
+    for (int i = 0; i < 3; ++i) {
+        expected.push_back("7 down 20 repeat");
+        expected.push_back("7 char  ");
+    }
+    for (const char* e : {"7 up 20", "8 down 71", "8 up 71", "8 down 0D", "8 char \r", "8 up 0D"}) expected.push_back(e);
+    EXPECT_EQ(k, expected);
+}
+
+TEST_F(ScriptedKeysTest, ProgramAcceleratorsQuitAndSwallowTheKey) {
+    KeyRecordingApp::keys.clear();
+    char prog[] = "simmerglass", headless[] = "--headless", frames[] = "--frames", n[] = "50", step[] = "--fixed-step",
+         s[] = "0.1", keysOpt[] = "--keys", script[] = "2:press:ESCAPE";
+    char* argv[] = {prog, headless, frames, n, step, s, keysOpt, script};
+    ASSERT_EQ(RunApplication(8, argv, [] { return std::unique_ptr<AppFramework>(new KeyRecordingApp); }), 0);
+    // Escape runs CmdQuit and reaches the application neither as a key nor as a character.
+    EXPECT_EQ(KeyRecordingApp::keys, (std::vector<std::string>{"2 command 40006"}));
+    EXPECT_LT(std::count(EventLog().begin(), EventLog().end(), "Present"), 5);
+}
+
+}  // namespace

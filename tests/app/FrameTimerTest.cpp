@@ -1,0 +1,146 @@
+// FrameTimer on an injected clock: both clocks, stop/start, advance, the -1.0 answer, and a
+// Start while the timer runs (which must not throw application time into the negative).
+#include <gtest/gtest.h>
+
+#include "app/FrameTimer.h"
+#include "platform/win/WinTime.h"
+
+namespace {
+
+LONGLONG ticks = 0;
+LONGLONG frequency = 1000;
+DWORD milliseconds = 0;
+
+LONGLONG Frequency() { return frequency; }
+LONGLONG Counter() { return ticks; }
+DWORD Milliseconds() { return milliseconds; }
+
+const win::TestClock kClock{Frequency, Counter, Milliseconds};
+
+class FrameTimerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ticks = 5000;
+        milliseconds = 5000;
+        frequency = 1000;
+        win::SetTestClock(&kClock);
+        ResetFrameTimerForTesting();
+    }
+    void TearDown() override {
+        win::SetTestClock(nullptr);
+        ResetFrameTimerForTesting();
+    }
+};
+
+TEST_F(FrameTimerTest, HighResolutionStopDoesNotCountStoppedTime) {
+    FrameTimer(Start);
+    EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 0.0);
+    ticks += 1500;  // 1.5 s running
+    EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 1.5);
+    EXPECT_DOUBLE_EQ(FrameTimer(ElapsedTime), 1.5);
+    FrameTimer(Stop);
+    EXPECT_DOUBLE_EQ(FrameTimer(ElapsedTime), 0.0);  // right after Stop
+    ticks += 4000;                                   // stopped: not counted
+    EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 1.5);
+    EXPECT_DOUBLE_EQ(FrameTimer(ElapsedTime), 0.0);
+    EXPECT_DOUBLE_EQ(FrameTimer(AbsoluteTime), 10.5);  // the live clock runs on
+    FrameTimer(Start);
+    ticks += 250;
+    EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 1.75);
+    EXPECT_DOUBLE_EQ(FrameTimer(ElapsedTime), 0.25);
+}
+
+TEST_F(FrameTimerTest, AdvanceStepsAStoppedTimerByTenths) {
+    FrameTimer(Start);
+    ticks += 1000;
+    FrameTimer(Stop);
+    for (int i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(FrameTimer(Advance), 0.0);
+    EXPECT_NEAR(FrameTimer(AppTime), 1.3, 1e-12);
+    EXPECT_NEAR(FrameTimer(ElapsedTime), 0.3, 1e-12);  // since the Stop
+    ticks += 777;
+    EXPECT_NEAR(FrameTimer(AppTime), 1.3, 1e-12);  // still held
+}
+
+TEST_F(FrameTimerTest, ResetRestartsApplicationTime) {
+    FrameTimer(Start);
+    ticks += 2000;
+    FrameTimer(Reset);
+    EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 0.0);
+    ticks += 100;
+    EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 0.1);
+}
+
+TEST_F(FrameTimerTest, UnknownCommandsAnswerMinusOneAndChangeNothing) {
+    FrameTimer(Start);
+    ticks += 400;
+    EXPECT_DOUBLE_EQ(FrameTimer(7), -1.0);
+    EXPECT_DOUBLE_EQ(FrameTimer(-1), -1.0);
+    EXPECT_DOUBLE_EQ(FrameTimer(1000), -1.0);
+    EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 0.4);
+    EXPECT_DOUBLE_EQ(FrameTimer(ElapsedTime), 0.4);
+}
+
+// A Start while running must leave the base mark alone: adding the whole reading to it would
+// make application time hugely negative.
+TEST_F(FrameTimerTest, StartWhileRunningKeepsApplicationTime) {
+    FrameTimer(Start);
+    ticks += 2000;
+    FrameTimer(ElapsedTime);
+    ticks += 500;
+    FrameTimer(Start);
+    EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 2.5);
+    EXPECT_DOUBLE_EQ(FrameTimer(ElapsedTime), 0.0);  // the last-elapsed mark was refreshed
+    ticks += 100;
+    EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 2.6);
+    // A Stop and Start afterwards still behave as before.
+    FrameTimer(Stop);
+    ticks += 1000;
+    FrameTimer(Start);
+    EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 2.6);
+}
+
+TEST_F(FrameTimerTest, MillisecondClockWhenTheCounterIsMissing) {
+    frequency = 0;  // QueryPerformanceFrequency fails
+    FrameTimer(Start);
+    EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 0.0);
+    milliseconds += 1200;
+    EXPECT_NEAR(FrameTimer(ElapsedTime), 1.2, 1e-9);
+    milliseconds += 300;
+    FrameTimer(Stop);
+    // The millisecond clock's Stop leaves the last-elapsed mark: the first ElapsedTime after
+    // it reports the time up to the Stop, the next one 0.
+    EXPECT_NEAR(FrameTimer(ElapsedTime), 0.3, 1e-9);
+    EXPECT_DOUBLE_EQ(FrameTimer(ElapsedTime), 0.0);
+    milliseconds += 5000;
+    EXPECT_NEAR(FrameTimer(AppTime), 1.5, 1e-9);
+    FrameTimer(Advance);
+    EXPECT_NEAR(FrameTimer(AppTime), 1.5 + static_cast<double>(0.1f), 1e-9);
+    EXPECT_NEAR(FrameTimer(AbsoluteTime), 11.5, 1e-9);
+    FrameTimer(Start);
+    milliseconds += 100;
+    EXPECT_NEAR(FrameTimer(AppTime), 1.6 + static_cast<double>(0.1f), 1e-9);
+}
+
+TEST_F(FrameTimerTest, MillisecondClockStartWhileRunningKeepsTime) {
+    frequency = 0;
+    FrameTimer(Start);
+    milliseconds += 700;
+    FrameTimer(Start);
+    EXPECT_NEAR(FrameTimer(AppTime), 0.7, 1e-9);
+}
+
+TEST(FixedStepClock, AdvancesExactlyOneStepPerFrame) {
+    ResetFrameTimerForTesting();
+    win::UseFixedStepClock(0.25);
+    FrameTimer(Start);
+    for (int frame = 1; frame <= 4; ++frame) {
+        win::AdvanceFixedStepClock();
+        EXPECT_DOUBLE_EQ(FrameTimer(AppTime), 0.25 * frame);
+        EXPECT_DOUBLE_EQ(FrameTimer(ElapsedTime), 0.25);
+    }
+    EXPECT_DOUBLE_EQ(FrameTimer(ElapsedTime), 0.0);  // no step, no time
+    win::UseFixedStepClock(0.0);
+    ResetFrameTimerForTesting();
+}
+
+}  // namespace
