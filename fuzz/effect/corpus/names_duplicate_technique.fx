@@ -1,0 +1,3 @@
+technique T { }
+technique T { }
+// expect: names_duplicate_technique.fx(2) : duplicate technique: 'T'

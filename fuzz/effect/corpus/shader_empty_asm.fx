@@ -1,0 +1,2 @@
+technique { pass { PixelShader = asm {}; } }
+// expect: shader_empty_asm.fx(1) : (Assembly Error) shader version expected

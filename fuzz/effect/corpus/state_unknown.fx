@@ -1,0 +1,2 @@
+technique { pass { Zenabled = TRUE; } }
+// expect: state_unknown.fx(1) : unknown state 'Zenabled'
