@@ -301,6 +301,10 @@ bool Checker::CheckPixelTexture14(const Instruction& ins) {
 bool Checker::CheckArithDst(const Instruction& ins) {
     const DstParam& d = ins.dst;
     if (d.mask == 0) return Fail("empty write mask");
+    // The matrix macros compute one component per row and write nothing else.
+    int rows = MatrixRows(ins.op);
+    if (rows > 1 && rows < 4 && (d.mask & ~((1u << rows) - 1)))
+        return Fail("%s writes only %s", GetOpInfo(ins.op).name, rows == 3 ? ".xyz" : ".xy");
     if (!p_.pixel) {
         if (d.saturate || d.shift) return Fail("result modifiers are not allowed in vertex shaders");
         switch (d.type) {

@@ -113,8 +113,8 @@ TEST(ShaderTranslator, VertexLitDstAndMatrices) {
         Opcode(Op::Lit), Dst(OT, 1), Src(V, 1, XYZW, 1),
         Opcode(Op::Dst), Dst(OT, 2), Src(V, 2), Src(C, 8),
         Opcode(Op::M4x4), Dst(OT, 3), Src(V, 3), Src(C, 0),
-        Opcode(Op::M3x2), Dst(OT, 4), Src(V, 3), Src(C, 0),   // writes x and y only
-        Opcode(Op::M4x3), Dst(OT, 5), Src(V, 3), Src(C, 4)}));
+        Opcode(Op::M3x2), Dst(OT, 4, 0x3), Src(V, 3), Src(C, 0),
+        Opcode(Op::M4x3), Dst(OT, 5, 0x7), Src(V, 3), Src(C, 4)}));
     GlInputs in;
     in.attributes[1] = {0.5f, 0.25f, 9, 2};
     in.attributes[2] = {7, 2, 3, 7};
@@ -335,7 +335,7 @@ TEST(ShaderTranslator, EveryInstructionCompiles) {
                       Opcode(Op::Mov), Dst(A, 0, 1), Src(V, 1, XXXX),
                       Opcode(Op::Mov), Dst(OD, 1), Src(C, 10, XYZW, 0, true),
                       Opcode(Op::M3x4), Dst(OT, 7), Src(V, 2), Src(C, 20),
-                      Opcode(Op::M3x3), Dst(R, 3, 0x7), Src(V, 2), Src(C, 20),
+                      Opcode(Op::M3x3), Dst(R, 3, 0x3), Src(V, 2), Src(C, 20),
                       Opcode(Op::Sge), Dst(OD, 0), Src(R, 3, XXXX, 1), Src(C, 10)}),
         Shader(PS13, {Opcode(Op::Tex), Dst(T, 0),
                       Opcode(Op::TexM3x3Pad), Dst(T, 1), Src(T, 0, XYZW, shader::MOD_SIGN),

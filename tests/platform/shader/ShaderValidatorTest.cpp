@@ -94,6 +94,13 @@ TEST(ShaderValidator, VertexShaderRules) {
     EXPECT_EQ(Check(Shader(VS11, {Opcode(Op::Mov), Dst(OD, 0), Src(V, 0)})), "vs.1.1: oPos is never written");
     EXPECT_EQ(Check(Shader(VS11, {VS_POS, Opcode(Op::Mov), Dst(V, 0), Src(V, 0)})),
               "vs.1.1 instruction 2 (mov): v0 cannot be written");
+    // The matrix macros with fewer than four rows write only the components they compute (an
+    // m3x3 into oPos.w once passed as writing oPos while writing nothing; found by fuzzing).
+    EXPECT_EQ(Check(Shader(VS11, {Opcode(Op::M3x3), Dst(RAST, OPOS, 0x8), Src(V, 0), Src(C, 0)})),
+              "vs.1.1 instruction 1 (m3x3): m3x3 writes only .xyz");
+    EXPECT_EQ(Check(Shader(VS11, {VS_POS, Opcode(Op::M3x2), Dst(OT, 0), Src(V, 0), Src(C, 0)})),
+              "vs.1.1 instruction 2 (m3x2): m3x2 writes only .xy");
+    EXPECT_EQ(Check(Shader(VS11, {VS_POS, Opcode(Op::M4x3), Dst(OT, 0, 0x7), Src(V, 0), Src(C, 0)})), "ok");
     EXPECT_EQ(Check(Shader(VS11, {VS_POS}), ShaderCaps{0xFFFE0100, 0xFFFF0104, 96}),
               "vs.1.1: the device supports vertex shaders up to version 1.0");
 }
