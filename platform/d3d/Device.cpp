@@ -1,0 +1,1147 @@
+// IDirect3DDevice8 core: GL context and back buffer, presentation, reset and loss, the settable state with
+// the platform's defaults, and state blocks. Drawing lives in DeviceDraw.cpp, shaders in DeviceShaders.cpp.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/d3d/DeviceImpl.h"
+
+// [SECTION] Index
+// Defaults           render and texture-stage state defaults in one table
+// Lifetime           construction, context, back buffer, destruction
+// Presentation       Present, back buffer, Reset, loss, cursor
+// Resources          Create*, UpdateTexture
+// State              render/stage states, transforms, viewport, material, lights, clip planes, bindings
+// State blocks       Begin/End/Apply/Capture/Delete
+
+namespace d3dimpl {
+
+namespace {
+
+// [SECTION] Defaults
+
+struct RenderStateDefault {
+    D3DRENDERSTATETYPE state;
+    DWORD value;
+};
+
+// Every render state the device accepts, with its documented default. ZENABLE and SOFTWAREVERTEXPROCESSING
+// depend on how the device was created and are set separately.
+const RenderStateDefault kRenderStateDefaults[] = {
+    {D3DRS_ZENABLE, D3DZB_FALSE},
+    {D3DRS_FILLMODE, D3DFILL_SOLID},
+    {D3DRS_SHADEMODE, D3DSHADE_GOURAUD},
+    {D3DRS_LINEPATTERN, 0},
+    {D3DRS_ZWRITEENABLE, TRUE},
+    {D3DRS_ALPHATESTENABLE, FALSE},
+    {D3DRS_LASTPIXEL, TRUE},
+    {D3DRS_SRCBLEND, D3DBLEND_ONE},
+    {D3DRS_DESTBLEND, D3DBLEND_ZERO},
+    {D3DRS_CULLMODE, D3DCULL_CCW},
+    {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
+    {D3DRS_ALPHAREF, 0},
+    {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS},
+    {D3DRS_DITHERENABLE, FALSE},
+    {D3DRS_ALPHABLENDENABLE, FALSE},
+    {D3DRS_FOGENABLE, FALSE},
+    {D3DRS_SPECULARENABLE, FALSE},
+    {D3DRS_ZVISIBLE, 0},
+    {D3DRS_FOGCOLOR, 0},
+    {D3DRS_FOGTABLEMODE, D3DFOG_NONE},
+    {D3DRS_FOGSTART, 0x00000000u},  // 0.0f
+    {D3DRS_FOGEND, 0x3F800000u},    // 1.0f
+    {D3DRS_FOGDENSITY, 0x3F800000u},
+    {D3DRS_EDGEANTIALIAS, FALSE},
+    {D3DRS_ZBIAS, 0},
+    {D3DRS_RANGEFOGENABLE, FALSE},
+    {D3DRS_STENCILENABLE, FALSE},
+    {D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP},
+    {D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP},
+    {D3DRS_STENCILPASS, D3DSTENCILOP_KEEP},
+    {D3DRS_STENCILFUNC, D3DCMP_ALWAYS},
+    {D3DRS_STENCILREF, 0},
+    {D3DRS_STENCILMASK, 0xFFFFFFFFu},
+    {D3DRS_STENCILWRITEMASK, 0xFFFFFFFFu},
+    {D3DRS_TEXTUREFACTOR, 0xFFFFFFFFu},
+    {D3DRS_WRAP0, 0},
+    {D3DRS_WRAP1, 0},
+    {D3DRS_WRAP2, 0},
+    {D3DRS_WRAP3, 0},
+    {D3DRS_WRAP4, 0},
+    {D3DRS_WRAP5, 0},
+    {D3DRS_WRAP6, 0},
+    {D3DRS_WRAP7, 0},
+    {D3DRS_CLIPPING, TRUE},
+    {D3DRS_LIGHTING, TRUE},
+    {D3DRS_AMBIENT, 0},
+    {D3DRS_FOGVERTEXMODE, D3DFOG_NONE},
+    {D3DRS_COLORVERTEX, TRUE},
+    {D3DRS_LOCALVIEWER, TRUE},
+    {D3DRS_NORMALIZENORMALS, FALSE},
+    {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1},
+    {D3DRS_SPECULARMATERIALSOURCE, D3DMCS_COLOR2},
+    {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL},
+    {D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL},
+    {D3DRS_VERTEXBLEND, D3DVBF_DISABLE},
+    {D3DRS_CLIPPLANEENABLE, 0},
+    {D3DRS_SOFTWAREVERTEXPROCESSING, FALSE},
+    {D3DRS_POINTSIZE, 0x3F800000u},      // 1.0f
+    {D3DRS_POINTSIZE_MIN, 0x00000000u},  // 0.0f
+    {D3DRS_POINTSPRITEENABLE, FALSE},
+    {D3DRS_POINTSCALEENABLE, FALSE},
+    {D3DRS_POINTSCALE_A, 0x3F800000u},
+    {D3DRS_POINTSCALE_B, 0},
+    {D3DRS_POINTSCALE_C, 0},
+    {D3DRS_MULTISAMPLEANTIALIAS, TRUE},
+    {D3DRS_MULTISAMPLEMASK, 0xFFFFFFFFu},
+    {D3DRS_PATCHEDGESTYLE, D3DPATCHEDGE_DISCRETE},
+    {D3DRS_PATCHSEGMENTS, 0x3F800000u},
+    {D3DRS_DEBUGMONITORTOKEN, D3DDMT_ENABLE},
+    {D3DRS_POINTSIZE_MAX, 0x42800000u},  // 64.0f
+    {D3DRS_INDEXEDVERTEXBLENDENABLE, FALSE},
+    {D3DRS_COLORWRITEENABLE, 0x0000000Fu},
+    {D3DRS_TWEENFACTOR, 0},
+    {D3DRS_BLENDOP, D3DBLENDOP_ADD},
+    {D3DRS_POSITIONORDER, D3DORDER_CUBIC},
+    {D3DRS_NORMALORDER, D3DORDER_LINEAR},
+};
+
+struct ValidStates {
+    std::bitset<D3DRS_COUNT> renderStates;
+    ValidStates() {
+        for (const RenderStateDefault& d : kRenderStateDefaults) renderStates.set(d.state);
+    }
+};
+
+bool ValidRenderState(DWORD state) {
+    static const ValidStates valid;
+    return state < D3DRS_COUNT && valid.renderStates.test(state);
+}
+
+bool ValidStageState(DWORD type) { return type >= D3DTSS_COLOROP && type < D3DTSS_COUNT && type != 12; }
+
+void Identity(D3DMATRIX* m) {
+    std::memset(m, 0, sizeof *m);
+    m->_11 = m->_22 = m->_33 = m->_44 = 1.0f;
+}
+
+D3DLIGHT8 DefaultLight() {
+    D3DLIGHT8 l{};
+    l.Type = D3DLIGHT_DIRECTIONAL;
+    l.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
+    l.Direction = {0.0f, 0.0f, 1.0f};
+    return l;
+}
+
+EGLContext& CurrentContext() {
+    static EGLContext current = EGL_NO_CONTEXT;
+    return current;
+}
+
+std::vector<Device*>& LiveDevices() {
+    static std::vector<Device*> devices;
+    return devices;
+}
+
+}  // namespace
+
+// [SECTION] Lifetime
+
+Device::Device(Direct3D* d3d, UINT adapter, D3DDEVTYPE type, EglDevice* egl, HWND focusWindow, DWORD behaviorFlags)
+    : d3d(d3d), adapter(adapter), type(type), egl(egl), focusWindow(focusWindow), behaviorFlags(behaviorFlags) {
+    d3d->AddRef();
+    LiveDevices().push_back(this);
+}
+
+Device* Device::FromInterface(IDirect3DDevice8* device) {
+    for (Device* d : LiveDevices()) {
+        if (static_cast<IDirect3DDevice8*>(d) == device) return d;
+    }
+    return nullptr;
+}
+
+void Device::MakeCurrent() {
+    if (CurrentContext() != context && context != EGL_NO_CONTEXT) {
+        eglMakeCurrent(egl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, context);
+        CurrentContext() = context;
+    }
+}
+
+HRESULT Device::Initialise(D3DPRESENT_PARAMETERS* params) {
+    pp = *params;
+    if (!FillCaps(adapter, type, &caps)) return D3DERR_NOTAVAILABLE;
+    eglBindAPI(EGL_OPENGL_API);
+    const EGLint attribs[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+                              EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
+    context = eglCreateContext(egl->display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attribs);
+    if (context == EGL_NO_CONTEXT) return D3DERR_NOTAVAILABLE;
+    MakeCurrent();
+    GL_CHECK(glGenVertexArrays(1, &vao));
+    GL_CHECK(glBindVertexArray(vao));
+    GL_CHECK(glGenSamplers(kMaxStages, samplers));
+    for (UINT i = 0; i < kMaxStages; ++i) GL_CHECK(glBindSampler(i, samplers[i]));
+    GL_CHECK(glGenBuffers(1, &upVertexBuffer));
+    GL_CHECK(glGenBuffers(1, &upIndexBuffer));
+    // The platform's flat shading takes the first vertex's colours.
+    GL_CHECK(glProvokingVertex(GL_FIRST_VERTEX_CONVENTION));
+    GL_CHECK(glEnable(GL_PROGRAM_POINT_SIZE));
+    // Rows are stored top row first, so the sprite origin the platform calls top-left is GL's lower left.
+    GL_CHECK(glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT));
+    GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 1));
+    GL_CHECK(glPixelStorei(GL_PACK_ALIGNMENT, 4));
+    GL_CHECK(glFrontFace(GL_CCW));
+    HRESULT hr = CreateBackBuffer();
+    if (FAILED(hr)) return hr;
+    SetDefaultStates();
+    return D3D_OK;
+}
+
+Device::~Device() {
+    MakeCurrent();
+    ReleaseState(state);
+    for (auto& [token, block] : stateBlocks) ReleaseState(block->values);
+    stateBlocks.clear();
+    if (recording) ReleaseState(recording->values);
+    recording.reset();
+    DestroyBackBuffer();
+    for (auto& [key, program] : programs) glDeleteProgram(program->program);
+    programs.clear();
+    glDeleteSamplers(kMaxStages, samplers);
+    glDeleteBuffers(1, &upVertexBuffer);
+    glDeleteBuffers(1, &upIndexBuffer);
+    glDeleteVertexArrays(1, &vao);
+    // Children still alive here hold only internal references that the state above released; anything
+    // left would be our own bookkeeping bug.
+    assert(children.empty());
+    eglMakeCurrent(egl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    CurrentContext() = EGL_NO_CONTEXT;
+    eglDestroyContext(egl->display, context);
+    auto& live = LiveDevices();
+    for (size_t i = 0; i < live.size(); ++i) {
+        if (live[i] == this) {
+            live.erase(live.begin() + static_cast<long>(i));
+            break;
+        }
+    }
+    d3d->Release();
+}
+
+ULONG Device::AddRef() { return ++refs; }
+
+ULONG Device::Release() {
+    assert(refs > 0);
+    ULONG n = --refs;
+    if (n == 0) delete this;
+    return n;
+}
+
+void Device::ChildCreated(DeviceChild* child) { children.push_back(child); }
+
+void Device::ChildDestroyed(DeviceChild* child) {
+    for (size_t i = 0; i < children.size(); ++i) {
+        if (children[i] == child) {
+            children[i] = children.back();
+            children.pop_back();
+            return;
+        }
+    }
+}
+
+HRESULT Device::CreateBackBuffer() {
+    MakeCurrent();
+    const FormatInfo* colour = FindFormat(pp.BackBufferFormat);
+    assert(colour);
+    GL_CHECK(glGenFramebuffers(1, &framebuffer));
+    GL_CHECK(glBindFramebuffer(GL_FRAMEBUFFER, framebuffer));
+    GL_CHECK(glGenRenderbuffers(1, &colourBuffer));
+    GL_CHECK(glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer));
+    // Every colour format is kept as 8 bits per channel; locks convert to the format asked for.
+    GL_CHECK(glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(pp.BackBufferWidth),
+                                   static_cast<GLsizei>(pp.BackBufferHeight)));
+    GL_CHECK(glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer));
+    depthFormat = nullptr;
+    if (pp.EnableAutoDepthStencil) {
+        depthFormat = FindFormat(pp.AutoDepthStencilFormat);
+        assert(depthFormat);
+        GL_CHECK(glGenRenderbuffers(1, &depthBuffer));
+        GL_CHECK(glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer));
+        GL_CHECK(glRenderbufferStorage(GL_RENDERBUFFER, depthFormat->internalFormat,
+                                       static_cast<GLsizei>(pp.BackBufferWidth),
+                                       static_cast<GLsizei>(pp.BackBufferHeight)));
+        GLenum attachment = depthFormat->internalFormat == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT
+                                                                               : GL_DEPTH_ATTACHMENT;
+        GL_CHECK(glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, depthBuffer));
+    }
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        DestroyBackBuffer();
+        return D3DERR_NOTAVAILABLE;
+    }
+    backBuffer = new Surface(this, Surface::kBackBuffer, nullptr, 0, pp.BackBufferWidth, pp.BackBufferHeight,
+                             pp.BackBufferFormat, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
+    backBuffer->AddInternal();
+    // Start from black with opaque alpha, so formats without alpha read back consistently.
+    GL_CHECK(glClearColor(0, 0, 0, 1));
+    GL_CHECK(glClearDepth(1.0));
+    GL_CHECK(glClearStencil(0));
+    GL_CHECK(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
+    GL_CHECK(glDepthMask(GL_TRUE));
+    GL_CHECK(glStencilMask(0xFFFFFFFFu));
+    GL_CHECK(glDisable(GL_SCISSOR_TEST));
+    GL_CHECK(glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT));
+    gl.valid = 0;
+    glStateDirty = true;
+    return D3D_OK;
+}
+
+void Device::DestroyBackBuffer() {
+    MakeCurrent();
+    if (backBuffer) {
+        backBuffer->ReleaseInternal();
+        backBuffer = nullptr;
+    }
+    if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
+    if (colourBuffer) glDeleteRenderbuffers(1, &colourBuffer);
+    if (depthBuffer) glDeleteRenderbuffers(1, &depthBuffer);
+    framebuffer = colourBuffer = depthBuffer = 0;
+}
+
+void Device::SetDefaultStates() {
+    StateSet& s = state;
+    std::memset(s.renderStates, 0, sizeof s.renderStates);
+    for (const RenderStateDefault& d : kRenderStateDefaults) s.renderStates[d.state] = d.value;
+    s.renderStates[D3DRS_ZENABLE] = pp.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
+    s.renderStates[D3DRS_SOFTWAREVERTEXPROCESSING] =
+        (behaviorFlags & D3DCREATE_SOFTWARE_VERTEXPROCESSING) ? TRUE : FALSE;
+    for (UINT i = 0; i < kMaxStages; ++i) {
+        DWORD* t = s.stageStates[i];
+        std::memset(t, 0, sizeof(DWORD) * D3DTSS_COUNT);
+        t[D3DTSS_COLOROP] = i == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+        t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+        t[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+        t[D3DTSS_ALPHAOP] = i == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+        t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+        t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+        t[D3DTSS_TEXCOORDINDEX] = i;
+        t[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
+        t[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
+        t[D3DTSS_ADDRESSW] = D3DTADDRESS_WRAP;
+        t[D3DTSS_MAGFILTER] = D3DTEXF_POINT;
+        t[D3DTSS_MINFILTER] = D3DTEXF_POINT;
+        t[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
+        t[D3DTSS_MAXANISOTROPY] = 1;
+        t[D3DTSS_TEXTURETRANSFORMFLAGS] = D3DTTFF_DISABLE;
+        t[D3DTSS_COLORARG0] = D3DTA_CURRENT;
+        t[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
+        t[D3DTSS_RESULTARG] = D3DTA_CURRENT;
+        samplersDirty[i] = true;
+    }
+    for (UINT i = 0; i < kTransformCount; ++i) Identity(&s.transforms[i]);
+    std::memset(&s.material, 0, sizeof s.material);
+    s.viewport = {0, 0, pp.BackBufferWidth, pp.BackBufferHeight, 0.0f, 1.0f};
+    s.lights.clear();
+    std::memset(s.clipPlanes, 0, sizeof s.clipPlanes);
+    s.vertexShader = 0;
+    s.pixelShader = 0;
+    std::memset(s.vsConst, 0, sizeof s.vsConst);
+    std::memset(s.psConst, 0, sizeof s.psConst);
+    keyDirty = glStateDirty = true;
+    ++transformVersion, ++lightVersion, ++materialVersion, ++miscVersion, ++textureMatrixVersion;
+}
+
+void Device::ReleaseState(StateSet& s) {
+    for (Texture*& t : s.textures) SetTextureRef(t, nullptr);
+    for (StreamSlot& st : s.streams) {
+        SetBufferRef(st.buffer, nullptr);
+        st.stride = 0;
+    }
+    SetIndexRef(s.indices, nullptr);
+    s.baseVertexIndex = 0;
+}
+
+void Device::SetTextureRef(Texture*& slot, Texture* texture) {
+    if (slot == texture) return;
+    if (texture) texture->AddInternal();
+    Texture* old = slot;
+    slot = texture;
+    if (old) old->ReleaseInternal();
+}
+
+void Device::SetBufferRef(VertexBuffer*& slot, VertexBuffer* buffer) {
+    if (slot == buffer) return;
+    if (buffer) buffer->AddInternal();
+    VertexBuffer* old = slot;
+    slot = buffer;
+    if (old) old->ReleaseInternal();
+}
+
+void Device::SetIndexRef(IndexBuffer*& slot, IndexBuffer* buffer) {
+    if (slot == buffer) return;
+    if (buffer) buffer->AddInternal();
+    IndexBuffer* old = slot;
+    slot = buffer;
+    if (old) old->ReleaseInternal();
+}
+
+// [SECTION] Presentation
+
+HRESULT Device::TestCooperativeLevel() {
+    if (lostState > 1) {
+        --lostState;
+        return D3DERR_DEVICELOST;
+    }
+    if (lostState == 1) return D3DERR_DEVICENOTRESET;
+    return D3D_OK;
+}
+
+void Device::ForceLoss(UINT lostCalls) { lostState = lostCalls + 1; }
+
+UINT Device::GetAvailableTextureMem() { return 512u * 1024u * 1024u; }
+
+HRESULT Device::ResourceManagerDiscardBytes(DWORD) { return D3D_OK; }
+
+HRESULT Device::GetDirect3D(IDirect3D8** direct3D) {
+    if (!direct3D) return D3DERR_INVALIDCALL;
+    d3d->AddRef();
+    *direct3D = d3d;
+    return D3D_OK;
+}
+
+HRESULT Device::GetDeviceCaps(D3DCAPS8* out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = caps;
+    return D3D_OK;
+}
+
+HRESULT Device::GetDisplayMode(D3DDISPLAYMODE* mode) {
+    if (!mode) return D3DERR_INVALIDCALL;
+    if (pp.Windowed) return d3d->GetAdapterDisplayMode(adapter, mode);
+    D3DFORMAT f = pp.BackBufferFormat;
+    if (f == D3DFMT_A8R8G8B8) f = D3DFMT_X8R8G8B8;
+    if (f == D3DFMT_A1R5G5B5) f = D3DFMT_X1R5G5B5;
+    *mode = {pp.BackBufferWidth, pp.BackBufferHeight, pp.FullScreen_RefreshRateInHz, f};
+    return D3D_OK;
+}
+
+HRESULT Device::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters) {
+    if (!parameters) return D3DERR_INVALIDCALL;
+    *parameters = {adapter, type, focusWindow, behaviorFlags};
+    return D3D_OK;
+}
+
+HRESULT Device::SetCursorProperties(UINT hotSpotX, UINT hotSpotY, IDirect3DSurface8* cursorBitmap) {
+    if (!cursorBitmap) return D3DERR_INVALIDCALL;
+    D3DSURFACE_DESC desc;
+    if (FAILED(cursorBitmap->GetDesc(&desc)) || desc.Format != D3DFMT_A8R8G8B8) return D3DERR_INVALIDCALL;
+    if (hotSpotX >= desc.Width || hotSpotY >= desc.Height) return D3DERR_INVALIDCALL;
+    D3DLOCKED_RECT lr;
+    if (FAILED(cursorBitmap->LockRect(&lr, nullptr, D3DLOCK_READONLY))) return D3DERR_INVALIDCALL;
+    std::vector<DWORD> pixels(static_cast<size_t>(desc.Width) * desc.Height);
+    for (UINT y = 0; y < desc.Height; ++y) {
+        std::memcpy(&pixels[static_cast<size_t>(y) * desc.Width], static_cast<BYTE*>(lr.pBits) + y * lr.Pitch,
+                    desc.Width * 4);
+    }
+    cursorBitmap->UnlockRect();
+    d3dhost::Presenter* presenter = Host().presenter;
+    if (presenter && !Host().headless)
+        presenter->SetCursorImage(pixels.data(), desc.Width, desc.Height, hotSpotX, hotSpotY);
+    return D3D_OK;
+}
+
+void Device::SetCursorPosition(int x, int y, DWORD flags) {
+    d3dhost::Presenter* presenter = Host().presenter;
+    if (presenter && !Host().headless) presenter->SetCursorPosition(x, y, flags);
+}
+
+BOOL Device::ShowCursor(BOOL show) {
+    BOOL previous = cursorVisible ? TRUE : FALSE;
+    cursorVisible = show != FALSE;
+    d3dhost::Presenter* presenter = Host().presenter;
+    if (presenter && !Host().headless) presenter->ShowCursor(cursorVisible);
+    return previous;
+}
+
+void Device::ReadBackBuffer(std::vector<DWORD>* pixels) {
+    MakeCurrent();
+    pixels->resize(static_cast<size_t>(pp.BackBufferWidth) * pp.BackBufferHeight);
+    GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer));
+    GL_CHECK(glReadPixels(0, 0, static_cast<GLsizei>(pp.BackBufferWidth), static_cast<GLsizei>(pp.BackBufferHeight),
+                          GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels->data()));
+    const FormatInfo* info = FindFormat(pp.BackBufferFormat);
+    if (!info->hasAlpha) {
+        for (DWORD& p : *pixels) p |= 0xFF000000u;
+    }
+}
+
+HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride, const void*) {
+    if (lostState) return D3DERR_DEVICELOST;
+    ReadBackBuffer(&presented);
+    presentedWidth = pp.BackBufferWidth;
+    presentedHeight = pp.BackBufferHeight;
+    d3dhost::Presenter* presenter = Host().presenter;
+    if (presenter && !Host().headless) {
+        HWND window = destWindowOverride ? destWindowOverride : pp.hDeviceWindow;
+        presenter->PresentFrame(window, presented.data(), presentedWidth, presentedHeight, sourceRect, destRect);
+    }
+    return D3D_OK;
+}
+
+bool Device::PresentedFrame(std::vector<DWORD>* pixels, UINT* width, UINT* height) const {
+    if (presented.empty()) return false;
+    *pixels = presented;
+    *width = presentedWidth;
+    *height = presentedHeight;
+    return true;
+}
+
+HRESULT Device::GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE bufferType, IDirect3DSurface8** surface) {
+    if (!surface) return D3DERR_INVALIDCALL;
+    *surface = nullptr;
+    // One back buffer is kept whatever the count asked for; presentation copies it out.
+    if (index != 0 || bufferType != D3DBACKBUFFER_TYPE_MONO || !backBuffer) return D3DERR_INVALIDCALL;
+    backBuffer->AddRef();
+    *surface = backBuffer;
+    return D3D_OK;
+}
+
+HRESULT Device::Reset(D3DPRESENT_PARAMETERS* presentationParameters) {
+    if (!presentationParameters) return D3DERR_INVALIDCALL;
+    D3DPRESENT_PARAMETERS next = *presentationParameters;
+    if (!next.hDeviceWindow) next.hDeviceWindow = pp.hDeviceWindow ? pp.hDeviceWindow : focusWindow;
+    HRESULT hr = d3d->CheckPresentParameters(adapter, type, &next);
+    if (FAILED(hr)) return hr;
+    // As the platform does: every default-pool resource (the back buffer included) must have been released.
+    for (DeviceChild* child : children) {
+        if (child->Pool() == D3DPOOL_DEFAULT && child->PublicRefs() > 0) {
+            lostState = 1;
+            return D3DERR_INVALIDCALL;
+        }
+    }
+    MakeCurrent();
+    ReleaseState(state);
+    DestroyBackBuffer();
+    pp = next;
+    hr = CreateBackBuffer();
+    if (FAILED(hr)) {
+        lostState = 1;
+        return hr;
+    }
+    SetDefaultStates();
+    if (recording) {
+        ReleaseState(recording->values);
+        recording.reset();
+    }
+    inScene = false;
+    lostState = 0;
+    *presentationParameters = pp;
+    return D3D_OK;
+}
+
+// [SECTION] Resources
+
+HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              IDirect3DTexture8** texture) {
+    if (!texture) return D3DERR_INVALIDCALL;
+    *texture = nullptr;
+    const FormatInfo* info = FindFormat(format);
+    if (!info || width == 0 || height == 0 || pool > D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
+    if (width > caps.MaxTextureWidth || height > caps.MaxTextureHeight) return D3DERR_INVALIDCALL;
+    if (usage & ~(D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING)) return D3DERR_INVALIDCALL;
+    if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
+    if (!(info->uses & kUseTexture) && !(pool == D3DPOOL_SCRATCH && (info->uses & kUseScratch)))
+        return D3DERR_INVALIDCALL;
+    UINT full = 1;
+    for (UINT w = width, h = height; w > 1 || h > 1; w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1) ++full;
+    if (levels == 0 || levels > full) levels = levels == 0 ? full : 0;
+    if (levels == 0) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    *texture = new Texture(this, width, height, levels, usage, info, pool);
+    return D3D_OK;
+}
+
+HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                   IDirect3DVertexBuffer8** vertexBuffer) {
+    if (!vertexBuffer) return D3DERR_INVALIDCALL;
+    *vertexBuffer = nullptr;
+    if (length == 0 || pool > D3DPOOL_SCRATCH || length > (1u << 30)) return D3DERR_INVALIDCALL;
+    if (fvf && FvfStride(fvf) == 0) return D3DERR_INVALIDCALL;
+    if (fvf && length < FvfStride(fvf)) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    *vertexBuffer = new VertexBuffer(this, length, usage, fvf, pool);
+    return D3D_OK;
+}
+
+HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                  IDirect3DIndexBuffer8** indexBuffer) {
+    if (!indexBuffer) return D3DERR_INVALIDCALL;
+    *indexBuffer = nullptr;
+    if (length == 0 || pool > D3DPOOL_SCRATCH || length > (1u << 30)) return D3DERR_INVALIDCALL;
+    if (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    *indexBuffer = new IndexBuffer(this, length, usage, format, pool);
+    return D3D_OK;
+}
+
+HRESULT Device::CreateImageSurface(UINT width, UINT height, D3DFORMAT format, IDirect3DSurface8** surface) {
+    if (!surface) return D3DERR_INVALIDCALL;
+    *surface = nullptr;
+    const FormatInfo* info = FindFormat(format);
+    if (!info || !(info->uses & kUseScratch) || width == 0 || height == 0 || width > 16384 || height > 16384)
+        return D3DERR_INVALIDCALL;
+    Surface* s = new Surface(this, Surface::kImage, nullptr, 0, width, height, format, D3DPOOL_SYSTEMMEM, 0);
+    s->AddPublic();
+    *surface = s;
+    return D3D_OK;
+}
+
+HRESULT Device::UpdateTexture(IDirect3DBaseTexture8* sourceTexture, IDirect3DBaseTexture8* destinationTexture) {
+    if (!sourceTexture || !destinationTexture || sourceTexture == destinationTexture) return D3DERR_INVALIDCALL;
+    if (sourceTexture->GetType() != D3DRTYPE_TEXTURE || destinationTexture->GetType() != D3DRTYPE_TEXTURE)
+        return D3DERR_INVALIDCALL;
+    Texture* src = static_cast<Texture*>(static_cast<IDirect3DTexture8*>(sourceTexture));
+    Texture* dst = static_cast<Texture*>(static_cast<IDirect3DTexture8*>(destinationTexture));
+    if (src->GetOwner() != this || dst->GetOwner() != this) return D3DERR_INVALIDCALL;
+    if (src->Pool() != D3DPOOL_SYSTEMMEM || dst->Pool() != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
+    if (src->Info() != dst->Info()) return D3DERR_INVALIDCALL;
+    // The destination's top level matches one of the source's levels; the levels below follow.
+    UINT first = 0;
+    while (first < src->LevelCount() &&
+           (src->GetLevel(first).width != dst->Width() || src->GetLevel(first).height != dst->Height()))
+        ++first;
+    if (first == src->LevelCount() || src->LevelCount() - first < dst->LevelCount()) return D3DERR_INVALIDCALL;
+    for (UINT i = 0; i < dst->LevelCount(); ++i) {
+        if (src->GetLevel(first + i).locked || dst->GetLevel(i).locked) return D3DERR_INVALIDCALL;
+    }
+    for (UINT i = 0; i < dst->LevelCount(); ++i) {
+        dst->GetLevel(i).data = src->GetLevel(first + i).data;
+        dst->GetLevel(i).dirty = true;
+    }
+    return D3D_OK;
+}
+
+// [SECTION] Scene
+
+HRESULT Device::BeginScene() {
+    if (inScene) return D3DERR_INVALIDCALL;
+    inScene = true;
+    return D3D_OK;
+}
+
+HRESULT Device::EndScene() {
+    if (!inScene) return D3DERR_INVALIDCALL;
+    inScene = false;
+    if (!lostState) {
+        MakeCurrent();
+        glFlush();
+    }
+    return D3D_OK;
+}
+
+HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR colour, float z, DWORD stencil) {
+    if ((count > 0 && !rects) || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
+        return D3DERR_INVALIDCALL;
+    if ((flags & D3DCLEAR_ZBUFFER) && !depthFormat) return D3DERR_INVALIDCALL;
+    if ((flags & D3DCLEAR_STENCIL) && (!depthFormat || depthFormat->stencilBits == 0)) return D3DERR_INVALIDCALL;
+    if (lostState) return D3D_OK;
+    MakeCurrent();
+    GL_CHECK(glBindFramebuffer(GL_FRAMEBUFFER, framebuffer));
+    const FormatInfo* info = FindFormat(pp.BackBufferFormat);
+    float a = info->hasAlpha ? static_cast<float>(colour >> 24) / 255.0f : 1.0f;
+    GL_CHECK(glClearColor(static_cast<float>((colour >> 16) & 255) / 255.0f,
+                          static_cast<float>((colour >> 8) & 255) / 255.0f, static_cast<float>(colour & 255) / 255.0f,
+                          a));
+    GL_CHECK(glClearDepth(z < 0.0f ? 0.0 : (z > 1.0f ? 1.0 : static_cast<double>(z))));
+    GL_CHECK(glClearStencil(static_cast<GLint>(stencil)));
+    GL_CHECK(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
+    GL_CHECK(glDepthMask(GL_TRUE));
+    GL_CHECK(glStencilMask(0xFFFFFFFFu));
+    GLbitfield mask = 0;
+    if (flags & D3DCLEAR_TARGET) mask |= GL_COLOR_BUFFER_BIT;
+    if (flags & D3DCLEAR_ZBUFFER) mask |= GL_DEPTH_BUFFER_BIT;
+    if (flags & D3DCLEAR_STENCIL) mask |= GL_STENCIL_BUFFER_BIT;
+    // Clears are limited to the viewport (and to the rectangles when given).
+    const D3DVIEWPORT8& vp = state.viewport;
+    LONG vx1 = static_cast<LONG>(vp.X), vy1 = static_cast<LONG>(vp.Y);
+    LONG vx2 = static_cast<LONG>(vp.X + vp.Width), vy2 = static_cast<LONG>(vp.Y + vp.Height);
+    GL_CHECK(glEnable(GL_SCISSOR_TEST));
+    auto clearRect = [&](LONG x1, LONG y1, LONG x2, LONG y2) {
+        x1 = x1 < vx1 ? vx1 : x1;
+        y1 = y1 < vy1 ? vy1 : y1;
+        x2 = x2 > vx2 ? vx2 : x2;
+        y2 = y2 > vy2 ? vy2 : y2;
+        if (x2 <= x1 || y2 <= y1) return;
+        GL_CHECK(glScissor(x1, y1, x2 - x1, y2 - y1));
+        GL_CHECK(glClear(mask));
+    };
+    if (count == 0) {
+        clearRect(vx1, vy1, vx2, vy2);
+    } else {
+        for (DWORD i = 0; i < count; ++i) clearRect(rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2);
+    }
+    GL_CHECK(glDisable(GL_SCISSOR_TEST));
+    gl.valid = 0;
+    glStateDirty = true;
+    return D3D_OK;
+}
+
+// [SECTION] State
+
+int Device::TransformSlot(D3DTRANSFORMSTATETYPE s) const {
+    if (s == D3DTS_VIEW) return kTransformView;
+    if (s == D3DTS_PROJECTION) return kTransformProjection;
+    if (s >= D3DTS_TEXTURE0 && s <= D3DTS_TEXTURE7) return static_cast<int>(kTransformTexture0 + (s - D3DTS_TEXTURE0));
+    if (s >= 256 && s < 256 + kMaxWorld) return static_cast<int>(kTransformWorld0 + (s - 256));
+    return -1;
+}
+
+HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE s, const D3DMATRIX* matrix) {
+    int slot = TransformSlot(s);
+    if (slot < 0 || !matrix) return D3DERR_INVALIDCALL;
+    if (recording) {
+        recording->mask.transforms.set(static_cast<size_t>(slot));
+        recording->values.transforms[slot] = *matrix;
+        return D3D_OK;
+    }
+    state.transforms[slot] = *matrix;
+    if (slot >= static_cast<int>(kTransformTexture0) && slot < static_cast<int>(kTransformWorld0)) {
+        ++textureMatrixVersion;
+    } else {
+        ++transformVersion;
+        if (slot == kTransformView) ++lightVersion;
+        if (slot == kTransformProjection) keyDirty = true;  // table fog measures w or z by projection
+        ++miscVersion;                                      // clip planes follow the transforms
+    }
+    return D3D_OK;
+}
+
+HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE s, D3DMATRIX* matrix) {
+    int slot = TransformSlot(s);
+    if (slot < 0 || !matrix) return D3DERR_INVALIDCALL;
+    *matrix = state.transforms[slot];
+    return D3D_OK;
+}
+
+HRESULT Device::MultiplyTransform(D3DTRANSFORMSTATETYPE s, const D3DMATRIX* matrix) {
+    int slot = TransformSlot(s);
+    if (slot < 0 || !matrix) return D3DERR_INVALIDCALL;
+    // The new matrix is matrix * current, as the platform multiplies.
+    const D3DMATRIX& c = state.transforms[slot];
+    D3DMATRIX r;
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            float sum = 0.0f;
+            for (int k = 0; k < 4; ++k) sum += matrix->m[i][k] * c.m[k][j];
+            r.m[i][j] = sum;
+        }
+    }
+    return SetTransform(s, &r);
+}
+
+HRESULT Device::SetViewport(const D3DVIEWPORT8* viewport) {
+    if (!viewport) return D3DERR_INVALIDCALL;
+    const D3DVIEWPORT8& v = *viewport;
+    if (v.Width == 0 || v.Height == 0 || v.X >= pp.BackBufferWidth || v.Y >= pp.BackBufferHeight ||
+        v.Width > pp.BackBufferWidth - v.X || v.Height > pp.BackBufferHeight - v.Y || !(v.MinZ >= 0.0f) ||
+        !(v.MaxZ <= 1.0f) || !(v.MinZ <= v.MaxZ))
+        return D3DERR_INVALIDCALL;
+    if (recording) {
+        recording->mask.viewport = true;
+        recording->values.viewport = v;
+        return D3D_OK;
+    }
+    state.viewport = v;
+    glStateDirty = true;
+    ++miscVersion;
+    return D3D_OK;
+}
+
+HRESULT Device::GetViewport(D3DVIEWPORT8* viewport) {
+    if (!viewport) return D3DERR_INVALIDCALL;
+    *viewport = state.viewport;
+    return D3D_OK;
+}
+
+HRESULT Device::SetMaterial(const D3DMATERIAL8* material) {
+    if (!material) return D3DERR_INVALIDCALL;
+    if (recording) {
+        recording->mask.material = true;
+        recording->values.material = *material;
+        return D3D_OK;
+    }
+    state.material = *material;
+    ++materialVersion;
+    return D3D_OK;
+}
+
+HRESULT Device::GetMaterial(D3DMATERIAL8* material) {
+    if (!material) return D3DERR_INVALIDCALL;
+    *material = state.material;
+    return D3D_OK;
+}
+
+HRESULT Device::SetLight(DWORD index, const D3DLIGHT8* light) {
+    if (!light || light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
+    if (light->Type != D3DLIGHT_DIRECTIONAL && !(light->Range >= 0.0f)) return D3DERR_INVALIDCALL;
+    if (recording) {
+        recording->mask.lights[index] = true;
+        auto it = recording->values.lights.find(index);
+        if (it == recording->values.lights.end()) {
+            recording->values.lights[index].light = *light;
+        } else {
+            it->second.light = *light;
+        }
+        return D3D_OK;
+    }
+    auto it = state.lights.find(index);
+    if (it == state.lights.end()) {
+        state.lights[index].light = *light;
+    } else {
+        if (it->second.enabled && it->second.light.Type != light->Type) keyDirty = true;
+        it->second.light = *light;
+    }
+    ++lightVersion;
+    return D3D_OK;
+}
+
+HRESULT Device::GetLight(DWORD index, D3DLIGHT8* light) {
+    if (!light) return D3DERR_INVALIDCALL;
+    auto it = state.lights.find(index);
+    if (it == state.lights.end()) return D3DERR_INVALIDCALL;
+    *light = it->second.light;
+    return D3D_OK;
+}
+
+HRESULT Device::LightEnable(DWORD index, BOOL enable) {
+    if (recording) {
+        recording->mask.lightEnables[index] = true;
+        auto it = recording->values.lights.find(index);
+        if (it == recording->values.lights.end()) {
+            LightSlot slot;
+            slot.light = DefaultLight();
+            slot.enabled = enable ? TRUE : FALSE;
+            recording->values.lights[index] = slot;
+        } else {
+            it->second.enabled = enable ? TRUE : FALSE;
+        }
+        return D3D_OK;
+    }
+    auto it = state.lights.find(index);
+    if (it == state.lights.end()) {
+        // Enabling a light that was never set gives it the platform's default description.
+        LightSlot slot;
+        slot.light = DefaultLight();
+        it = state.lights.emplace(index, slot).first;
+    }
+    BOOL e = enable ? TRUE : FALSE;
+    if (it->second.enabled == e) return D3D_OK;
+    if (e) {
+        UINT active = 0;
+        for (const auto& [i, l] : state.lights) active += l.enabled ? 1 : 0;
+        if (active >= kMaxActiveLights) return D3DERR_INVALIDCALL;
+    }
+    it->second.enabled = e;
+    keyDirty = true;
+    ++lightVersion;
+    return D3D_OK;
+}
+
+HRESULT Device::GetLightEnable(DWORD index, BOOL* enable) {
+    if (!enable) return D3DERR_INVALIDCALL;
+    auto it = state.lights.find(index);
+    if (it == state.lights.end()) return D3DERR_INVALIDCALL;
+    *enable = it->second.enabled;
+    return D3D_OK;
+}
+
+HRESULT Device::SetClipPlane(DWORD index, const float* plane) {
+    if (index >= kMaxClipPlanes || !plane) return D3DERR_INVALIDCALL;
+    if (recording) {
+        recording->mask.clipPlanes.set(index);
+        std::memcpy(recording->values.clipPlanes[index], plane, sizeof(float) * 4);
+        return D3D_OK;
+    }
+    std::memcpy(state.clipPlanes[index], plane, sizeof(float) * 4);
+    ++miscVersion;
+    return D3D_OK;
+}
+
+HRESULT Device::GetClipPlane(DWORD index, float* plane) {
+    if (index >= kMaxClipPlanes || !plane) return D3DERR_INVALIDCALL;
+    std::memcpy(plane, state.clipPlanes[index], sizeof(float) * 4);
+    return D3D_OK;
+}
+
+HRESULT Device::SetRenderState(D3DRENDERSTATETYPE s, DWORD value) {
+    if (!ValidRenderState(s)) return D3DERR_INVALIDCALL;
+    if (recording) {
+        recording->mask.renderStates.set(s);
+        recording->values.renderStates[s] = value;
+        return D3D_OK;
+    }
+    if (state.renderStates[s] == value) return D3D_OK;
+    state.renderStates[s] = value;
+    keyDirty = glStateDirty = true;
+    ++miscVersion;
+    if (s == D3DRS_AMBIENT) ++lightVersion;
+    return D3D_OK;
+}
+
+HRESULT Device::GetRenderState(D3DRENDERSTATETYPE s, DWORD* value) {
+    if (!ValidRenderState(s) || !value) return D3DERR_INVALIDCALL;
+    *value = state.renderStates[s];
+    return D3D_OK;
+}
+
+HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture8** texture) {
+    if (stage >= kMaxStages || !texture) return D3DERR_INVALIDCALL;
+    *texture = state.textures[stage];
+    if (*texture) (*texture)->AddRef();
+    return D3D_OK;
+}
+
+HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) {
+    if (stage >= kMaxStages) return D3DERR_INVALIDCALL;
+    Texture* t = nullptr;
+    if (texture) {
+        if (texture->GetType() != D3DRTYPE_TEXTURE) return D3DERR_INVALIDCALL;
+        t = static_cast<Texture*>(static_cast<IDirect3DTexture8*>(texture));
+        // Only textures the device can sample: not another device's, not system memory.
+        if (t->GetOwner() != this || t->Pool() == D3DPOOL_SYSTEMMEM || t->Pool() == D3DPOOL_SCRATCH)
+            return D3DERR_INVALIDCALL;
+    }
+    if (recording) {
+        recording->mask.textures.set(stage);
+        SetTextureRef(recording->values.textures[stage], t);
+        return D3D_OK;
+    }
+    if ((state.textures[stage] == nullptr) != (t == nullptr)) keyDirty = true;
+    SetTextureRef(state.textures[stage], t);
+    return D3D_OK;
+}
+
+HRESULT Device::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE t, DWORD* value) {
+    if (stage >= kMaxStages || !ValidStageState(t) || !value) return D3DERR_INVALIDCALL;
+    *value = state.stageStates[stage][t];
+    return D3D_OK;
+}
+
+HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE t, DWORD value) {
+    if (stage >= kMaxStages || !ValidStageState(t)) return D3DERR_INVALIDCALL;
+    if (recording) {
+        recording->mask.stageStates[stage].set(t);
+        recording->values.stageStates[stage][t] = value;
+        return D3D_OK;
+    }
+    if (state.stageStates[stage][t] == value) return D3D_OK;
+    state.stageStates[stage][t] = value;
+    switch (t) {
+    case D3DTSS_ADDRESSU:
+    case D3DTSS_ADDRESSV:
+    case D3DTSS_ADDRESSW:
+    case D3DTSS_BORDERCOLOR:
+    case D3DTSS_MAGFILTER:
+    case D3DTSS_MINFILTER:
+    case D3DTSS_MIPFILTER:
+    case D3DTSS_MIPMAPLODBIAS:
+    case D3DTSS_MAXMIPLEVEL:
+    case D3DTSS_MAXANISOTROPY:
+        samplersDirty[stage] = true;
+        break;
+    default:
+        keyDirty = true;
+        break;
+    }
+    return D3D_OK;
+}
+
+HRESULT Device::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer8* streamData, UINT stride) {
+    if (streamNumber >= kMaxStreams || stride > caps.MaxStreamStride) return D3DERR_INVALIDCALL;
+    VertexBuffer* vb = static_cast<VertexBuffer*>(streamData);
+    if (vb && vb->GetOwner() != this) return D3DERR_INVALIDCALL;
+    if (recording) {
+        recording->mask.streams.set(streamNumber);
+        SetBufferRef(recording->values.streams[streamNumber].buffer, vb);
+        recording->values.streams[streamNumber].stride = stride;
+        return D3D_OK;
+    }
+    SetBufferRef(state.streams[streamNumber].buffer, vb);
+    state.streams[streamNumber].stride = stride;
+    return D3D_OK;
+}
+
+HRESULT Device::GetStreamSource(UINT streamNumber, IDirect3DVertexBuffer8** streamData, UINT* stride) {
+    if (streamNumber >= kMaxStreams || !streamData || !stride) return D3DERR_INVALIDCALL;
+    *streamData = state.streams[streamNumber].buffer;
+    if (*streamData) (*streamData)->AddRef();
+    *stride = state.streams[streamNumber].stride;
+    return D3D_OK;
+}
+
+HRESULT Device::SetIndices(IDirect3DIndexBuffer8* indexData, UINT baseVertexIndex) {
+    IndexBuffer* ib = static_cast<IndexBuffer*>(indexData);
+    if (ib && ib->GetOwner() != this) return D3DERR_INVALIDCALL;
+    if (recording) {
+        recording->mask.indices = true;
+        SetIndexRef(recording->values.indices, ib);
+        recording->values.baseVertexIndex = baseVertexIndex;
+        return D3D_OK;
+    }
+    SetIndexRef(state.indices, ib);
+    state.baseVertexIndex = baseVertexIndex;
+    return D3D_OK;
+}
+
+HRESULT Device::GetIndices(IDirect3DIndexBuffer8** indexData, UINT* baseVertexIndex) {
+    if (!indexData || !baseVertexIndex) return D3DERR_INVALIDCALL;
+    *indexData = state.indices;
+    if (*indexData) (*indexData)->AddRef();
+    *baseVertexIndex = state.baseVertexIndex;
+    return D3D_OK;
+}
+
+// [SECTION] State blocks
+
+HRESULT Device::BeginStateBlock() {
+    if (recording) return D3DERR_INVALIDCALL;
+    recording = std::make_unique<StateBlock>();
+    // Unrecorded parts are never read, but keep them defined.
+    StateSet& v = recording->values;
+    std::memset(v.renderStates, 0, sizeof v.renderStates);
+    std::memset(v.stageStates, 0, sizeof v.stageStates);
+    std::memset(v.clipPlanes, 0, sizeof v.clipPlanes);
+    std::memset(v.vsConst, 0, sizeof v.vsConst);
+    std::memset(v.psConst, 0, sizeof v.psConst);
+    std::memset(&v.material, 0, sizeof v.material);
+    v.viewport = state.viewport;
+    for (D3DMATRIX& m : v.transforms) Identity(&m);
+    return D3D_OK;
+}
+
+HRESULT Device::EndStateBlock(DWORD* token) {
+    if (!recording || !token) return D3DERR_INVALIDCALL;
+    DWORD t = nextStateBlock++;
+    stateBlocks[t] = std::move(recording);
+    *token = t;
+    return D3D_OK;
+}
+
+HRESULT Device::ApplyStateBlock(DWORD token) {
+    auto it = stateBlocks.find(token);
+    if (it == stateBlocks.end() || recording) return D3DERR_INVALIDCALL;
+    ApplyFrom(*it->second);
+    return D3D_OK;
+}
+
+HRESULT Device::CaptureStateBlock(DWORD token) {
+    auto it = stateBlocks.find(token);
+    if (it == stateBlocks.end() || recording) return D3DERR_INVALIDCALL;
+    CaptureInto(*it->second);
+    return D3D_OK;
+}
+
+HRESULT Device::DeleteStateBlock(DWORD token) {
+    auto it = stateBlocks.find(token);
+    if (it == stateBlocks.end() || recording) return D3DERR_INVALIDCALL;
+    ReleaseState(it->second->values);
+    stateBlocks.erase(it);
+    return D3D_OK;
+}
+
+void Device::CaptureInto(StateBlock& block) {
+    StateMask& m = block.mask;
+    StateSet& v = block.values;
+    for (DWORD i = 0; i < D3DRS_COUNT; ++i) {
+        if (m.renderStates.test(i)) v.renderStates[i] = state.renderStates[i];
+    }
+    for (UINT s = 0; s < kMaxStages; ++s) {
+        for (DWORD i = 0; i < D3DTSS_COUNT; ++i) {
+            if (m.stageStates[s].test(i)) v.stageStates[s][i] = state.stageStates[s][i];
+        }
+        if (m.textures.test(s)) SetTextureRef(v.textures[s], state.textures[s]);
+    }
+    for (UINT i = 0; i < kTransformCount; ++i) {
+        if (m.transforms.test(i)) v.transforms[i] = state.transforms[i];
+    }
+    if (m.material) v.material = state.material;
+    if (m.viewport) v.viewport = state.viewport;
+    for (auto& [index, recorded] : m.lights) {
+        auto it = state.lights.find(index);
+        if (it != state.lights.end()) v.lights[index].light = it->second.light;
+    }
+    for (auto& [index, recorded] : m.lightEnables) {
+        auto it = state.lights.find(index);
+        v.lights[index].enabled = it != state.lights.end() ? it->second.enabled : FALSE;
+        if (it != state.lights.end() && !m.lights.count(index)) v.lights[index].light = it->second.light;
+    }
+    for (UINT i = 0; i < kMaxClipPlanes; ++i) {
+        if (m.clipPlanes.test(i)) std::memcpy(v.clipPlanes[i], state.clipPlanes[i], sizeof(float) * 4);
+    }
+    for (UINT i = 0; i < kMaxStreams; ++i) {
+        if (m.streams.test(i)) {
+            SetBufferRef(v.streams[i].buffer, state.streams[i].buffer);
+            v.streams[i].stride = state.streams[i].stride;
+        }
+    }
+    if (m.indices) {
+        SetIndexRef(v.indices, state.indices);
+        v.baseVertexIndex = state.baseVertexIndex;
+    }
+    if (m.vertexShader) v.vertexShader = state.vertexShader;
+    if (m.pixelShader) v.pixelShader = state.pixelShader;
+    for (UINT i = 0; i < kVsConstCount; ++i) {
+        if (m.vsConst.test(i)) std::memcpy(v.vsConst[i], state.vsConst[i], sizeof(float) * 4);
+    }
+    for (UINT i = 0; i < kPsConstCount; ++i) {
+        if (m.psConst.test(i)) std::memcpy(v.psConst[i], state.psConst[i], sizeof(float) * 4);
+    }
+}
+
+void Device::ApplyFrom(const StateBlock& block) {
+    const StateMask& m = block.mask;
+    const StateSet& v = block.values;
+    for (DWORD i = 0; i < D3DRS_COUNT; ++i) {
+        if (m.renderStates.test(i)) SetRenderState(static_cast<D3DRENDERSTATETYPE>(i), v.renderStates[i]);
+    }
+    for (UINT s = 0; s < kMaxStages; ++s) {
+        for (DWORD i = 0; i < D3DTSS_COUNT; ++i) {
+            if (m.stageStates[s].test(i))
+                SetTextureStageState(s, static_cast<D3DTEXTURESTAGESTATETYPE>(i), v.stageStates[s][i]);
+        }
+        if (m.textures.test(s)) SetTexture(s, v.textures[s]);
+    }
+    for (UINT i = 0; i < kTransformCount; ++i) {
+        if (!m.transforms.test(i)) continue;
+        D3DTRANSFORMSTATETYPE t = i == kTransformView         ? D3DTS_VIEW
+                                  : i == kTransformProjection ? D3DTS_PROJECTION
+                                  : i < kTransformWorld0
+                                      ? static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + (i - kTransformTexture0))
+                                      : D3DTS_WORLDMATRIX(i - kTransformWorld0);
+        SetTransform(t, &v.transforms[i]);
+    }
+    if (m.material) SetMaterial(&v.material);
+    if (m.viewport) SetViewport(&v.viewport);
+    for (auto& [index, recorded] : m.lights) {
+        auto it = v.lights.find(index);
+        if (it != v.lights.end()) SetLight(index, &it->second.light);
+    }
+    for (auto& [index, recorded] : m.lightEnables) {
+        auto it = v.lights.find(index);
+        if (it != v.lights.end()) LightEnable(index, it->second.enabled);
+    }
+    for (UINT i = 0; i < kMaxClipPlanes; ++i) {
+        if (m.clipPlanes.test(i)) SetClipPlane(i, v.clipPlanes[i]);
+    }
+    for (UINT i = 0; i < kMaxStreams; ++i) {
+        if (m.streams.test(i)) SetStreamSource(i, v.streams[i].buffer, v.streams[i].stride);
+    }
+    if (m.indices) SetIndices(v.indices, v.baseVertexIndex);
+    if (m.vertexShader) SetVertexShader(v.vertexShader);
+    if (m.pixelShader) SetPixelShader(v.pixelShader);
+    for (UINT i = 0; i < kVsConstCount; ++i) {
+        if (m.vsConst.test(i)) SetVertexShaderConstant(i, v.vsConst[i], 1);
+    }
+    for (UINT i = 0; i < kPsConstCount; ++i) {
+        if (m.psConst.test(i)) SetPixelShaderConstant(i, v.psConst[i], 1);
+    }
+}
+
+}  // namespace d3dimpl
