@@ -1069,6 +1069,16 @@ bool InitDisplay(bool headless) {
         displayError = SDL_GetError();
         return false;
     }
+    // Without a window system SDL falls back to its offscreen or dummy driver, which shows
+    // nothing: that is no display, unless the user asked for that driver by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+    if (invisible && !(asked && SDL_strcasecmp(asked, driver) == 0)) {
+        displayError = "no window system found (DISPLAY and WAYLAND_DISPLAY are not set or not reachable)";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
     if (SDL_GetNumVideoDisplays() < 1) {
         displayError = "no display found";
         SDL_QuitSubSystem(SDL_INIT_VIDEO);

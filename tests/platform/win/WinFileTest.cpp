@@ -1,0 +1,107 @@
+// File mapping on mmap and the registry that holds nothing: contents, sizes and every failure.
+#include "platform/win/WinFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string TempFile(const char* name, const std::string& content) {
+    std::string path = testing::TempDir() + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(content.data(), 1, content.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+TEST(WinFile, MapsAWholeFileReadOnly) {
+    std::string text = "technique T { pass P { } }\n";
+    std::string path = TempFile("map.fx", text);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_RANDOM_ACCESS, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD high = 99;
+    EXPECT_EQ(GetFileSize(file, &high), text.size());
+    EXPECT_EQ(high, 0u);
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ASSERT_NE(mapping, nullptr);
+    // The file may be closed while the mapping and its view live on.
+    EXPECT_TRUE(CloseHandle(file));
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(std::memcmp(view, text.data(), text.size()), 0);
+    EXPECT_TRUE(UnmapViewOfFile(view));
+    EXPECT_FALSE(UnmapViewOfFile(view));
+    EXPECT_TRUE(CloseHandle(mapping));
+    EXPECT_FALSE(CloseHandle(mapping));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(WinFile, ReadFileReadsAndStopsAtTheEnd) {
+    std::string path = TempFile("read.bin", "abcdef");
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    char buffer[16] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(file, buffer, 4, &got, nullptr));
+    EXPECT_EQ(got, 4u);
+    ASSERT_TRUE(ReadFile(file, buffer + 4, 10, &got, nullptr));
+    EXPECT_EQ(got, 2u);
+    EXPECT_STREQ(buffer, "abcdef");
+    CloseHandle(file);
+    EXPECT_FALSE(ReadFile(file, buffer, 1, &got, nullptr));
+}
+
+TEST(WinFile, FailuresAreReportedNotCrashed) {
+    EXPECT_EQ(CreateFileA("/nonexistent/dir/file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(CreateFileA(nullptr, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA(testing::TempDir().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    std::string path = TempFile("empty.fx", "");
+    EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_CALL_NOT_IMPLEMENTED);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileSize(file, nullptr), 0u);
+    // An empty file cannot be mapped, as on the platform.
+    EXPECT_EQ(CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_INVALID);
+    CloseHandle(file);
+    // Stale and made-up handles.
+    EXPECT_EQ(GetFileSize(file, nullptr), INVALID_FILE_SIZE);
+    EXPECT_EQ(CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr), nullptr);
+    EXPECT_EQ(MapViewOfFile(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(42)), FILE_MAP_READ, 0, 0, 0), nullptr);
+    EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+    // A view past the end of the file is refused.
+    std::string small = TempFile("small.fx", "xyz");
+    HANDLE f2 = CreateFileA(small.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE m2 = CreateFileMappingA(f2, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    EXPECT_EQ(MapViewOfFile(m2, FILE_MAP_READ, 0, 0, 4096), nullptr);
+    EXPECT_EQ(MapViewOfFile(m2, FILE_MAP_READ, 0, 4096, 0), nullptr);
+    EXPECT_EQ(CreateFileMappingA(f2, nullptr, PAGE_READONLY, 0, 100, nullptr), nullptr);  // cannot grow
+    CloseHandle(m2);
+    CloseHandle(f2);
+}
+
+TEST(WinRegistry, KeysOpenButHoldNoValues) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Direct3D", 0, KEY_READ, &key),
+              static_cast<LSTATUS>(ERROR_SUCCESS));
+    ASSERT_NE(key, nullptr);
+    DWORD type = 77, value = 5, size = sizeof value;
+    EXPECT_EQ(RegQueryValueExA(key, "DisableD3DXPSGP", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
+              static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(value, 5u);  // untouched
+    EXPECT_EQ(type, REG_NONE);
+    EXPECT_EQ(RegCloseKey(key), static_cast<LSTATUS>(ERROR_SUCCESS));
+    EXPECT_EQ(RegCloseKey(key), static_cast<LSTATUS>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(RegOpenKeyExA(key, "x", 0, KEY_READ, &key), static_cast<LSTATUS>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "x", 0, KEY_READ, nullptr), static_cast<LSTATUS>(ERROR_INVALID_PARAMETER));
+}
+
+}  // namespace
