@@ -1,0 +1,442 @@
+// The fixed-function pipeline on the REF device: transforms and projection, lighting against hand-computed
+// colours, reflection-vector texture coordinates, textures of each format, stage operations, alpha test and
+// blending.
+#include <cmath>
+
+#include "tests/platform/d3d/D3DTestUtil.h"
+
+namespace {
+
+D3DMATRIX Identity() {
+    D3DMATRIX m{};
+    m._11 = m._22 = m._33 = m._44 = 1.0f;
+    return m;
+}
+
+// Left-handed perspective projection with a vertical field of view, as the platform's math library builds it.
+D3DMATRIX PerspectiveFovLH(float fovY, float aspect, float zn, float zf) {
+    D3DMATRIX m{};
+    float yScale = 1.0f / std::tan(fovY / 2.0f);
+    m._11 = yScale / aspect;
+    m._22 = yScale;
+    m._33 = zf / (zf - zn);
+    m._34 = 1.0f;
+    m._43 = -zn * zf / (zf - zn);
+    return m;
+}
+
+struct LitVertex {
+    float x, y, z, nx, ny, nz;
+};
+
+struct TexVertex {
+    float x, y, z, rhw;
+    D3DCOLOR colour;
+    float u, v;
+};
+
+bool Near(DWORD got, DWORD want, int tolerance = 3) {
+    for (int shift = 0; shift <= 16; shift += 8) {
+        int a = static_cast<int>((got >> shift) & 255), b = static_cast<int>((want >> shift) & 255);
+        if (std::abs(a - b) > tolerance) return false;
+    }
+    return true;
+}
+
+#define EXPECT_COLOUR(got, want) EXPECT_TRUE(Near(got, want)) << std::hex << "got " << (got) << " want " << (want)
+
+class PipelineTest : public DeviceTest {
+protected:
+    void SetUpCamera() {
+        D3DMATRIX id = Identity();
+        device->SetTransform(D3DTS_WORLD, &id);
+        device->SetTransform(D3DTS_VIEW, &id);
+        D3DMATRIX proj = PerspectiveFovLH(3.14159265f / 2.0f, 1.0f, 1.0f, 100.0f);
+        device->SetTransform(D3DTS_PROJECTION, &proj);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    }
+
+    // A square facing the viewer at depth z, with one normal for all corners.
+    void DrawLitSquare(float z, float half, float nx, float ny, float nz) {
+        LitVertex v[4] = {{-half, half, z, nx, ny, nz},
+                          {half, half, z, nx, ny, nz},
+                          {-half, -half, z, nx, ny, nz},
+                          {half, -half, z, nx, ny, nz}};
+        device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(LitVertex)), D3D_OK);
+    }
+
+    void DrawTexturedScreen(D3DCOLOR diffuse = 0xFFFFFFFFu) {
+        TexVertex v[4] = {{0, 0, 0.5f, 1, diffuse, 0, 0},
+                          {64, 0, 0.5f, 1, diffuse, 1, 0},
+                          {0, 64, 0.5f, 1, diffuse, 0, 1},
+                          {64, 64, 0.5f, 1, diffuse, 1, 1}};
+        device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex)), D3D_OK);
+    }
+
+    IDirect3DTexture8* MakeTexture(D3DFORMAT format, UINT w, UINT h, const std::vector<DWORD>& argb) {
+        IDirect3DTexture8* t = nullptr;
+        EXPECT_EQ(device->CreateTexture(w, h, 1, 0, format, D3DPOOL_MANAGED, &t), D3D_OK);
+        if (!t) return nullptr;
+        D3DLOCKED_RECT lr;
+        EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        for (UINT y = 0; y < h; ++y) {
+            for (UINT x = 0; x < w; ++x) Store(format, argb[y * w + x], static_cast<BYTE*>(lr.pBits) + y * lr.Pitch, x);
+        }
+        t->UnlockRect(0);
+        return t;
+    }
+
+    // Writes one 0xAARRGGBB texel in a format's memory layout.
+    static void Store(D3DFORMAT f, DWORD c, BYTE* row, UINT x) {
+        DWORD a = c >> 24, r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
+        WORD w = 0;
+        switch (f) {
+        case D3DFMT_A8R8G8B8:
+        case D3DFMT_X8R8G8B8: std::memcpy(row + x * 4, &c, 4); return;
+        case D3DFMT_R5G6B5: w = static_cast<WORD>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3)); break;
+        case D3DFMT_X1R5G5B5:
+        case D3DFMT_A1R5G5B5:
+            w = static_cast<WORD>(((a >> 7) << 15) | ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+            break;
+        case D3DFMT_A4R4G4B4: w = static_cast<WORD>(((a >> 4) << 12) | ((r >> 4) << 8) | ((g >> 4) << 4) | (b >> 4)); break;
+        case D3DFMT_A8: row[x] = static_cast<BYTE>(a); return;
+        case D3DFMT_L8: row[x] = static_cast<BYTE>(r); return;
+        case D3DFMT_A8L8: row[x * 2] = static_cast<BYTE>(r), row[x * 2 + 1] = static_cast<BYTE>(a); return;
+        default: ADD_FAILURE() << "format"; return;
+        }
+        std::memcpy(row + x * 2, &w, 2);
+    }
+};
+
+TEST_F(PipelineTest, ProjectionPlacesGeometryWithYUpAndRowVectors) {
+    SetUpCamera();
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    struct V {
+        float x, y, z;
+        D3DCOLOR c;
+    };
+    // A square of half-size 5 at depth 10 covers a quarter of the 90-degree view in each direction.
+    const D3DCOLOR c = 0xFFFFFF00u;
+    V square[4] = {{-5, 5, 10, c}, {5, 5, 10, c}, {-5, -5, 10, c}, {5, -5, 10, c}};
+    // Moving it with the world matrix (row vectors: translation in _41.._43) up by 5 puts it in the upper half.
+    D3DMATRIX world = Identity();
+    world._42 = 5.0f;
+    device->SetTransform(D3DTS_WORLD, &world);
+    device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, square, sizeof(V)), D3D_OK);
+    auto p = Read();
+    // x in [-0.5, 0.5] NDC -> pixels 16..47; y in [0, 1] NDC -> rows 0..31.
+    EXPECT_EQ(Pixel(p, 16, 0), 0xFFFF00u);
+    EXPECT_EQ(Pixel(p, 47, 31), 0xFFFF00u);
+    EXPECT_EQ(Pixel(p, 15, 10), 0u);
+    EXPECT_EQ(Pixel(p, 48, 10), 0u);
+    EXPECT_EQ(Pixel(p, 32, 32), 0u);
+    EXPECT_EQ(Count(p, 0xFFFF00), 32 * 32);
+}
+
+TEST_F(PipelineTest, DirectionalAndPointLightsMatchHandComputedColours) {
+    SetUpCamera();
+    D3DMATERIAL8 m{};
+    m.Diffuse = {1.0f, 0.5f, 0.25f, 1.0f};
+    m.Ambient = {1.0f, 1.0f, 1.0f, 1.0f};
+    device->SetMaterial(&m);
+    device->SetRenderState(D3DRS_AMBIENT, 0x00202020u);
+    D3DLIGHT8 l{};
+    l.Type = D3DLIGHT_DIRECTIONAL;
+    l.Diffuse = {0.8f, 0.8f, 0.8f, 1.0f};
+    l.Direction = {0.0f, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetLight(0, &l), D3D_OK);
+    ASSERT_EQ(device->LightEnable(0, TRUE), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawLitSquare(10.0f, 20.0f, 0, 0, -1);
+    // ambient 32/255 + 0.8 * material diffuse
+    const float amb = 32.0f / 255.0f;
+    auto expect = [](float r, float g, float b) {
+        auto q = [](float v) { return static_cast<DWORD>(std::lround((v > 1 ? 1 : v) * 255.0f)); };
+        return (q(r) << 16) | (q(g) << 8) | q(b);
+    };
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), expect(amb + 0.8f, amb + 0.4f, amb + 0.2f));
+
+    // Tilting the normal by 60 degrees halves the diffuse term.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawLitSquare(10.0f, 20.0f, std::sin(1.0471976f), 0, -std::cos(1.0471976f));
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), expect(amb + 0.4f, amb + 0.2f, amb + 0.1f));
+
+    // A point light at the eye with attenuation 1 / (1 + 0.03 d^2): at d = 10 it gives a quarter. Lighting is
+    // per vertex, so the square is kept small (its corners are at d = 10.1).
+    device->LightEnable(0, FALSE);
+    device->SetRenderState(D3DRS_AMBIENT, 0);
+    D3DLIGHT8 p{};
+    p.Type = D3DLIGHT_POINT;
+    p.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    p.Range = 100.0f;
+    p.Attenuation0 = 1.0f;
+    p.Attenuation2 = 0.03f;
+    device->SetLight(1, &p);
+    device->LightEnable(1, TRUE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawLitSquare(10.0f, 1.0f, 0, 0, -1);
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), expect(0.25f, 0.125f, 0.0625f));
+    // Beyond the range the light contributes nothing.
+    p.Range = 5.0f;
+    device->SetLight(1, &p);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawLitSquare(10.0f, 20.0f, 0, 0, -1);
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0u);
+
+    // Vertex colours as the diffuse source replace the material's diffuse.
+    device->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
+    p.Range = 100.0f;
+    device->SetLight(1, &p);
+    struct V {
+        float x, y, z, nx, ny, nz;
+        D3DCOLOR c;
+    } v[4] = {{-1, 1, 10, 0, 0, -1, 0xFF00FF00u}, {1, 1, 10, 0, 0, -1, 0xFF00FF00u},
+              {-1, -1, 10, 0, 0, -1, 0xFF00FF00u}, {1, -1, 10, 0, 0, -1, 0xFF00FF00u}};
+    device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), expect(0.0f, 0.25f, 0.0f));
+}
+
+TEST_F(PipelineTest, SpecularHighlightAddsWhenEnabled) {
+    SetUpCamera();
+    D3DMATERIAL8 m{};
+    m.Specular = {1.0f, 1.0f, 1.0f, 1.0f};
+    m.Power = 10.0f;
+    device->SetMaterial(&m);
+    D3DLIGHT8 l{};
+    l.Type = D3DLIGHT_DIRECTIONAL;
+    l.Specular = {0.5f, 0.5f, 0.5f, 1.0f};
+    l.Direction = {0.0f, 0.0f, 1.0f};
+    device->SetLight(0, &l);
+    device->LightEnable(0, TRUE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawLitSquare(10.0f, 20.0f, 0, 0, -1);
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0u);  // SPECULARENABLE is off by default
+    device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+    device->SetRenderState(D3DRS_LOCALVIEWER, FALSE);
+    DrawLitSquare(10.0f, 20.0f, 0, 0, -1);
+    // Non-local viewer: H = normalize(L + (0,0,-1)) = N, so N.H = 1 everywhere.
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0x808080u);
+}
+
+TEST_F(PipelineTest, ReflectionVectorTexGenPointsAwayFromTheSurface) {
+    SetUpCamera();
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    // Left texel red, right texel green, clamped.
+    IDirect3DTexture8* t = MakeTexture(D3DFMT_X8R8G8B8, 2, 1, {0xFFFF0000u, 0xFF00FF00u});
+    ASSERT_NE(t, nullptr);
+    device->SetTexture(0, t);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+    device->SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
+    device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+    device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    // u = 0.5 * R.x + 0.25, v = 0.5
+    D3DMATRIX tm{};
+    tm._11 = 0.5f;
+    tm._41 = 0.25f;
+    tm._42 = 0.5f;
+    device->SetTransform(D3DTS_TEXTURE0, &tm);
+    for (BOOL local : {TRUE, FALSE}) {
+        device->SetRenderState(D3DRS_LOCALVIEWER, local);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        // Facing the viewer: R = (0, 0, -1) -> u = 0.25 (red).
+        DrawLitSquare(10.0f, 1.0f, 0, 0, -1);
+        EXPECT_EQ(Pixel(Read(), 32, 32), 0xFF0000u) << "local " << local;
+        // Normal turned 45 degrees to +x: R = (1, 0, 0) -> u = 0.75 (green); a wrong sign would clamp to red.
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        DrawLitSquare(10.0f, 1.0f, 0.70710678f, 0, -0.70710678f);
+        EXPECT_EQ(Pixel(Read(), 32, 32), 0x00FF00u) << "local " << local;
+    }
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(PipelineTest, TexturesOfEachFormatSampleTheirTexels) {
+    struct Case {
+        D3DFORMAT format;
+        DWORD texels[4];     // 0xAARRGGBB written
+        DWORD expected[4];   // RGB seen with SELECTARG1 colour
+    } cases[] = {
+        {D3DFMT_A8R8G8B8, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
+        {D3DFMT_X8R8G8B8, {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0x00FFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
+        {D3DFMT_R5G6B5, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
+        {D3DFMT_X1R5G5B5, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
+        {D3DFMT_A1R5G5B5, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
+        {D3DFMT_A4R4G4B4, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
+        {D3DFMT_L8, {0xFF000000u, 0xFF808080u, 0xFFFFFFFFu, 0xFF404040u}, {0x000000, 0x808080, 0xFFFFFF, 0x404040}},
+        {D3DFMT_A8L8, {0xFF000000u, 0xFF808080u, 0xFFFFFFFFu, 0xFF404040u}, {0x000000, 0x808080, 0xFFFFFF, 0x404040}},
+    };
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    for (const Case& c : cases) {
+        IDirect3DTexture8* t = MakeTexture(c.format, 2, 2, {c.texels[0], c.texels[1], c.texels[2], c.texels[3]});
+        ASSERT_NE(t, nullptr);
+        device->SetTexture(0, t);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456u, 1.0f, 0);
+        DrawTexturedScreen();
+        auto p = Read();
+        EXPECT_EQ(Pixel(p, 16, 16), c.expected[0]) << c.format;
+        EXPECT_EQ(Pixel(p, 48, 16), c.expected[1]) << c.format;
+        EXPECT_EQ(Pixel(p, 16, 48), c.expected[2]) << c.format;
+        EXPECT_EQ(Pixel(p, 48, 48), c.expected[3]) << c.format;
+        device->SetTexture(0, nullptr);
+        t->Release();
+    }
+    // Alpha formats: A8 gives black with the texel's alpha; check the alpha through the colour channel.
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE);
+    for (D3DFORMAT f : {D3DFMT_A8, D3DFMT_A8L8, D3DFMT_A4R4G4B4, D3DFMT_A1R5G5B5}) {
+        IDirect3DTexture8* t = MakeTexture(f, 2, 2, {0xFF000000u, 0x00000000u, 0xFFFFFFFFu, 0x00FFFFFFu});
+        device->SetTexture(0, t);
+        DrawTexturedScreen();
+        auto p = Read();
+        EXPECT_EQ(Pixel(p, 16, 16), 0xFFFFFFu) << f;
+        EXPECT_EQ(Pixel(p, 48, 16), 0u) << f;
+        device->SetTexture(0, nullptr);
+        t->Release();
+    }
+}
+
+TEST_F(PipelineTest, LinearFilteringBlendsNeighbouringTexels) {
+    IDirect3DTexture8* t = MakeTexture(D3DFMT_X8R8G8B8, 2, 1, {0xFF000000u, 0xFFFFFFFFu});
+    device->SetTexture(0, t);
+    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_POINT);
+    DrawTexturedScreen();
+    auto p = Read();
+    EXPECT_EQ(Pixel(p, 30, 10), 0u);
+    EXPECT_EQ(Pixel(p, 34, 10), 0xFFFFFFu);
+    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+    device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+    DrawTexturedScreen();
+    p = Read();
+    // Texel centres at u = 0.25 and 0.75 (pixels 16 and 48); half way between is grey.
+    EXPECT_COLOUR(Pixel(p, 32, 10), 0x808080u);
+    EXPECT_COLOUR(Pixel(p, 8, 10), 0u);
+    EXPECT_COLOUR(Pixel(p, 56, 10), 0xFFFFFFu);
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(PipelineTest, StageOperationsCombineTheirArguments) {
+    // Untextured: arguments from the diffuse colour (0x80 40 C0 20 as ARGB) and the texture factor.
+    const D3DCOLOR diffuse = 0x804080C0u;
+    const D3DCOLOR factor = 0x40206010u;
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, factor);
+    struct Case {
+        DWORD op, arg1, arg2, arg0;
+        DWORD expected;
+    } cases[] = {
+        {D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x206010},
+        {D3DTOP_SELECTARG2, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x4080C0},
+        {D3DTOP_ADD, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x60E0D0},
+        {D3DTOP_SUBTRACT, D3DTA_DIFFUSE, D3DTA_TFACTOR, 0, 0x2020B0},
+        {D3DTOP_MODULATE, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x08300C},
+        {D3DTOP_MODULATE2X, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x106018},
+        {D3DTOP_ADDSIGNED, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x006050},
+        {D3DTOP_SELECTARG1, D3DTA_TFACTOR | D3DTA_COMPLEMENT, D3DTA_DIFFUSE, 0, 0xDF9FEF},
+        {D3DTOP_SELECTARG1, D3DTA_DIFFUSE | D3DTA_ALPHAREPLICATE, D3DTA_TFACTOR, 0, 0x808080},
+        {D3DTOP_BLENDDIFFUSEALPHA, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x307068},
+        {D3DTOP_BLENDFACTORALPHA, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x387894},
+        {D3DTOP_MULTIPLYADD, D3DTA_TFACTOR, D3DTA_DIFFUSE, D3DTA_DIFFUSE, 0x48B0CC},
+        {D3DTOP_LERP, D3DTA_TFACTOR, D3DTA_DIFFUSE, D3DTA_DIFFUSE, 0x38703B},
+        {D3DTOP_DOTPRODUCT3, D3DTA_DIFFUSE, D3DTA_DIFFUSE, 0, 0x818181},
+    };
+    for (const Case& c : cases) {
+        device->SetTextureStageState(0, D3DTSS_COLOROP, c.op);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, c.arg1);
+        device->SetTextureStageState(0, D3DTSS_COLORARG2, c.arg2);
+        device->SetTextureStageState(0, D3DTSS_COLORARG0, c.arg0);
+        DrawTexturedScreen(diffuse);
+        EXPECT_COLOUR(Pixel(Read(), 32, 32), c.expected) << "op " << c.op;
+    }
+    // RESULTARG TEMP keeps a value for a later stage: stage 0 writes the factor to temp, stage 1 adds it to
+    // the diffuse colour that current still holds.
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+    device->SetTextureStageState(0, D3DTSS_RESULTARG, D3DTA_TEMP);
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
+    device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEMP);
+    device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
+    device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+    DrawTexturedScreen(diffuse);
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0x60E0D0u);
+    DWORD passes = 0;
+    EXPECT_EQ(device->ValidateDevice(&passes), D3D_OK);
+    EXPECT_EQ(passes, 1u);
+    // Operations the device does not implement are refused by ValidateDevice.
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BUMPENVMAP);
+    EXPECT_EQ(device->ValidateDevice(&passes), D3DERR_UNSUPPORTEDCOLOROPERATION);
+}
+
+TEST_F(PipelineTest, AlphaTestAndBlending) {
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    device->SetRenderState(D3DRS_ALPHAREF, 0x81);
+    DrawTexturedScreen(0x800000FFu);  // alpha 0x80 < 0x81: rejected
+    EXPECT_EQ(Pixel(Read(), 32, 32), 0xFF0000u);
+    device->SetRenderState(D3DRS_ALPHAREF, 0x80);
+    DrawTexturedScreen(0x800000FFu);  // equal passes
+    EXPECT_EQ(Pixel(Read(), 32, 32), 0x0000FFu);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    DrawTexturedScreen(0x400000FFu);  // a quarter blue over red
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0xBF0040u);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_REVSUBTRACT);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080u, 1.0f, 0);
+    DrawTexturedScreen(0xFF204060u);  // dest - src
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0x604020u);
+    // Colour writes can be masked per channel.
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_GREEN);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    DrawTexturedScreen(0xFFFFFFFFu);
+    EXPECT_EQ(Pixel(Read(), 32, 32), 0x00FF00u);
+}
+
+TEST_F(PipelineTest, LinearFogBlendsTowardsTheFogColour) {
+    SetUpCamera();
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    device->SetRenderState(D3DRS_FOGCOLOR, 0x0000FF00u);
+    device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    float start = 0.0f, end = 20.0f;
+    DWORD s, e;
+    std::memcpy(&s, &start, 4);
+    std::memcpy(&e, &end, 4);
+    device->SetRenderState(D3DRS_FOGSTART, s);
+    device->SetRenderState(D3DRS_FOGEND, e);
+    struct V {
+        float x, y, z;
+        D3DCOLOR c;
+    } v[4] = {{-20, 20, 10, 0xFFFF0000u}, {20, 20, 10, 0xFFFF0000u}, {-20, -20, 10, 0xFFFF0000u},
+              {20, -20, 10, 0xFFFF0000u}};
+    device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0x808000u);  // depth 10 of 20: half fog
+    // Table (per-pixel) fog gives the same at this depth.
+    device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_NONE);
+    device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
+    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0x808000u);
+}
+
+}  // namespace
