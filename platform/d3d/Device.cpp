@@ -133,11 +133,6 @@ D3DLIGHT8 DefaultLight() {
     return l;
 }
 
-EGLContext& CurrentContext() {
-    static EGLContext current = EGL_NO_CONTEXT;
-    return current;
-}
-
 std::vector<Device*>& LiveDevices() {
     static std::vector<Device*> devices;
     return devices;
@@ -161,10 +156,9 @@ Device* Device::FromInterface(IDirect3DDevice8* device) {
 }
 
 void Device::MakeCurrent() {
-    if (CurrentContext() != context && context != EGL_NO_CONTEXT) {
+    // Asked of EGL each time, so that other contexts in the process (tests, benchmarks) cannot confuse it.
+    if (context != EGL_NO_CONTEXT && eglGetCurrentContext() != context)
         eglMakeCurrent(egl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, context);
-        CurrentContext() = context;
-    }
 }
 
 HRESULT Device::Initialise(D3DPRESENT_PARAMETERS* params) {
@@ -214,7 +208,6 @@ Device::~Device() {
     // left would be our own bookkeeping bug.
     assert(children.empty());
     eglMakeCurrent(egl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    CurrentContext() = EGL_NO_CONTEXT;
     eglDestroyContext(egl->display, context);
     auto& live = LiveDevices();
     for (size_t i = 0; i < live.size(); ++i) {
