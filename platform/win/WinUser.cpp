@@ -11,6 +11,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -266,8 +267,11 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     mmi.ptMinTrackSize = POINT{1, 1};
     mmi.ptMaxTrackSize = POINT{16384, 16384};
     SendMessageA(h, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    // The minimum tracking size limits what the user can drag the window to; a window created
+    // smaller keeps its size (the limit never grows it).
     if (Window* cw = FindWindow(h); cw && cw->sdl && mmi.ptMinTrackSize.x > 0 && mmi.ptMinTrackSize.y > 0)
-        SDL_SetWindowMinimumSize(cw->sdl, mmi.ptMinTrackSize.x, mmi.ptMinTrackSize.y);
+        SDL_SetWindowMinimumSize(cw->sdl, std::min<int>(mmi.ptMinTrackSize.x, width),
+                                 std::min<int>(mmi.ptMinTrackSize.y, height));
 
     CREATESTRUCTA cs{param, instance, nullptr, nullptr, height, width, py, px,
                      static_cast<LONG>(style), windowName, className, exStyle};
@@ -1065,6 +1069,9 @@ bool InitDisplay(bool headless) {
     }
     // Ctrl+C in a terminal ends the program as usual instead of becoming a quit event.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Frames are copied into the window's own framebuffer. An accelerated framebuffer would
+    // make SDL create OpenGL contexts of its own beside the graphics device's, on this thread.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         displayError = SDL_GetError();
         return false;
