@@ -145,8 +145,10 @@ std::string Emitter::ConstRead(int num, bool relative) {
     const char* array = localConstants_ ? "sgs_c" : "sg_VSConst";
     if (relative) {
         out_.relativeConstants = true;
-        // Out of range reads give 0 rather than whatever lies past the array.
-        return Fmt("(uint(a0.x + %d) < %du ? %s[a0.x + %d] : vec4(0.0))", num, VS_CONSTANTS, array, num);
+        // Out of range reads give 0; the index is clamped as well so that no driver ever
+        // indexes past the array, whichever side of the selection it evaluates.
+        return Fmt("(a0.x + %d >= 0 && a0.x + %d < %d ? %s[clamp(a0.x + %d, 0, %d)] : vec4(0.0))", num, num,
+                   VS_CONSTANTS, array, num, VS_CONSTANTS - 1);
     }
     if (defined_[num] && !localConstants_) {
         const auto& v = defs_[num];
