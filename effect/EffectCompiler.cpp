@@ -652,7 +652,8 @@ HRESULT CreateEffectFromFile(IDirect3DDevice8* device, const char* fileName, Eff
     if (messages) *messages = nullptr;
     if (!fileName) return D3DXERR_INVALIDDATA;
     std::vector<char> bytes;
-    if (!ReadFileBytes(fileName, &bytes)) return D3DXERR_INVALIDDATA;
+    // An empty file cannot be mapped, so it fails like a missing one.
+    if (!ReadFileBytes(fileName, &bytes) || bytes.empty()) return D3DXERR_INVALIDDATA;
     if (bytes.size() > 0xFFFFFFFFu) return D3DXERR_INVALIDDATA;
     HRESULT hr = CreateEffect(device, bytes.data(), static_cast<UINT>(bytes.size()), fileName, effect, messages);
     return SUCCEEDED(hr) ? S_OK : hr;

@@ -6,6 +6,9 @@
 
 #include "effect/EffectCompiler.h"
 #include "effect/ShaderAssemblerState.h"
+#if SG_HAVE_SHADER_VALIDATOR
+#include "platform/d3d/shader/ShaderValidator.h"
+#endif
 
 #include <cassert>
 #include <cstdarg>
@@ -611,7 +614,11 @@ void ShaderAssemblerState::Instruction(bool coissue, uint32_t mnemonicWord) {
 
 namespace {
 std::mutex gAssembleLock;  // one assembly at a time
+#if SG_HAVE_SHADER_VALIDATOR
+ShaderValidatorHooks gValidator{ValidateVertexShader, ValidatePixelShader, FreeValidatorErrors};
+#else
 ShaderValidatorHooks gValidator{};
+#endif
 }  // namespace
 
 HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32_t firstLine, DWORD flags,

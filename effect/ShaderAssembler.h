@@ -4,6 +4,7 @@
 
 #include "effect/CompilerSupport.h"
 #include "effect/DataBuffer.h"
+#include "platform/d3d/d3d8caps.h"
 
 #include <string_view>
 #include <vector>
@@ -18,13 +19,14 @@ constexpr DWORD ASSEMBLE_SKIPVALIDATION = 1u << 1;  // do not hand the result to
 HRESULT AssembleShader(const char* text, UINT length, const char* fileName, UINT firstLine, DWORD flags,
                        DataBuffer** constants, DataBuffer** function, DataBuffer** messages);
 
-// The platform validator the assembler calls unless ASSEMBLE_SKIPVALIDATION is given. The
-// shader library fills these in at start-up (RegisterShaderValidator); until then nothing is
-// validated. `errors` receives a text to free with `freeErrors`.
+// The platform validator the assembler calls unless ASSEMBLE_SKIPVALIDATION is given: the
+// platform library's "ValidateVertexShader" / "ValidatePixelShader" when it is linked in (the
+// registry names no debug runtime here), or what RegisterShaderValidator installs instead.
+// `errors` receives a text to free with `freeErrors`.
 struct ShaderValidatorHooks {
-    HRESULT (*validateVertexShader)(const DWORD* function, const DWORD* declaration, const void* caps,
+    HRESULT (*validateVertexShader)(const DWORD* function, const DWORD* declaration, const D3DCAPS8* caps,
                                     BOOL wantErrors, char** errors);
-    HRESULT (*validatePixelShader)(const DWORD* function, const void* caps, BOOL wantErrors, char** errors);
+    HRESULT (*validatePixelShader)(const DWORD* function, const D3DCAPS8* caps, BOOL wantErrors, char** errors);
     void (*freeErrors)(char* errors);
 };
 void RegisterShaderValidator(const ShaderValidatorHooks& hooks);

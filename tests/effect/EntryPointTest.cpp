@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -69,6 +70,19 @@ TEST(EffectEntry, MissingFileIsInvalidData) {
     EXPECT_EQ(CreateEffectFromFile(nullptr, "/nonexistent/dir/none.fx", &effect, &messages), D3DXERR_INVALIDDATA);
     EXPECT_EQ(messages, nullptr);
     EXPECT_EQ(CreateEffectFromFile(nullptr, "/", nullptr, nullptr), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(CreateEffectFromFile(nullptr, "/dev/null", nullptr, nullptr), D3DXERR_INVALIDDATA);
+}
+
+TEST(EffectEntry, FileIsReadAndSuccessIsReducedToZero) {
+    std::string path = testing::TempDir() + "/entry_test.fx";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("DWORD a = 1;\nDWORD a;\n", f);
+    std::fclose(f);
+    DataBuffer* messages = nullptr;
+    EXPECT_EQ(CreateEffectFromFile(nullptr, path.c_str(), nullptr, &messages), E_FAIL);
+    EXPECT_EQ(Text(messages), path + "(2) : duplicate parameter: 'a'\n" + '\0');
+    std::remove(path.c_str());
 }
 
 // Parameters are a right-recursive list: each one stays on the stack until the end, so 497

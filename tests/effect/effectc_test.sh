@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The effectc tool's contract: commands, outputs, messages on standard error and exit codes
+# (0 success, 1 errors in the input, 2 bad usage or an unreadable file).
+set -u
+effectc="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() {  # check NAME EXPECTED-STATUS ACTUAL-STATUS
+    if [ "$2" != "$3" ]; then echo "FAIL: $1: status $3, expected $2"; failures=$((failures + 1)); fi
+}
+cd "$work"
+
+printf 'DWORD a = 1;\ntechnique t { pass p { ZEnable = TRUE; } }\n' > good.fx
+"$effectc" compile good.fx -o good.fxo 2> err.txt; check "compile good" 0 $?
+[ -s err.txt ] && { echo "FAIL: compile good printed messages"; failures=$((failures + 1)); }
+[ "$(head -c 4 good.fxo)" = "FX81" ] || { echo "FAIL: compiled block does not start with FX81"; failures=$((failures + 1)); }
+"$effectc" dump good.fxo > dump.txt; check "dump" 0 $?
+grep -q 'ASGN ZENABLE (DWORD)' dump.txt || { echo "FAIL: dump lacks the assignment"; failures=$((failures + 1)); }
+
+printf 'DWORD a;\nDWORD a;\n' > bad.fx
+"$effectc" compile ./bad.fx -o bad.fxo 2> err.txt; check "compile bad" 1 $?
+[ "$(cat err.txt)" = "./bad.fx(2) : duplicate parameter: 'a'" ] || { echo "FAIL: message: $(cat err.txt)"; failures=$((failures + 1)); }
+[ -e bad.fxo ] && { echo "FAIL: output written for a failed compile"; failures=$((failures + 1)); }
+
+printf 'vs.1.1\ndef c4, 1, 2, 3, 4\nmov oPos, v0\n' > s.vsh
+"$effectc" asm s.vsh -o s.bin --constants s.con --no-debug; check "asm" 0 $?
+[ "$(stat -c %s s.bin)" = "$(( (1 + 10 + 3 + 1) * 4 ))" ] || { echo "FAIL: function size"; failures=$((failures + 1)); }
+[ "$(stat -c %s s.con)" = 20 ] || { echo "FAIL: constants size"; failures=$((failures + 1)); }
+printf 'ps.1.1\nmov r0, q0\n' > bad.psh
+"$effectc" asm bad.psh 2> err.txt; check "asm bad" 1 $?
+grep -q "^bad.psh(2) : (Assembly Error) invalid register 'q0'$" err.txt || { echo "FAIL: asm message"; failures=$((failures + 1)); }
+
+printf 'float v0[3];\n' > d.decl
+"$effectc" decl d.decl -o d.bin; check "decl" 0 $?
+[ "$(od -An -tx4 d.bin | tr -s ' ')" = " 20000000 40020000 ffffffff" ] || { echo "FAIL: decl tokens"; failures=$((failures + 1)); }
+
+"$effectc" compile missing.fx 2> /dev/null; check "missing file" 2 $?
+"$effectc" 2> /dev/null; check "no command" 2 $?
+"$effectc" frobnicate x 2> /dev/null; check "unknown command" 2 $?
+"$effectc" compile good.fx --bogus 2> /dev/null; check "unknown option" 2 $?
+"$effectc" compile good.fx -o 2> /dev/null; check "-o without file" 2 $?
+"$effectc" --help > /dev/null; check "--help" 0 $?
+"$effectc" --version > /dev/null; check "--version" 0 $?
+printf 'FX81\001\000\000\000' > broken.fxo
+"$effectc" dump broken.fxo > /dev/null; check "dump damaged block" 1 $?
+
+[ $failures -eq 0 ] && echo "effectc: all checks passed"
+exit $failures
