@@ -62,7 +62,7 @@ bool LayoutFromFvf(DWORD fvf, VertexLayout* layout) {
     } else {
         AddElement(layout, D3DVSDE_POSITION, D3DVSDT_FLOAT3, &offset);
         if (position != D3DFVF_XYZ) {
-            UINT betas = (position - D3DFVF_XYZ) / 2;  // XYZB1 = 1 .. XYZB5 = 5
+            UINT betas = (position - D3DFVF_XYZRHW) / 2;  // XYZB1 = 1 .. XYZB5 = 5
             bool indices = (fvf & D3DFVF_LASTBETA_UBYTE4) != 0;
             UINT weights = indices ? betas - 1 : betas;
             if (weights > 0) {
