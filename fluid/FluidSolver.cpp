@@ -5,6 +5,7 @@
 //           [SECTION] Forces, [SECTION] Temperature
 #include "fluid/FluidSolver.h"
 
+#include "fluid/FluidSolverSampling.h"
 #include "platform/win/Rand.h"
 
 #include <cassert>
@@ -84,6 +85,124 @@ inline float Interpolate(const float* F, const int32_t* c, float fx, float fy, f
 // Largest K = kx^2 + ky^2 + kz^2 on an n grid: every wave number is at most n/2 in size.
 inline int32_t MaxWaveNumberSquared(int32_t n) { return 3 * (n / 2) * (n / 2); }
 
+using fluid_sampling::RowTraces;
+using fluid_sampling::SampleGridShape;
+
+// The sampler's base and fraction of coordinate c; *inside is 0 unless the base lies in
+// -1 ... n. Out-of-range values (NaN included) are replaced by 0 before the conversion to int.
+inline float Base(float c, float highLimit, float* f, int32_t* inside) {
+    const float below = c - 1.0f;
+    const float t = c >= 0.0f ? c : below;
+    const int32_t ok = (t > -2.0f) & (t < highLimit);  // 0 for NaN
+    const float base = static_cast<float>(static_cast<int32_t>(ok ? t : 0.0f));
+    *f = c - base;
+    *inside &= ok;
+    return base;
+}
+
+// Back-traces of one x row, without branches so that the loop vectorises: cells
+// i0 ... i0 + count - 1 of the row whose centres lie at y and z, grid coordinate
+// g = n * (centre - dt * velocity) - 0.5 on each axis. Each axis's low cell and fraction are
+// exactly the sampler's; the periodic wrap is left to the ghost cells of the sampling grid.
+// Returns false when some low cell falls outside -1 ... n (a back-trace of more than a cell
+// beyond the grid, or a NaN, infinite or huge coordinate): the caller then redoes the chunk
+// with the general wrap.
+inline bool TraceRow(int32_t n, float dt, const float* __restrict centres, int32_t i0,
+                     int32_t count, float y, float z, const float* __restrict ur,
+                     const float* __restrict vr, const float* __restrict wr,
+                     RowTraces* __restrict out) {
+    const float nf = static_cast<float>(n);
+    const float highLimit = nf + 1.0f;  // bases up to n
+    // The row index (y + 1) + s (z + 1) is at most (n + 1)(n + 4): exact in a float for every
+    // grid size the solver accepts.
+    const float side = static_cast<float>(n + 3);
+    const float* __restrict x = centres + i0;
+    int32_t inside = 1;
+    for (int32_t t = 0; t < count; ++t) {
+        float fx, fy, fz;
+        const float bx = Base(nf * (x[t] - dt * ur[t]) - 0.5f, highLimit, &fx, &inside);
+        const float by = Base(nf * (y - dt * vr[t]) - 0.5f, highLimit, &fy, &inside);
+        const float bz = Base(nf * (z - dt * wr[t]) - 0.5f, highLimit, &fz, &inside);
+        out->lowX[t] = static_cast<int32_t>(bx);
+        out->row[t] = static_cast<int32_t>((by + 1.0f) + side * (bz + 1.0f));
+        out->fx[t] = fx;
+        out->fy[t] = fy;
+        out->fz[t] = fz;
+    }
+    return inside != 0;
+}
+
+// out[i] = in[i] * s for i < count.
+inline void ScaleRow(int32_t count, float s, const float* __restrict in, float* __restrict out) {
+    for (int32_t i = 0; i < count; ++i) out[i] = in[i] * s;
+}
+
+// out[i] = in[i] for i < count: short rows, where a library copy costs more than the loop.
+inline void CopyRow(int32_t count, const float* __restrict in, float* __restrict out) {
+    for (int32_t i = 0; i < count; ++i) out[i] = in[i];
+}
+
+// One row of the forces pass: velocity += dt * force, and the result into the sampling grid's
+// (u, v, w, 0) cells.
+inline void AddForcesRow(int32_t count, float dt, float* __restrict ur, float* __restrict vr,
+                         float* __restrict wr, const float* __restrict fu,
+                         const float* __restrict fv, const float* __restrict fw,
+                         float* __restrict cells) {
+    for (int32_t i = 0; i < count; ++i) {
+        const float a = ur[i] + dt * fu[i];
+        const float b = vr[i] + dt * fv[i];
+        const float c = wr[i] + dt * fw[i];
+        ur[i] = a;
+        vr[i] = b;
+        wr[i] = c;
+        cells[4 * i] = a;
+        cells[4 * i + 1] = b;
+        cells[4 * i + 2] = c;
+        cells[4 * i + 3] = 0.0f;
+    }
+}
+
+// Viscosity and projection of the modes a = 0 ... count - 1 of one spectral row (wave numbers
+// a, ky, kz; kyz = ky^2 + kz^2), real and imaginary parts alike. damping[K] is
+// exp(-K viscosity dt). The mean mode (K = 0) must come out unchanged: it is computed with K
+// taken as 1, where its zero wave numbers remove nothing and damping[0] = 1 keeps it whole.
+inline void ProjectRow(int32_t count, int32_t kyz, float ky, float kz,
+                       const float* __restrict damping, float* __restrict U,
+                       float* __restrict V, float* __restrict W) {
+    for (int32_t a = 0; a < count; ++a) {
+        const int32_t K = a * a + kyz;
+        const float f = damping[K];
+        const float kx = static_cast<float>(a);
+        const float divisor = static_cast<float>(K > 0 ? K : 1);
+        for (int32_t part = 0; part < 2; ++part) {
+            const int32_t q = 2 * a + part;
+            const float u = U[q], v = V[q], w = W[q];
+            const float d = (kx * u + ky * v + kz * w) / divisor;
+            U[q] = f * (u - kx * d);
+            V[q] = f * (v - ky * d);
+            W[q] = f * (w - kz * d);
+        }
+    }
+}
+
+// Traces one chunk of a row: the vectorised trace, or, when it gives up on some coordinate, the
+// sampler's general wrap for the whole chunk.
+inline void TraceChunk(int32_t n, float dt, const float* centres, int32_t i0, int32_t count,
+                       float y, float z, const float* ur, const float* vr, const float* wr,
+                       RowTraces* out) {
+    if (TraceRow(n, dt, centres, i0, count, y, z, ur, vr, wr, out)) return;
+    const float nf = static_cast<float>(n);
+    const int32_t side = n + 3;
+    for (int32_t t = 0; t < count; ++t) {
+        int32_t x0, x1, y0, y1, z0, z1;
+        WrapAxis(nf * (centres[i0 + t] - dt * ur[t]) - 0.5f, n, &x0, &x1, &out->fx[t]);
+        WrapAxis(nf * (y - dt * vr[t]) - 0.5f, n, &y0, &y1, &out->fy[t]);
+        WrapAxis(nf * (z - dt * wr[t]) - 0.5f, n, &z0, &z1, &out->fz[t]);
+        out->lowX[t] = x0;
+        out->row[t] = (y0 + 1) + side * (z0 + 1);
+    }
+}
+
 }  // namespace
 
 // [SECTION] Construction
@@ -93,7 +212,7 @@ bool FluidSolver::IsValidSize(int size) { return SizeError(size)[0] == '\0'; }
 const char* FluidSolver::SizeError(int size) {
     if (size < 2) return "grid size must be at least 2";
     if (size % 2 != 0) return "grid size must be even";
-    if (size > kMaxSize) return "grid size must not exceed 1024";
+    if (size > kMaxSize) return "grid size must not exceed 512";
     return "";
 }
 
@@ -125,7 +244,11 @@ bool FluidSolver::Allocate() {
     }
     const size_t dampingCount = static_cast<size_t>(MaxWaveNumberSquared(n)) + 1;
     dampingByK = static_cast<float*>(fftwf_malloc(dampingCount * sizeof(float)));
-    if (!dampingByK) return false;
+    cellCentre = static_cast<float*>(fftwf_malloc(static_cast<size_t>(n) * sizeof(float)));
+    const size_t side = static_cast<size_t>(n) + 3;
+    sampleGrid = static_cast<float*>(fftwf_malloc(4 * side * side * side * sizeof(float)));
+    if (!dampingByK || !cellCentre || !sampleGrid) return false;
+    for (int32_t i = 0; i < n; ++i) cellCentre[i] = (static_cast<float>(i) + 0.5f) / static_cast<float>(n);
 
     // The plans are made on forceU and run on all three force arrays (same alignment, all in
     // place). The slowest-varying dimension comes first: (k, j, i), x contiguous. Estimating
@@ -140,7 +263,8 @@ bool FluidSolver::Allocate() {
 FluidSolver::~FluidSolver() {
     if (forwardPlan) fftwf_destroy_plan(forwardPlan);
     if (inversePlan) fftwf_destroy_plan(inversePlan);
-    for (float* a : {u, forceU, v, forceV, w, forceW, temperature, temperatureSource, dampingByK}) {
+    for (float* a : {u, forceU, v, forceV, w, forceW, temperature, temperatureSource, dampingByK,
+                     cellCentre, sampleGrid}) {
         if (a) fftwf_free(a);
     }
 }
@@ -180,12 +304,18 @@ float FluidSolver::Sample(const float* field) const {
 // velocity into the force arrays, advecting back into u, v, w and packing, in one pass less.
 
 void FluidSolver::StepVelocity() {
-    // Forces: a force held for one step adds dt * force to the velocity.
-    for (int32_t p = 0; p < nCubed; ++p) {
-        u[p] = u[p] + dt * forceU[p];
-        v[p] = v[p] + dt * forceV[p];
-        w[p] = w[p] + dt * forceW[p];
+    // Forces: a force held for one step adds dt * force to the velocity. The forced velocity
+    // also goes into the sampling grid, cell by cell, for the advection.
+    const size_t side = static_cast<size_t>(n) + 3;
+    const float step = dt;
+    for (int32_t k = 0; k < n; ++k) {
+        for (int32_t j = 0; j < n; ++j) {
+            const int32_t p0 = n * j + nSquared * k;
+            AddForcesRow(n, step, u + p0, v + p0, w + p0, forceU + p0, forceV + p0, forceW + p0,
+                         sampleGrid + 4 * (1 + side * (j + 1) + side * side * (k + 1)));
+        }
     }
+    fluid_sampling::FillGhosts(sampleGrid, n, 4);
 
     Advect();
 
@@ -203,51 +333,43 @@ void FluidSolver::StepVelocity() {
     const float s = (1.0f - velocityDecay * dt) / static_cast<float>(nCubed);
     const int32_t row = n + 2;
     for (int32_t r = 0; r < nSquared; ++r) {
-        float* const ur = u + r * n;
-        float* const vr = v + r * n;
-        float* const wr = w + r * n;
-        const float* const fu = forceU + r * row;
-        const float* const fv = forceV + r * row;
-        const float* const fw = forceW + r * row;
-        for (int32_t i = 0; i < n; ++i) {
-            ur[i] = s * fu[i];
-            vr[i] = s * fv[i];
-            wr[i] = s * fw[i];
-        }
+        ScaleRow(n, s, forceU + r * row, u + r * n);
+        ScaleRow(n, s, forceV + r * row, v + r * n);
+        ScaleRow(n, s, forceW + r * row, w + r * n);
     }
 }
 
 // Semi-Lagrangian advection: each cell's centre is traced back along its own velocity and the
 // velocity found there (periodic trilinear) becomes the cell's new velocity, written padded.
+// The velocity is sampled from the sampling grid (forced velocity, ghost layers filled).
 void FluidSolver::Advect() {
-    const float nf = static_cast<float>(n);
-    const float step = dt;
+    const SampleGridShape shape(n);
     const int32_t row = n + 2;
-    SamplePoint s{};
+    RowTraces traces;
     for (int32_t k = 0; k < n; ++k) {
-        const float z = (static_cast<float>(k) + 0.5f) / nf;
         for (int32_t j = 0; j < n; ++j) {
-            const float y = (static_cast<float>(j) + 0.5f) / nf;
-            const int32_t flatRow = n * j + nSquared * k;
-            const int32_t paddedRow = row * (j + n * k);
-            for (int32_t i = 0; i < n; ++i) {
-                const float x = (static_cast<float>(i) + 0.5f) / nf;
-                const int32_t p = i + flatRow;
-                const float gx = nf * (x - step * u[p]) - 0.5f;
-                const float gy = nf * (y - step * v[p]) - 0.5f;
-                const float gz = nf * (z - step * w[p]) - 0.5f;
-                Locate(gx, gy, gz, n, &s);
-                const int32_t q = i + paddedRow;
-                forceU[q] = Interpolate(u, s.corner, s.fx, s.fy, s.fz);
-                forceV[q] = Interpolate(v, s.corner, s.fx, s.fy, s.fz);
-                forceW[q] = Interpolate(w, s.corner, s.fx, s.fy, s.fz);
+            for (int32_t i0 = 0; i0 < n; i0 += fluid_sampling::kChunk) {
+                const int32_t count = n - i0 < fluid_sampling::kChunk ? n - i0 : fluid_sampling::kChunk;
+                const int32_t p0 = i0 + n * j + nSquared * k;
+                const int32_t q0 = i0 + row * (j + n * k);
+                TraceChunk(n, dt, cellCentre, i0, count, cellCentre[j], cellCentre[k], u + p0,
+                           v + p0, w + p0, &traces);
+                fluid_sampling::InterpolateVelocityRow(traces, count, shape, sampleGrid, forceU + q0,
+                                       forceV + q0, forceW + q0);
             }
         }
     }
-    // The sampler is left at the last cell's point, as after per-cell SetSamplePoint calls.
-    x0 = s.x0, x1 = s.x1, y0 = s.y0, y1 = s.y1, z0 = s.z0, z1 = s.z1;
-    fx = s.fx, fy = s.fy, fz = s.fz;
-    std::memcpy(corner, s.corner, sizeof corner);
+    SetSamplePointOfLastCell();
+}
+
+// Leaves the sampler where per-cell SetSamplePoint calls would have left it: at the back-trace
+// of the last cell along the current u, v, w.
+void FluidSolver::SetSamplePointOfLastCell() {
+    const float nf = static_cast<float>(n);
+    const float c = (static_cast<float>(n - 1) + 0.5f) / nf;
+    const int32_t p = nCubed - 1;
+    SetSamplePoint(nf * (c - dt * u[p]) - 0.5f, nf * (c - dt * v[p]) - 0.5f,
+                   nf * (c - dt * w[p]) - 0.5f);
 }
 
 // Viscosity and projection on every stored mode. Wave numbers are plain integers: kx = a
@@ -266,30 +388,8 @@ void FluidSolver::Project() {
         for (int32_t j = 0; j < n; ++j) {
             const int32_t ky = j <= half ? j : j - n;
             const int32_t offset = row * (j + n * k);
-            float* const U = forceU + offset;
-            float* const V = forceV + offset;
-            float* const W = forceW + offset;
-            const float fky = static_cast<float>(ky), fkz = static_cast<float>(kz);
-            const int32_t kyz = ky * ky + kz * kz;
-            for (int32_t a = 0; a <= half; ++a) {
-                const int32_t K = a * a + kyz;
-                if (K == 0) continue;
-                const float f = dampingByK[K];
-                const float fkx = static_cast<float>(a);
-                const float fK = static_cast<float>(K);
-                const int32_t q = 2 * a;
-                const float ur = U[q], ui = U[q + 1];
-                const float vr = V[q], vi = V[q + 1];
-                const float wr = W[q], wi = W[q + 1];
-                const float dR = (fkx * ur + fky * vr + fkz * wr) / fK;
-                const float dI = (fkx * ui + fky * vi + fkz * wi) / fK;
-                U[q] = f * (ur - fkx * dR);
-                U[q + 1] = f * (ui - fkx * dI);
-                V[q] = f * (vr - fky * dR);
-                V[q + 1] = f * (vi - fky * dI);
-                W[q] = f * (wr - fkz * dR);
-                W[q + 1] = f * (wi - fkz * dI);
-            }
+            ProjectRow(half + 1, ky * ky + kz * kz, static_cast<float>(ky), static_cast<float>(kz),
+                       dampingByK, forceU + offset, forceV + offset, forceW + offset);
         }
     }
 }
@@ -325,33 +425,34 @@ void FluidSolver::InjectFaceJet() {
 // [SECTION] Temperature
 
 void FluidSolver::StepTemperature() {
-    // Transport: the same back-trace as the velocity advection, along the new velocity.
-    const float nf = static_cast<float>(n);
-    const float step = dt;
-    SamplePoint s{};
+    // Transport: the same back-trace as the velocity advection, along the new velocity, sampling
+    // a ghost-padded copy of temperatureSource.
+    const size_t side = static_cast<size_t>(n) + 3;
     for (int32_t k = 0; k < n; ++k) {
-        const float z = (static_cast<float>(k) + 0.5f) / nf;
         for (int32_t j = 0; j < n; ++j) {
-            const float y = (static_cast<float>(j) + 0.5f) / nf;
-            const int32_t flatRow = n * j + nSquared * k;
-            for (int32_t i = 0; i < n; ++i) {
-                const float x = (static_cast<float>(i) + 0.5f) / nf;
-                const int32_t p = i + flatRow;
-                const float gx = nf * (x - step * u[p]) - 0.5f;
-                const float gy = nf * (y - step * v[p]) - 0.5f;
-                const float gz = nf * (z - step * w[p]) - 0.5f;
-                Locate(gx, gy, gz, n, &s);
-                temperature[p] = Interpolate(temperatureSource, s.corner, s.fx, s.fy, s.fz);
+            CopyRow(n, temperatureSource + n * j + nSquared * k,
+                    sampleGrid + 1 + side * (j + 1) + side * side * (k + 1));
+        }
+    }
+    fluid_sampling::FillGhosts(sampleGrid, n, 1);
+    const SampleGridShape shape(n);
+    RowTraces traces;
+    for (int32_t k = 0; k < n; ++k) {
+        for (int32_t j = 0; j < n; ++j) {
+            for (int32_t i0 = 0; i0 < n; i0 += fluid_sampling::kChunk) {
+                const int32_t count = n - i0 < fluid_sampling::kChunk ? n - i0 : fluid_sampling::kChunk;
+                const int32_t p0 = i0 + n * j + nSquared * k;
+                TraceChunk(n, dt, cellCentre, i0, count, cellCentre[j], cellCentre[k], u + p0,
+                           v + p0, w + p0, &traces);
+                fluid_sampling::InterpolateRow(traces, count, shape, sampleGrid, temperature + p0);
             }
         }
     }
-    x0 = s.x0, x1 = s.x1, y0 = s.y0, y1 = s.y1, z0 = s.z0, z1 = s.z1;
-    fx = s.fx, fy = s.fy, fz = s.fz;
-    std::memcpy(corner, s.corner, sizeof corner);
+    SetSamplePointOfLastCell();
 
     // Cooling, into the state the next step carries.
     const float c = 1.0f / (temperatureDecay * dt + 1.0f);
-    for (int32_t p = 0; p < nCubed; ++p) temperatureSource[p] = temperature[p] * c;
+    ScaleRow(nCubed, c, temperature, temperatureSource);
 }
 
 // 3n points on a circle of radius 0.35 n cells about the bottom layer's central cell corner,

@@ -31,8 +31,9 @@ public:
     static constexpr float kGridSpan = 170.0f;
     static constexpr float kWaterHeight = 70.0f;
     static constexpr float kHeaterTemperature = 100.0f;
-    // Largest grid accepted: n^2 * (n + 2) must stay within a 32-bit index.
-    static constexpr int kMaxSize = 1024;
+    // Largest grid accepted: every index into the step's arrays, including its sampling grid
+    // of 4 (n + 3)^3 floats, stays within 32 bits.
+    static constexpr int kMaxSize = 512;
 
     // True when n can make a solver: an even number from 2 to kMaxSize.
     static bool IsValidSize(int n);
@@ -109,9 +110,17 @@ private:
     explicit FluidSolver(int n);
     bool Allocate();
     void Advect();
+    void SetSamplePointOfLastCell();
     void Project();
 
     // exp(-K * viscosity * dt) for every K = kx^2 + ky^2 + kz^2 that the grid has; refilled each
     // step so that the spectral pass calls exp once per distinct K instead of once per mode.
     float* dampingByK = nullptr;
+    // Centre of cell i along any axis, (i + 0.5) / n.
+    float* cellCentre = nullptr;
+    // Scratch for sampling during a step: the field being sampled copied onto (n + 3)^3 cells,
+    // -1 ... n + 1 on each axis, the outer ones repeating their periodic images, so that a
+    // sample's eight corners lie at fixed offsets from its low corner without wrapping. The
+    // velocity step stores (u, v, w, 0) per cell, the temperature step one float per cell.
+    float* sampleGrid = nullptr;
 };

@@ -30,7 +30,7 @@ const char kUsage[] =
     "  --stir           before the first frame, random forces everywhere and a jet from the\n"
     "                   side x = 0, as the keys 1 and 3 do\n"
     "  --every K        print one line every K frames (default 60)\n"
-    "  --size N         cells per axis, an even number from 2 to 1024 (default 8)\n"
+    "  --size N         cells per axis, an even number from 2 to 512 (default 8)\n"
     "  --help           this text\n";
 
 // Parses a whole decimal number in [low, high]; false for anything else.
