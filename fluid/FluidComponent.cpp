@@ -1,0 +1,186 @@
+// FluidComponent: per frame, draw what the previous frame's step left, then step. The
+// forces the bubbles add in this frame's step act in the next frame's solver step.
+#include "fluid/FluidComponent.h"
+
+#include <algorithm>
+
+#include "fluid/FluidSolver.h"
+#include "scene/Camera.h"
+#include "scene/SceneMedia.h"
+
+FluidComponent::FluidComponent(SceneMedia* mediaIn, const Camera* cameraIn)
+    : media(mediaIn), camera(cameraIn) {
+    surface.media = mediaIn;
+}
+
+HRESULT FluidComponent::CreateResources(IDirect3DDevice8* newDevice) {
+    return SceneComponent::CreateResources(newDevice);
+}
+
+HRESULT FluidComponent::RestoreResources() {
+    const int n = media->solver ? media->solver->n : 0;
+    const UINT n3 = static_cast<UINT>(n * n * n);
+    device->CreateVertexBuffer(n3 * 2 * sizeof(LineVertex), D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC,
+                               D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DPOOL_DEFAULT, &lineBuffer);
+    if (SUCCEEDED(device->CreateIndexBuffer(kMaxBubbleQuads * 6 * sizeof(WORD), D3DUSAGE_WRITEONLY,
+                                            D3DFMT_INDEX16, D3DPOOL_DEFAULT, &quadIndexBuffer))) {
+        BYTE* indices = nullptr;
+        if (SUCCEEDED(quadIndexBuffer->Lock(0, 0, &indices, 0))) {
+            WriteQuadIndices(reinterpret_cast<WORD*>(indices), kMaxBubbleQuads);
+            quadIndexBuffer->Unlock();
+        }
+    }
+    device->CreateVertexBuffer(kMaxBubbleQuads * 4 * sizeof(BubbleVertex),
+                               D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, D3DFVF_XYZ | D3DFVF_TEX1,
+                               D3DPOOL_DEFAULT, &quadBuffer);
+    return S_OK;
+}
+
+HRESULT FluidComponent::LoseResources() {
+    auto release = [](auto*& object) {
+        if (object) {
+            object->Release();
+            object = nullptr;
+        }
+    };
+    release(lineBuffer);
+    release(quadIndexBuffer);
+    release(quadBuffer);
+    return S_OK;
+}
+
+HRESULT FluidComponent::ReleaseResources() { return S_OK; }
+
+// [SECTION] Drawing
+
+namespace {
+
+// The effects' shader techniques cannot see the device's transforms: each declares the
+// view-projection matrix (and the pot's and water's the eye position) as parameters, which
+// are set before every Begin. World is identity: nothing in the scene moves the world.
+void SetCameraParameters(EffectFile* effect, const Camera& camera) {
+    Matrix4 viewProjection;
+    D3DXMatrixMultiply(&viewProjection, &camera.view, &camera.projection);
+    static_assert(sizeof(Matrix4) == sizeof(D3DMATRIX));
+    effect->SetMatrix("matViewProj", reinterpret_cast<const D3DMATRIX*>(&viewProjection));
+    const float eye[4] = {camera.eye.x, camera.eye.y, camera.eye.z, 1.0f};
+    effect->SetVector("vecEye", eye);
+}
+
+}  // namespace
+
+void FluidComponent::DrawVelocityLines() {
+    FluidSolver* solver = media->solver;
+    if (!lineBuffer || !solver || !media->IsEffectUsable(EffectVelocityLines)) return;
+    const UINT n3 = static_cast<UINT>(solver->nCubed);
+    BYTE* data = nullptr;
+    if (FAILED(lineBuffer->Lock(0, n3 * 2 * sizeof(LineVertex), &data, D3DLOCK_DISCARD))) return;
+    UINT lines = FillVelocityLines(*solver, reinterpret_cast<LineVertex*>(data));
+    lineBuffer->Unlock();
+    device->SetStreamSource(0, lineBuffer, sizeof(LineVertex));
+    EffectFile* effect = media->effects[EffectVelocityLines];
+    SetCameraParameters(effect, *camera);
+    UINT passes = 0;
+    if (FAILED(effect->Begin(&passes, 0))) return;
+    for (UINT pass = 0; pass < passes; ++pass) {
+        effect->Pass(pass);
+        if (lines > 0) device->DrawPrimitive(D3DPT_LINELIST, 0, lines);
+    }
+    effect->End();
+}
+
+void FluidComponent::DrawMeshWithEffect(int which, ID3DXMesh* mesh) {
+    if (!mesh || !media->IsEffectUsable(static_cast<SceneEffect>(which))) return;
+    EffectFile* effect = media->effects[which];
+    SetCameraParameters(effect, *camera);
+    UINT passes = 0;
+    if (FAILED(effect->Begin(&passes, 0))) return;
+    for (UINT pass = 0; pass < passes; ++pass) {
+        effect->Pass(pass);
+        mesh->DrawSubset(0);
+    }
+    effect->End();
+}
+
+void FluidComponent::DrawBubbles() {
+    if (bubbles.count == 0) return;
+    if (!quadBuffer || !quadIndexBuffer || !media->IsEffectUsable(EffectBubbles)) return;
+    Matrix4 orientation = camera->cameraToWorld;
+    orientation.m[3][0] = orientation.m[3][1] = orientation.m[3][2] = 0.0f;
+    const UINT quads = std::min(static_cast<UINT>(bubbles.count), kMaxBubbleQuads);
+    BYTE* data = nullptr;
+    if (FAILED(quadBuffer->Lock(0, quads * 4 * sizeof(BubbleVertex), &data, D3DLOCK_DISCARD)))
+        return;
+    bubbles.WriteQuads(orientation, reinterpret_cast<BubbleVertex*>(data), quads);
+    quadBuffer->Unlock();
+    device->SetIndices(quadIndexBuffer, 0);
+    device->SetStreamSource(0, quadBuffer, sizeof(BubbleVertex));
+    EffectFile* effect = media->effects[EffectBubbles];
+    SetCameraParameters(effect, *camera);
+    UINT passes = 0;
+    if (FAILED(effect->Begin(&passes, 0))) return;
+    for (UINT pass = 0; pass < passes; ++pass) {
+        effect->Pass(pass);
+        device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, quads * 4, 0, quads * 2);
+    }
+    effect->End();
+}
+
+void FluidComponent::Tick(float elapsedSeconds) {
+    const DWORD fill = wireframe ? D3DFILL_WIREFRAME : D3DFILL_SOLID;
+    if (showVelocity) DrawVelocityLines();
+    device->SetRenderState(D3DRS_FILLMODE, fill);
+    device->SetMaterial(&media->potMaterial);
+    DrawMeshWithEffect(EffectPot, media->potMesh);
+    device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+    DrawBubbles();
+    device->SetRenderState(D3DRS_FILLMODE, fill);
+    device->SetMaterial(&media->waterMaterial);
+    DrawMeshWithEffect(EffectWater, media->waterDrawCopy);
+    device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+    StepSimulation(elapsedSeconds);
+}
+
+// [SECTION] Simulation
+
+void FluidComponent::StepSimulation(float elapsedSeconds) {
+    FluidSolver* solver = media->solver;
+    if (!solver) return;
+    // Below the cap the frame steps exactly by its elapsed time; a stall steps by the cap.
+    // NaN counts as no time at all.
+    float elapsed = elapsedSeconds;
+    if (!(elapsed >= 0.0f)) elapsed = 0.0f;
+    if (elapsed > kMaxStepSeconds) elapsed = kMaxStepSeconds;
+    solver->dt = elapsed * 5.0f;
+    solver->StepVelocity();
+    solver->StepTemperature();
+    solver->ClearForces();
+    UpdateWaterMesh(elapsed);
+    bubbles.UpdateBubbles(*solver, solver->dt, surface);
+}
+
+void FluidComponent::UpdateWaterMesh(float elapsedSeconds) {
+    ID3DXMesh* rest = media->waterRestCopy;
+    ID3DXMesh* draw = media->waterDrawCopy;
+    if (rest && draw) {
+        const UINT count = std::min(rest->GetNumVertices(), draw->GetNumVertices());
+        IDirect3DVertexBuffer8* restBuffer = nullptr;
+        IDirect3DVertexBuffer8* drawBuffer = nullptr;
+        rest->GetVertexBuffer(&restBuffer);
+        draw->GetVertexBuffer(&drawBuffer);
+        BYTE* restData = nullptr;
+        BYTE* drawData = nullptr;
+        if (restBuffer && drawBuffer &&
+            SUCCEEDED(restBuffer->Lock(0, 0, &restData, D3DLOCK_READONLY))) {
+            if (SUCCEEDED(drawBuffer->Lock(0, 0, &drawData, D3DLOCK_DISCARD))) {
+                surface.WriteWaterVertices(reinterpret_cast<const Vector3*>(restData),
+                                           reinterpret_cast<WaterVertex*>(drawData), count);
+                drawBuffer->Unlock();
+            }
+            restBuffer->Unlock();
+        }
+        if (restBuffer) restBuffer->Release();
+        if (drawBuffer) drawBuffer->Release();
+    }
+    surface.Relax(elapsedSeconds);
+}

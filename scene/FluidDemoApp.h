@@ -1,0 +1,59 @@
+// FluidDemoApp: the demo's application. It writes the framework's settings, owns the scene
+// (fonts, solver, components), and fills in the framework's hooks: device objects, the
+// camera and keys, and the frame with its heads-up text.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/AppFramework.h"
+#include "scene/Camera.h"
+#include "scene/SceneComponent.h"
+
+class FluidComponent;
+class FluidSolver;
+class FontTexture;
+class SceneMedia;
+
+class FluidDemoApp : public AppFramework {
+public:
+    // mediaRoot: the folder the data files are read from ("" = the current directory).
+    explicit FluidDemoApp(const std::string& mediaRoot = "");
+    ~FluidDemoApp();
+
+    HRESULT InitScene() override;
+    HRESULT CreateDeviceObjects() override;
+    HRESULT ResetDeviceObjects() override;
+    HRESULT UpdateFrame() override;
+    HRESULT RenderFrame() override;
+    HRESULT LoseDeviceObjects() override;
+    HRESULT DestroyDeviceObjects() override;
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    std::string FrameStatsText() override;
+
+    // The heads-up temperature line, as drawn.
+    std::string TemperatureLine() const;
+
+    // Read access for tests and tools.
+    const FluidSolver* Solver() const { return solver; }
+    const FluidComponent* Fluid() const { return fluidComponent; }
+    const OrbitState& Orbit() const { return orbit; }
+    const Camera& SceneCamera() const { return camera; }
+    bool HelpShown() const { return helpShown; }
+
+private:
+    float BackBufferAspect() const;
+    void ResetCamera();
+
+    // [SECTION] Members, in the order of the design
+    ComponentList components;     // the media first, the fluid component second
+    FontTexture* largeFont;       // Arial 12 bold; created with the small one, never drawn with
+    FontTexture* smallFont;       // Arial 9 bold; every heads-up line
+    SceneMedia* media;            // owned by components
+    BYTE keyState[kKeyStateSize];
+    bool helpShown;
+    Camera camera;
+    OrbitState orbit;
+    FluidComponent* fluidComponent;  // owned by components
+    FluidSolver* solver;             // owned
+};

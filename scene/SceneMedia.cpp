@@ -1,0 +1,224 @@
+// SceneMedia: loads, binds, loses and restores the scene's textures, effects and meshes.
+// A load that fails leaves its slot empty and says why on standard error; drawing goes on
+// with whatever exists.
+#include "scene/SceneMedia.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "effect/DataBuffer.h"
+#include "texture/D3DXTexture.h"
+// TODO(lead): one shared definition of the invalid-data code; until then the compiler's copy
+// is renamed here so both headers can be included.
+#define D3DXERR_INVALIDDATA D3DXERR_INVALIDDATA_OF_EFFECTS
+#include "effect/EffectCompiler.h"
+#undef D3DXERR_INVALIDDATA
+
+const char* const kSceneEffectFiles[SceneEffectCount] = {
+    "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha"};
+
+namespace {
+
+bool IsDirectory(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool FileExists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool HoldsMedia(const std::string& root) {
+    std::string base = root.empty() ? std::string(".") : root;
+    return IsDirectory(base + "/efx") && IsDirectory(base + "/mesh") && IsDirectory(base + "/tex");
+}
+
+std::string ReasonOf(HRESULT code) {
+    const char* text = "failed";
+    if (code == D3DXERR_INVALIDDATA)
+        text = "not a valid file of its kind";
+    else if (code == E_OUTOFMEMORY)
+        text = "out of memory";
+    else if (code == D3DERR_INVALIDCALL)
+        text = "the device refused it";
+    else if (code == D3DERR_NOTAVAILABLE)
+        text = "the device does not support it";
+    else if (code == E_NOTIMPL)
+        text = "not supported";
+    else if (code == E_FAIL)
+        text = "it has errors";
+    char buffer[96];
+    std::snprintf(buffer, sizeof buffer, "%s (0x%08X)", text, static_cast<unsigned>(code));
+    return buffer;
+}
+
+}  // namespace
+
+std::string FindMediaRoot(const std::string& current, const std::string& installed) {
+    if (HoldsMedia(current)) return current;
+    if (!installed.empty() && HoldsMedia(installed)) return installed;
+    return "";
+}
+
+std::string SceneMedia::PathOf(const char* fileName) const {
+    return mediaRoot.empty() ? std::string(fileName) : mediaRoot + "/" + fileName;
+}
+
+void SceneMedia::Warn(const char* fileName, const std::string& reason) {
+    std::fprintf(stderr, "warning: %s: %s\n", PathOf(fileName).c_str(), reason.c_str());
+}
+
+// [SECTION] Load wrappers
+
+IDirect3DTexture8* SceneMedia::LoadTexture(IDirect3DDevice8* dev, const char* fileName) {
+    std::string path = PathOf(fileName);
+    if (!FileExists(path)) {
+        Warn(fileName, "no such file");
+        return nullptr;
+    }
+    IDirect3DTexture8* texture = nullptr;
+    HRESULT hr = D3DXCreateTextureFromFileExA(dev, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+                                              D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                              D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
+                                              &texture);
+    if (FAILED(hr)) {
+        Warn(fileName, ReasonOf(hr));
+        return nullptr;
+    }
+    return texture;
+}
+
+EffectFile* SceneMedia::LoadEffect(IDirect3DDevice8* dev, const char* fileName) {
+    std::string path = PathOf(fileName);
+    if (!FileExists(path)) {
+        Warn(fileName, "no such file");
+        return nullptr;
+    }
+    EffectFile* effect = nullptr;
+    DataBuffer* messages = nullptr;
+    HRESULT hr = CreateEffectFromFile(dev, path.c_str(), &effect, &messages);
+    if (FAILED(hr)) {
+        std::string reason = ReasonOf(hr);
+        // The compiler's first message says more than the code does.
+        if (messages && messages->GetBufferSize() > 1) {
+            const char* text = static_cast<const char*>(messages->GetBufferPointer());
+            size_t length = strnlen(text, messages->GetBufferSize());
+            const char* newline = static_cast<const char*>(std::memchr(text, '\n', length));
+            if (newline) length = static_cast<size_t>(newline - text);
+            if (length > 0) reason = std::string(text, length);
+        }
+        Warn(fileName, reason);
+        effect = nullptr;
+    }
+    if (messages) messages->Release();
+    return effect;
+}
+
+ID3DXMesh* SceneMedia::LoadMesh(IDirect3DDevice8* dev, const char* fileName, DWORD options,
+                                D3DMATERIAL8* material) {
+    std::string path = PathOf(fileName);
+    if (!FileExists(path)) {
+        Warn(fileName, "no such file");
+        return nullptr;
+    }
+    ID3DXBuffer* adjacency = nullptr;
+    ID3DXBuffer* materials = nullptr;
+    DWORD materialCount = 0;
+    ID3DXMesh* mesh = nullptr;
+    HRESULT hr = D3DXLoadMeshFromX(path.c_str(), options, dev, &adjacency, &materials,
+                                   &materialCount, &mesh);
+    if (FAILED(hr)) {
+        Warn(fileName, ReasonOf(hr));
+        return nullptr;
+    }
+    if (adjacency) adjacency->Release();
+    if (!materials) return mesh;
+    if (materialCount > 0 && material) {
+        const D3DXMATERIAL* first = static_cast<const D3DXMATERIAL*>(materials->GetBufferPointer());
+        *material = first->MatD3D;
+        material->Ambient = {1.0f, 1.0f, 1.0f, 1.0f};
+    }
+    materials->Release();
+    return mesh;
+}
+
+HRESULT SceneMedia::SelectFirstValidTechnique(EffectFile* effect) {
+    EffectTechniqueDesc description = {};
+    effect->FindNextValidTechnique(nullptr, &description);
+    return effect->SetTechnique(description.Index);
+}
+
+// [SECTION] Device hooks
+
+HRESULT SceneMedia::CreateResources(IDirect3DDevice8* newDevice) {
+    SceneComponent::CreateResources(newDevice);
+    environmentTexture = LoadTexture(device, "tex/Environment.png");
+    bubbleTexture = LoadTexture(device, "tex/WaterPoint.png");
+    potTexture = LoadTexture(device, "tex/Puodas.jpg");
+    for (int i = 0; i < SceneEffectCount; ++i) effects[i] = LoadEffect(device, kSceneEffectFiles[i]);
+    potMesh = LoadMesh(device, "mesh/Puodas.x", D3DXMESH_MANAGED, &potMaterial);
+    waterMesh = LoadMesh(device, "mesh/Vanduo.x", D3DXMESH_SYSTEMMEM, &waterMaterial);
+    if (waterMesh) waterMesh->CloneMeshFVF(D3DXMESH_SYSTEMMEM, D3DFVF_XYZ, device, &waterRestCopy);
+    return S_OK;
+}
+
+HRESULT SceneMedia::RestoreResources() {
+    struct Binding {
+        const char* parameter;
+        IDirect3DTexture8* texture;
+    };
+    const Binding bindings[SceneEffectCount][2] = {
+        {{"texParticle", bubbleTexture}, {nullptr, nullptr}},
+        {{"texBase", bubbleTexture}, {nullptr, nullptr}},
+        {{"texBase", potTexture}, {"texEnvi", environmentTexture}},
+        {{"texEnvi", environmentTexture}, {nullptr, nullptr}},
+    };
+    for (int i = 0; i < SceneEffectCount; ++i) {
+        EffectFile* effect = effects[i];
+        if (!effect) continue;
+        effect->OnResetDevice();
+        EffectTechniqueDesc description = {};
+        effectUsable[i] = SUCCEEDED(effect->FindNextValidTechnique(nullptr, &description));
+        SelectFirstValidTechnique(effect);
+        if (!effectUsable[i] && !effectWarned[i]) {
+            Warn(kSceneEffectFiles[i], "no technique validates on this device; not drawn");
+            effectWarned[i] = true;
+        }
+        for (const Binding& binding : bindings[i])
+            if (binding.parameter) effect->SetTexture(binding.parameter, binding.texture);
+    }
+    if (waterMesh)
+        waterMesh->CloneMeshFVF(D3DXMESH_WRITEONLY | D3DXMESH_DYNAMIC, D3DFVF_XYZ | D3DFVF_NORMAL,
+                                device, &waterDrawCopy);
+    return S_OK;
+}
+
+HRESULT SceneMedia::LoseResources() {
+    for (EffectFile* effect : effects)
+        if (effect) effect->OnLostDevice();
+    if (waterDrawCopy) {
+        waterDrawCopy->Release();
+        waterDrawCopy = nullptr;
+    }
+    return S_OK;
+}
+
+HRESULT SceneMedia::ReleaseResources() {
+    auto release = [](auto*& object) {
+        if (object) {
+            object->Release();
+            object = nullptr;
+        }
+    };
+    release(environmentTexture);
+    release(bubbleTexture);
+    release(potTexture);
+    for (EffectFile*& effect : effects) release(effect);
+    release(potMesh);
+    release(waterMesh);
+    release(waterRestCopy);
+    return S_OK;
+}

@@ -1,0 +1,69 @@
+// SceneMedia: the scene component that loads the data files (textures, effects, meshes) and
+// owns what is made from them; the fluid component draws with these objects.
+#pragma once
+
+#include <string>
+
+#include "effect/runtime/EffectFile.h"
+#include "mesh/D3DXMesh.h"
+#include "platform/d3d/d3d8.h"
+#include "scene/SceneComponent.h"
+
+class FluidSolver;
+
+// The four effects, in the order they are loaded, lost and restored.
+enum SceneEffect { EffectVelocityLines, EffectBubbles, EffectPot, EffectWater, SceneEffectCount };
+
+class SceneMedia : public SceneComponent {
+public:
+    SceneMedia() = default;
+    ~SceneMedia() override = default;  // the device hooks release everything first
+
+    HRESULT CreateResources(IDirect3DDevice8* newDevice) override;
+    HRESULT LoseResources() override;
+    HRESULT RestoreResources() override;
+    HRESULT ReleaseResources() override;
+
+    // The folder the data file names are resolved against ("" = the current directory).
+    void SetMediaRoot(const std::string& root) { mediaRoot = root; }
+    const std::string& MediaRoot() const { return mediaRoot; }
+
+    // An effect exists and one of its techniques validated at the last restore.
+    bool IsEffectUsable(SceneEffect which) const { return effects[which] && effectUsable[which]; }
+
+    // [SECTION] The four load wrappers: each gives the new object or null. A failure writes
+    // one warning line on standard error naming the file and the reason.
+    IDirect3DTexture8* LoadTexture(IDirect3DDevice8* device, const char* fileName);
+    EffectFile* LoadEffect(IDirect3DDevice8* device, const char* fileName);
+    ID3DXMesh* LoadMesh(IDirect3DDevice8* device, const char* fileName, DWORD options,
+                        D3DMATERIAL8* material);
+    static HRESULT SelectFirstValidTechnique(EffectFile* effect);
+
+    // [SECTION] Members, in the order of the design
+    FluidSolver* solver = nullptr;  // not owned; set by the application's InitScene
+    IDirect3DTexture8* environmentTexture = nullptr;
+    IDirect3DTexture8* potTexture = nullptr;
+    IDirect3DTexture8* bubbleTexture = nullptr;
+    EffectFile* effects[SceneEffectCount] = {};  // velocity lines, bubbles, pot, water
+    ID3DXMesh* potMesh = nullptr;
+    ID3DXMesh* waterMesh = nullptr;      // system memory
+    ID3DXMesh* waterRestCopy = nullptr;  // system memory, positions only
+    ID3DXMesh* waterDrawCopy = nullptr;  // dynamic, write-only: positions and normals
+    D3DMATERIAL8 potMaterial = {};
+    D3DMATERIAL8 waterMaterial = {};
+
+private:
+    std::string PathOf(const char* fileName) const;
+    void Warn(const char* fileName, const std::string& reason);
+
+    std::string mediaRoot;
+    bool effectUsable[SceneEffectCount] = {};
+    bool effectWarned[SceneEffectCount] = {};  // "no valid technique" is said once per effect
+};
+
+// The data file names, relative to the media root.
+extern const char* const kSceneEffectFiles[SceneEffectCount];
+
+// Where the data files are: `current` when it holds efx/, mesh/ and tex/, else `installed`
+// when that does; "" when neither (the loads then warn file by file).
+std::string FindMediaRoot(const std::string& current, const std::string& installed);
