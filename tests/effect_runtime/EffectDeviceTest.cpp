@@ -3,10 +3,14 @@
 // technique fallback, device loss, and the state blocks and shaders it leaves behind.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "effect/DataBuffer.h"
+#include "effect/EffectCompiler.h"
 #include "effect/runtime/EffectFile.h"
+#include "effect/runtime/EffectValue.h"
 #include "platform/d3d/d3d8.h"
 #include "tests/effect_runtime/BlockWriter.h"
 #include "tests/effect_runtime/CountingDevice.h"
@@ -406,6 +410,79 @@ TEST_F(EffectDeviceTest, NoStateBlocksOrShadersLeakAcrossLoseResetCycles) {
     EXPECT_EQ(0, counting->stateBlocks);
     EXPECT_EQ(0, counting->vertexShaders);
     counting->Release();
+}
+
+}  // namespace
+
+namespace {
+
+// The demo's effect files through the compiler's CreateEffectFromFile: each has a technique the
+// REF device validates, and drawing with it restores what it changed.
+TEST_F(EffectDeviceTest, DemoEffectsCreateValidateAndDraw) {
+    CreateDevice();
+    RegisterEffectRuntime();
+    const char* source = std::getenv("SIMMERGLASS_SOURCE_DIR");
+    ASSERT_TRUE(source);
+    IDirect3DTexture8* texture = SolidTexture(0xFF808080);
+    for (const char* file : {"Water.sha", "Particle.sha", "BaseTexEnvi.sha", "BlendEnvi.sha"}) {
+        std::string path = std::string(source) + "/media/efx/" + file;
+        EffectFile* effect = nullptr;
+        DataBuffer* messages = nullptr;
+        ASSERT_EQ(S_OK, CreateEffectFromFile(device, path.c_str(), &effect, &messages)) << path;
+        messages->Release();
+        EffectTechniqueDesc desc{};
+        ASSERT_EQ(S_OK, effect->FindNextValidTechnique(nullptr, &desc)) << file;
+        ASSERT_EQ(S_OK, effect->SetTechnique(desc.Name));
+        for (const char* name : {"texParticle", "texBase", "texEnvi"}) {
+            EffectParameterDesc parameter;
+            if (SUCCEEDED(effect->GetParameterDesc(name, &parameter))) {
+                EXPECT_EQ(S_OK, effect->SetTexture(name, texture)) << file << " " << name;
+            }
+        }
+        const DWORD cull = RenderState(D3DRS_CULLMODE), blend = RenderState(D3DRS_ALPHABLENDENABLE),
+                    zwrite = RenderState(D3DRS_ZWRITEENABLE);
+        UINT passes = 0;
+        ASSERT_EQ(S_OK, effect->Begin(&passes, 0));
+        EXPECT_EQ(desc.Passes, passes);
+        for (UINT p = 0; p < passes; ++p) {
+            ASSERT_EQ(S_OK, effect->Pass(p)) << file;
+            DrawQuad();
+        }
+        ASSERT_EQ(S_OK, effect->End());
+        EXPECT_EQ(cull, RenderState(D3DRS_CULLMODE)) << file;
+        EXPECT_EQ(blend, RenderState(D3DRS_ALPHABLENDENABLE)) << file;
+        EXPECT_EQ(zwrite, RenderState(D3DRS_ZWRITEENABLE)) << file;
+        effect->Release();
+    }
+    texture->Release();
+}
+
+// A created vertex shader given to a parameter is read back, so the value makes its own; a vertex
+// format is kept as it is.
+TEST_F(EffectDeviceTest, VertexShaderParameterTakesTheTokensOfACreatedShader) {
+    CreateDevice();
+    EffectFile* effect = Make(Root({Parameter(EFFECT_VERTEXSHADER, "vs")}));
+    ASSERT_TRUE(effect);
+    const DWORD declaration[] = {D3DVSD_STREAM(0), D3DVSD_REG(0, D3DVSDT_FLOAT3), D3DVSD_END()};
+    DWORD created = 0;
+    ASSERT_EQ(S_OK, device->CreateVertexShader(declaration, nullptr, &created, D3DUSAGE_SOFTWAREPROCESSING));
+    ASSERT_EQ(S_OK, effect->SetVertexShader("vs", created));
+    DWORD own = 0;
+    ASSERT_EQ(S_OK, effect->GetVertexShader("vs", &own));
+    EXPECT_NE(created, own);
+    EXPECT_NE(kNoShaderHandle, own);
+    DWORD tokens[8] = {};
+    DWORD size = sizeof tokens;
+    ASSERT_EQ(S_OK, device->GetVertexShaderDeclaration(own, tokens, &size));
+    EXPECT_EQ(sizeof declaration, size);
+    EXPECT_EQ(0, std::memcmp(declaration, tokens, sizeof declaration));
+    device->DeleteVertexShader(created);
+
+    ASSERT_EQ(S_OK, effect->SetVertexShader("vs", D3DFVF_XYZ | D3DFVF_DIFFUSE));
+    ASSERT_EQ(S_OK, effect->GetVertexShader("vs", &own));
+    EXPECT_EQ(D3DFVF_XYZ | D3DFVF_DIFFUSE, own);
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->SetVertexShader("vs", 0x12345));  // odd, but no shader of ours
+    effect->Release();
 }
 
 }  // namespace
