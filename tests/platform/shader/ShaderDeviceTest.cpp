@@ -1,0 +1,163 @@
+// Shaders through the device on REF: a declaration with constants and a ps.1.4 shader with
+// constants set through the device; and one lit, textured square drawn by the fixed-function
+// pipeline and by the equivalent shader pair, which must give the same pixels.
+#include "tests/platform/d3d/D3DTestUtil.h"
+#include "tests/platform/shader/ShaderTestTokens.h"
+
+#include <cmath>
+#include <cstdlib>
+
+using namespace shadertest;
+
+namespace {
+
+struct LitTexVertex {
+    float x, y, z, nx, ny, nz, u, v;
+};
+
+class ShaderDeviceTest : public DeviceTest {
+protected:
+    // Skips when the device does not take shader functions (before the translator is wired in).
+    bool MakeVertexShader(const std::vector<DWORD>& decl, const std::vector<DWORD>& fn, DWORD* handle) {
+        HRESULT hr = device->CreateVertexShader(decl.data(), fn.data(), handle, 0);
+        if (hr == D3DERR_INVALIDCALL) return false;
+        EXPECT_EQ(hr, D3D_OK);
+        return SUCCEEDED(hr);
+    }
+
+    static bool Near(DWORD a, DWORD b, int tolerance) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            int x = static_cast<int>((a >> shift) & 255), y = static_cast<int>((b >> shift) & 255);
+            if (std::abs(x - y) > tolerance) return false;
+        }
+        return true;
+    }
+
+    void DrawSquare() {
+        const LitTexVertex v[4] = {{-1, 1, 0.5f, 0, 0, -1, 0, 0},
+                                   {1, 1, 0.5f, 0, 0, -1, 1, 0},
+                                   {-1, -1, 0.5f, 0, 0, -1, 0, 1},
+                                   {1, -1, 0.5f, 0, 0, -1, 1, 1}};
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(LitTexVertex)), D3D_OK);
+    }
+};
+
+TEST_F(ShaderDeviceTest, DeclarationConstantsAndPixelShaderConstants) {
+    // stream 0: v0 FLOAT3, v3 FLOAT3, v7 FLOAT2; c4 preloaded by the declaration.
+    const std::vector<DWORD> decl = {0x20000000, 0x40020000, 0x40020003, 0x40010007,
+                                     0x82000004, F(0.25f), F(0.5f), F(0.75f), F(1.0f), 0xFFFFFFFF};
+    const std::vector<DWORD> vs = Shader(VS11, {Opcode(Op::Mov), Dst(RAST, OPOS), Src(V, 0),
+                                                Opcode(Op::Mov), Dst(OD, 0), Src(C, 4)});
+    DWORD vsHandle = 0;
+    if (!MakeVertexShader(decl, vs, &vsHandle)) GTEST_SKIP() << "the device does not take shader functions yet";
+    const std::vector<DWORD> ps = Shader(PS14, {Opcode(Op::Def), Dst(C, 0), F(0), F(0), F(0.25f), F(0),
+                                                Opcode(Op::Add), Dst(R, 0), Src(V, 0), Src(C, 1),
+                                                Opcode(Op::Add), Dst(R, 0), Src(R, 0), Src(C, 0)});
+    DWORD psHandle = 0;
+    ASSERT_EQ(device->CreatePixelShader(ps.data(), &psHandle), D3D_OK);
+
+    // The function reads back as given.
+    DWORD bytes = 0;
+    ASSERT_EQ(device->GetVertexShaderFunction(vsHandle, nullptr, &bytes), D3D_OK);
+    std::vector<DWORD> back(bytes / 4);
+    ASSERT_EQ(device->GetVertexShaderFunction(vsHandle, back.data(), &bytes), D3D_OK);
+    EXPECT_EQ(back, vs);
+
+    ASSERT_EQ(device->SetVertexShader(vsHandle), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(psHandle), D3D_OK);
+    const float c1[4] = {0.25f, 0.25f, 0, 0};
+    ASSERT_EQ(device->SetPixelShaderConstant(1, c1, 1), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawSquare();
+    // (0.25, 0.5, 0.75) + (0.25, 0.25, 0) + (0, 0, 0.25)
+    EXPECT_TRUE(Near(Pixel(Read(), 32, 32), 0x80BFFF, 1)) << std::hex << Pixel(Read(), 32, 32);
+
+    // A changed constant reaches the next draw of the same (cached) program.
+    const float c1b[4] = {0, 0, 0, 0};
+    ASSERT_EQ(device->SetPixelShaderConstant(1, c1b, 1), D3D_OK);
+    DrawSquare();
+    EXPECT_TRUE(Near(Pixel(Read(), 32, 32), 0x4080FF, 1)) << std::hex << Pixel(Read(), 32, 32);
+
+    // A shader that does not validate is refused.
+    const std::vector<DWORD> bad = Shader(PS11, {Opcode(Op::Mov), Dst(R, 0), Src(T, 0)});
+    DWORD badHandle = 0;
+    EXPECT_EQ(device->CreatePixelShader(bad.data(), &badHandle), D3DERR_INVALIDCALL);
+    device->SetVertexShader(0);
+    device->SetPixelShader(0);
+    device->DeleteVertexShader(vsHandle);
+    device->DeletePixelShader(psHandle);
+}
+
+TEST_F(ShaderDeviceTest, ShaderPairMatchesFixedFunctionLitTexturedSquare) {
+    // 2 x 2 texture: red, green / blue, white.
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(texture->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const DWORD texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    for (int y = 0; y < 2; ++y) std::memcpy(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch, texels + 2 * y, 8);
+    texture->UnlockRect(0);
+    device->SetTexture(0, texture);
+
+    // Fixed function: one directional light along +z onto a square facing -z, ambient 0x202020.
+    D3DMATERIAL8 m{};
+    m.Diffuse = {1.0f, 0.5f, 0.25f, 1.0f};
+    m.Ambient = {1.0f, 1.0f, 1.0f, 1.0f};
+    device->SetMaterial(&m);
+    device->SetRenderState(D3DRS_AMBIENT, 0x00202020u);
+    D3DLIGHT8 l{};
+    l.Type = D3DLIGHT_DIRECTIONAL;
+    l.Diffuse = {0.8f, 0.8f, 0.8f, 1.0f};
+    l.Direction = {0.0f, 0.0f, 1.0f};
+    device->SetLight(0, &l);
+    device->LightEnable(0, TRUE);
+    device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawSquare();
+    std::vector<DWORD> fixed = Read();
+
+    // The same through shaders: c0..c3 the (identity) transform, c4 the light direction,
+    // c6 light diffuse x material diffuse, c7 ambient.
+    const std::vector<DWORD> decl = {0x20000000, 0x40020000, 0x40020003, 0x40010007, 0xFFFFFFFF};
+    const std::vector<DWORD> vs = Shader(VS11, {
+        Opcode(Op::M4x4), Dst(RAST, OPOS), Src(V, 0), Src(C, 0),
+        Opcode(Op::Dp3), Dst(R, 0, 0x1), Src(V, 3), Src(C, 4, XYZW, 1),
+        Opcode(Op::Max), Dst(R, 0, 0x1), Src(R, 0, XXXX), Src(C, 5, XXXX),
+        Opcode(Op::Mul), Dst(R, 1), Src(R, 0, XXXX), Src(C, 6),
+        Opcode(Op::Add), Dst(OD, 0), Src(R, 1), Src(C, 7),
+        Opcode(Op::Mov), Dst(OT, 0), Src(V, 7)});
+    DWORD vsHandle = 0;
+    if (!MakeVertexShader(decl, vs, &vsHandle)) {
+        texture->Release();
+        GTEST_SKIP() << "the device does not take shader functions yet";
+    }
+    const std::vector<DWORD> ps = Shader(PS11, {Opcode(Op::Tex), Dst(T, 0),
+                                                Opcode(Op::Mul), Dst(R, 0), Src(T, 0), Src(V, 0)});
+    DWORD psHandle = 0;
+    ASSERT_EQ(device->CreatePixelShader(ps.data(), &psHandle), D3D_OK);
+    const float amb = 32.0f / 255.0f;
+    const float constants[8][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}, {0, 0, 1, 0},
+                                   {0, 0, 0, 0}, {0.8f, 0.4f, 0.2f, 0}, {amb, amb, amb, 1}};
+    device->SetVertexShaderConstant(0, constants, 8);
+    device->SetVertexShader(vsHandle);
+    device->SetPixelShader(psHandle);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawSquare();
+    std::vector<DWORD> shaded = Read();
+
+    ASSERT_EQ(fixed.size(), shaded.size());
+    int different = 0;
+    for (size_t i = 0; i < fixed.size(); ++i) different += Near(fixed[i], shaded[i], 2) ? 0 : 1;
+    EXPECT_EQ(different, 0);
+    // Top-left quarter: red texel x (amb + 0.8, ...) -> red channel saturated, others 0.
+    EXPECT_TRUE(Near(Pixel(shaded, 8, 8), 0xFF0000, 2)) << std::hex << Pixel(shaded, 8, 8);
+
+    device->SetVertexShader(0);
+    device->SetPixelShader(0);
+    device->SetTexture(0, nullptr);
+    device->DeleteVertexShader(vsHandle);
+    device->DeletePixelShader(psHandle);
+    texture->Release();
+}
+
+}  // namespace
