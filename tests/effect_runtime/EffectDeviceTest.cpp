@@ -486,3 +486,54 @@ TEST_F(EffectDeviceTest, VertexShaderParameterTakesTheTokensOfACreatedShader) {
 }
 
 }  // namespace
+
+namespace {
+
+// A constant state with a fixed register count never sends more registers than its value holds,
+// and such an assignment does not validate.
+TEST_F(EffectDeviceTest, ConstantStateSendsNoMoreRegistersThanTheValueHolds) {
+    CreateDevice();
+    EffectFile* effect = Make(Root({Technique("t", {Pass("p", {Assignment(EFFECT_CONSTANT, kVertexConstant4, 0,
+                                                                          VectorValue(1, 2, 3, 4))})})}));
+    ASSERT_TRUE(effect);
+    const float marker[4] = {9, 9, 9, 9};
+    device->SetVertexShaderConstant(1, marker, 1);
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, EFFECT_DONOTSAVESTATE));
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    float registers[8] = {};
+    ASSERT_EQ(S_OK, device->GetVertexShaderConstant(0, registers, 2));
+    EXPECT_EQ((std::vector<float>{1, 2, 3, 4, 9, 9, 9, 9}), std::vector<float>(registers, registers + 8));
+    ASSERT_EQ(S_OK, effect->End());
+    EXPECT_EQ(E_FAIL, effect->Validate());
+    effect->Release();
+}
+
+// A clone on another device shares neither state blocks nor shaders with its source: everything it
+// uses is made on its own device, and let go with it.
+TEST_F(EffectDeviceTest, CloneOnAnotherDeviceMakesItsOwnBlocksAndShaders) {
+    CreateDevice();
+    const DWORD declaration[] = {3, D3DVSD_STREAM(0), D3DVSD_REG(0, D3DVSDT_FLOAT3), D3DVSD_END()};
+    EffectFile* effect = Make(Root({Technique("t", {Pass("p", {Rs(D3DRS_CULLMODE, D3DCULL_NONE),
+        Assignment(EFFECT_VERTEXSHADER, kVertexShader, 0,
+                   Value(EFFECT_VERTEXSHADER, std::vector<DWORD>(declaration, declaration + 4)))})})}));
+    ASSERT_TRUE(effect);
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, 0));
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    ASSERT_EQ(S_OK, effect->End());
+
+    CountingDevice* other = new CountingDevice(device);
+    EffectFile* clone = nullptr;
+    ASSERT_EQ(S_OK, effect->CloneEffect(other, &clone));
+    effect->Release();
+    ASSERT_EQ(S_OK, clone->Begin(nullptr, 0));
+    ASSERT_EQ(S_OK, clone->Pass(0));
+    ASSERT_EQ(S_OK, clone->End());
+    EXPECT_EQ(2, other->stateBlocks);
+    EXPECT_EQ(1, other->vertexShaders);
+    clone->Release();
+    EXPECT_EQ(0, other->stateBlocks);
+    EXPECT_EQ(0, other->vertexShaders);
+    other->Release();
+}
+
+}  // namespace
