@@ -491,12 +491,14 @@ bool Checker::Run() {
 
 ShaderCaps DefaultShaderCaps() { return ShaderCaps{}; }
 
-ShaderCaps ShaderCapsFrom(const D3DCAPS8& caps) {
+ShaderCaps ShaderCapsFrom(const D3DCAPS8& caps, bool softwareVertexProcessing) {
     ShaderCaps c;
-    c.vertexShaderVersion = caps.VertexShaderVersion;
     c.pixelShaderVersion = caps.PixelShaderVersion;
-    // The translation declares 96 constant registers; more cannot be honoured.
-    c.maxVertexShaderConst = caps.MaxVertexShaderConst < 96 ? caps.MaxVertexShaderConst : 96;
+    if (!softwareVertexProcessing) {
+        c.vertexShaderVersion = caps.VertexShaderVersion;
+        // The translation declares 96 constant registers; more cannot be honoured.
+        c.maxVertexShaderConst = caps.MaxVertexShaderConst < 96 ? caps.MaxVertexShaderConst : 96;
+    }
     return c;
 }
 

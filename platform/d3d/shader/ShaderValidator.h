@@ -17,7 +17,10 @@ struct ShaderCaps {
 };
 // The device's own values (used when a caller gives no caps).
 ShaderCaps DefaultShaderCaps();
-ShaderCaps ShaderCapsFrom(const D3DCAPS8& caps);
+// With softwareVertexProcessing (a device or shader that processes vertices in software) the
+// vertex limits are those of the software pipeline, vs.1.1 with 96 constants, whatever the
+// caps report for hardware.
+ShaderCaps ShaderCapsFrom(const D3DCAPS8& caps, bool softwareVertexProcessing = false);
 
 // Reads and validates tokens[0 .. count). `pixel` says which kind the caller expects; a
 // vertex shader's `declaration` (may be null) is checked and the shader's inputs against it.

@@ -79,8 +79,10 @@ bool ParseVertexDeclaration(const DWORD* tokens, size_t count, DWORD maxConstant
                 if (t & 0x0000FF80u) return Fail(error, i, "reserved bits set in a constant token");
                 DWORD regs = (t & D3DVSD_CONSTCOUNTMASK) >> D3DVSD_CONSTCOUNTSHIFT;
                 DWORD first = t & D3DVSD_CONSTADDRESSMASK;
-                if (first + regs > maxConstants)
+                if (first + regs > maxConstants) {
+                    if (!maxConstants) return Fail(error, i, "there are no constant registers");
                     return Fail(error, i, "constants past the last register c%u", maxConstants - 1);
+                }
                 if (4 * static_cast<size_t>(regs) > count - i - 1)
                     return Fail(error, i, "constant data runs past the end of the declaration");
                 ConstantLoad load;

@@ -103,6 +103,13 @@ TEST(ShaderValidator, VertexShaderRules) {
     EXPECT_EQ(Check(Shader(VS11, {VS_POS, Opcode(Op::M4x3), Dst(OT, 0, 0x7), Src(V, 0), Src(C, 0)})), "ok");
     EXPECT_EQ(Check(Shader(VS11, {VS_POS}), ShaderCaps{0xFFFE0100, 0xFFFF0104, 96}),
               "vs.1.1: the device supports vertex shaders up to version 1.0");
+    // A device without hardware vertex shaders still runs vs.1.1 in software.
+    D3DCAPS8 caps{};
+    caps.VertexShaderVersion = 0xFFFE0000;
+    caps.PixelShaderVersion = 0xFFFF0104;
+    EXPECT_EQ(Check(Shader(VS11, {VS_POS}), shader::ShaderCapsFrom(caps)),
+              "vs.1.1: the device supports vertex shaders up to version 0.0");
+    EXPECT_EQ(Check(Shader(VS11, {VS_POS, Opcode(Op::Mov), Dst(OD, 0), Src(C, 95)}), shader::ShaderCapsFrom(caps, true)), "ok");
 }
 
 TEST(ShaderValidator, ReadBeforeWriteIsPerComponent) {
@@ -264,6 +271,7 @@ TEST(VertexDeclaration, RefusesBadTokens) {
     EXPECT_EQ(error({0x40020000}), "declaration token 1: missing end token");
     EXPECT_EQ(error({0x82000060, 0, 0, 0, 0, 0xFFFFFFFF}), "declaration token 0: constants past the last register c95");
     EXPECT_EQ(error({0x82000000, 0, 0}), "declaration token 0: constant data runs past the end of the declaration");
+    EXPECT_EQ(error({0x82000000, 0, 0, 0, 0, 0xFFFFFFFF}, 0), "declaration token 0: there are no constant registers");
     EXPECT_EQ(error({0x60000000, 0xFFFFFFFF}), "declaration token 0: tessellator tokens are not supported");
     EXPECT_EQ(error({0x30000000, 0xFFFFFFFF}), "declaration token 0: tessellator streams are not supported");
 }
