@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -179,4 +182,21 @@ TEST(XFile, MalformedFilesAreRefusedWithAReason) {
     Parse(deep, &hr, &error);
     EXPECT_EQ(hr, XFILE_PARSEERROR);
     EXPECT_NE(error.find("deeply"), std::string::npos) << error;
+}
+
+TEST(XFile, TheProgramsMeshFilesParse) {
+    const char* source = std::getenv("SIMMERGLASS_SOURCE_DIR");
+    if (!source) GTEST_SKIP() << "SIMMERGLASS_SOURCE_DIR not set";
+    for (const char* name : {"media/mesh/Puodas.x", "media/mesh/Vanduo.x"}) {
+        std::ifstream in(std::string(source) + "/" + name, std::ios::binary);
+        if (!in) GTEST_SKIP() << name << " not present";
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        HRESULT hr;
+        std::string error;
+        XMeshData mesh = Parse(text, &hr, &error);
+        ASSERT_EQ(hr, S_OK) << name << ": " << error;
+        EXPECT_GT(mesh.attributes.size(), 0u);
+        EXPECT_FALSE(mesh.normals.empty());
+        EXPECT_GE(mesh.materials.size(), 1u);
+    }
 }

@@ -6,6 +6,7 @@
 #include "texture/D3DXTexture.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -202,4 +203,21 @@ TEST_F(TextureTest, FailuresLeaveNothingBehind) {
                                            D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
               D3DERR_NOTAVAILABLE);
     EXPECT_EQ(texture, sentinel);
+}
+
+TEST_F(TextureTest, TheProgramsTexturesLoadWithDefaults) {
+    const char* source = std::getenv("SIMMERGLASS_SOURCE_DIR");
+    if (!source) GTEST_SKIP() << "SIMMERGLASS_SOURCE_DIR not set";
+    for (const char* name : {"media/tex/Environment.png", "media/tex/WaterPoint.png", "media/tex/Puodas.jpg"}) {
+        std::string path = std::string(source) + "/" + name;
+        if (!std::filesystem::exists(path)) GTEST_SKIP() << name << " not present";
+        IDirect3DTexture8* texture = nullptr;
+        D3DXIMAGE_INFO info{};
+        ASSERT_EQ(S_OK, Load(path, &texture, &info)) << name;
+        D3DSURFACE_DESC desc{};
+        texture->GetLevelDesc(0, &desc);
+        EXPECT_EQ(desc.Width, info.Width) << name;
+        EXPECT_GT(texture->GetLevelCount(), 1u) << name;
+        texture->Release();
+    }
 }
