@@ -149,8 +149,10 @@ TEST_F(ShaderDeviceTest, ShaderPairMatchesFixedFunctionLitTexturedSquare) {
     int different = 0;
     for (size_t i = 0; i < fixed.size(); ++i) different += Near(fixed[i], shaded[i], 2) ? 0 : 1;
     EXPECT_EQ(different, 0);
-    // Top-left quarter: red texel x (amb + 0.8, ...) -> red channel saturated, others 0.
-    EXPECT_TRUE(Near(Pixel(shaded, 8, 8), 0xFF0000, 2)) << std::hex << Pixel(shaded, 8, 8);
+    // Top-left quarter: the red texel times (amb + 0.8, amb + 0.4, amb + 0.2): 0.925 * 255 = 236.
+    EXPECT_TRUE(Near(Pixel(shaded, 8, 8), 0xEC0000, 2)) << std::hex << Pixel(shaded, 8, 8);
+    // Bottom-right: white texel, the colour itself.
+    EXPECT_TRUE(Near(Pixel(shaded, 56, 56), 0xEC8653, 2)) << std::hex << Pixel(shaded, 56, 56);
 
     device->SetVertexShader(0);
     device->SetPixelShader(0);
