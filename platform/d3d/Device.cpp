@@ -335,10 +335,12 @@ void Device::SetDefaultStates() {
     std::memset(s.clipPlanes, 0, sizeof s.clipPlanes);
     s.vertexShader = 0;
     s.pixelShader = 0;
+    RefreshBoundShaders();
     std::memset(s.vsConst, 0, sizeof s.vsConst);
     std::memset(s.psConst, 0, sizeof s.psConst);
     keyDirty = glStateDirty = true;
     ++transformVersion, ++lightVersion, ++materialVersion, ++miscVersion, ++textureMatrixVersion;
+    ++vsConstVersion, ++psConstVersion, ++bumpVersion;
 }
 
 void Device::ReleaseState(StateSet& s) {
@@ -938,6 +940,14 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE t, DW
     case D3DTSS_MAXMIPLEVEL:
     case D3DTSS_MAXANISOTROPY:
         samplersDirty[stage] = true;
+        break;
+    case D3DTSS_BUMPENVMAT00:
+    case D3DTSS_BUMPENVMAT01:
+    case D3DTSS_BUMPENVMAT10:
+    case D3DTSS_BUMPENVMAT11:
+    case D3DTSS_BUMPENVLSCALE:
+    case D3DTSS_BUMPENVLOFFSET:
+        ++bumpVersion;
         break;
     default:
         keyDirty = true;

@@ -315,6 +315,18 @@ void Device::BuildProgramKey(const VertexLayout& layout, ProgramKey* key) {
     k.pointScale = rs[D3DRS_POINTSCALEENABLE] ? 1 : 0;
     k.clipPlanes = k.pretransformed ? 0 : static_cast<uint8_t>(rs[D3DRS_CLIPPLANEENABLE] & 0x3F);
     k.flatShading = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? 1 : 0;
+    // Texture coordinates per stage (TEXCOORDINDEX picks the set or a generation mode).
+    for (UINT s = 0; s < kMaxStages; ++s) {
+        const DWORD* t = state.stageStates[s];
+        TexCoordKey& tc = k.texCoord[s];
+        DWORD index = t[D3DTSS_TEXCOORDINDEX];
+        tc.source = static_cast<uint8_t>(index & 7);
+        DWORD gen = index >> 16;
+        tc.generate = static_cast<uint8_t>(gen <= 3 ? gen : 0);
+        tc.inputSize = static_cast<uint8_t>(texSize[tc.source]);
+        DWORD count = t[D3DTSS_TEXTURETRANSFORMFLAGS] & 0xFF;
+        if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4) tc.count = static_cast<uint8_t>(count);
+    }
     for (UINT s = 0; s < kMaxStages; ++s) {
         const DWORD* t = state.stageStates[s];
         DWORD op = t[D3DTSS_COLOROP];
@@ -332,16 +344,10 @@ void Device::BuildProgramKey(const VertexLayout& layout, ProgramKey* key) {
         st.resultTemp = (t[D3DTSS_RESULTARG] & D3DTA_SELECTMASK) == D3DTA_TEMP ? 1 : 0;
         st.textured = state.textures[s] ? 1 : 0;
         TexCoordKey& tc = k.texCoord[s];
-        DWORD index = t[D3DTSS_TEXCOORDINDEX];
-        tc.source = static_cast<uint8_t>(index & 7);
-        DWORD gen = index >> 16;
-        tc.generate = static_cast<uint8_t>(gen <= 3 ? gen : 0);
-        tc.inputSize = static_cast<uint8_t>(texSize[tc.source]);
-        DWORD flags = t[D3DTSS_TEXTURETRANSFORMFLAGS];
-        DWORD count = flags & 0xFF;
-        if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4) tc.count = static_cast<uint8_t>(count);
-        if (flags & D3DTTFF_PROJECTED) {
-            UINT n = tc.count ? tc.count : (tc.generate ? 3 : tc.inputSize);
+        if (t[D3DTSS_TEXTURETRANSFORMFLAGS] & D3DTTFF_PROJECTED) {
+            // With a vertex shader the coordinate has four components and the count says which is last.
+            UINT n = tc.count ? tc.count : (boundVertexShader && !boundVertexShader->function.empty()) ? 4
+                                          : (tc.generate ? 3 : tc.inputSize);
             if (n >= 2) st.projectDivide = static_cast<uint8_t>(n);
             tc.projected = st.projectDivide ? 1 : 0;
         }
@@ -353,26 +359,52 @@ void Device::BuildProgramKey(const VertexLayout& layout, ProgramKey* key) {
         DWORD f = rs[D3DRS_ALPHAFUNC];
         k.alphaFunc = static_cast<uint8_t>(f >= D3DCMP_NEVER && f < D3DCMP_ALWAYS ? f : 0);
     }
+    // A translated stage replaces the fixed-function one: the fields only the replaced stage reads are
+    // cleared so that programs are shared across them.
+    if (boundPixelShader) {
+        k.pixelShaderId = boundPixelShader->serial;
+        k.texCoordCount = kMaxStages;  // the shader may read any coordinate
+        k.stageCount = 0;
+        std::memset(k.stages, 0, sizeof k.stages);
+        k.specularAdd = 0;
+    }
+    if (boundVertexShader && !boundVertexShader->function.empty()) {
+        ProgramKey fixedVertex = k;
+        k.vertexShaderId = boundVertexShader->serial;
+        k.pretransformed = k.blendMatrices = k.blendWeights = k.hasNormal = k.hasPointSize = 0;
+        k.hasDiffuse = k.hasSpecular = k.lighting = k.localViewer = k.normalizeNormals = k.specular = 0;
+        std::memset(k.materialSource, 0, sizeof k.materialSource);
+        k.lightCount = 0;
+        std::memset(k.lightType, 0, sizeof k.lightType);
+        k.vertexFog = k.rangeFog = k.pointScale = 0;
+        k.texCoordCount = 0;
+        std::memset(k.texCoord, 0, sizeof k.texCoord);
+        for (UINT s = 0; s < kMaxStages; ++s) k.texCoord[s].projected = fixedVertex.texCoord[s].projected;
+    }
 }
 
 HRESULT Device::ValidateDevice(DWORD* numPasses) {
     if (!numPasses) return D3DERR_INVALIDCALL;
     *numPasses = 0;
     const DWORD* rs = state.renderStates;
+    // With a pixel shader the stage operations are not used; the samplers still are.
     for (UINT s = 0; s < kMaxStages; ++s) {
         const DWORD* t = state.stageStates[s];
         DWORD op = t[D3DTSS_COLOROP];
-        if (op == D3DTOP_DISABLE) break;
+        if (op == D3DTOP_DISABLE && !boundPixelShader) break;
+        if (boundPixelShader) op = D3DTOP_SELECTARG1;
         if (!SupportedOp(op, caps)) return D3DERR_UNSUPPORTEDCOLOROPERATION;
-        if (!SupportedOp(t[D3DTSS_ALPHAOP], caps)) return D3DERR_UNSUPPORTEDALPHAOPERATION;
-        if (!ValidArgument(t[D3DTSS_COLORARG0]) || !ValidArgument(t[D3DTSS_COLORARG1]) ||
-            !ValidArgument(t[D3DTSS_COLORARG2]))
-            return D3DERR_UNSUPPORTEDCOLORARG;
-        if (!ValidArgument(t[D3DTSS_ALPHAARG0]) || !ValidArgument(t[D3DTSS_ALPHAARG1]) ||
-            !ValidArgument(t[D3DTSS_ALPHAARG2]))
-            return D3DERR_UNSUPPORTEDALPHAARG;
-        DWORD result = t[D3DTSS_RESULTARG];
-        if (result != D3DTA_CURRENT && result != D3DTA_TEMP) return D3DERR_UNSUPPORTEDCOLORARG;
+        if (!boundPixelShader) {
+            if (!SupportedOp(t[D3DTSS_ALPHAOP], caps)) return D3DERR_UNSUPPORTEDALPHAOPERATION;
+            if (!ValidArgument(t[D3DTSS_COLORARG0]) || !ValidArgument(t[D3DTSS_COLORARG1]) ||
+                !ValidArgument(t[D3DTSS_COLORARG2]))
+                return D3DERR_UNSUPPORTEDCOLORARG;
+            if (!ValidArgument(t[D3DTSS_ALPHAARG0]) || !ValidArgument(t[D3DTSS_ALPHAARG1]) ||
+                !ValidArgument(t[D3DTSS_ALPHAARG2]))
+                return D3DERR_UNSUPPORTEDALPHAARG;
+            DWORD result = t[D3DTSS_RESULTARG];
+            if (result != D3DTA_CURRENT && result != D3DTA_TEMP) return D3DERR_UNSUPPORTEDCOLORARG;
+        }
         DWORD index = t[D3DTSS_TEXCOORDINDEX];
         if ((index & 0xFFFF) > 7 || (index >> 16) > 3) return D3DERR_INVALIDCALL;
         DWORD tt = t[D3DTSS_TEXTURETRANSFORMFLAGS];
@@ -402,7 +434,6 @@ HRESULT Device::ValidateDevice(DWORD* numPasses) {
     if (rs[D3DRS_INDEXEDVERTEXBLENDENABLE] || (blend > D3DVBF_3WEIGHTS && blend != D3DVBF_0WEIGHTS))
         return D3DERR_CONFLICTINGRENDERSTATE;
     if (rs[D3DRS_CLIPPLANEENABLE] & ~((1u << kMaxClipPlanes) - 1)) return D3DERR_CONFLICTINGRENDERSTATE;
-    if (state.pixelShader != 0) return D3DERR_INVALIDCALL;
     *numPasses = 1;
     return D3D_OK;
 }
@@ -412,10 +443,12 @@ FixedProgram* Device::ProgramFor(const ProgramKey& key) {
     if (it != programs.end()) return it->second.get();
     auto program = std::make_unique<FixedProgram>();
     std::string error;
-    if (!BuildProgram(key, FixedVertexStage(key), FixedPixelStage(key), program.get(), &error)) {
-        // A generator bug: report it loudly rather than draw something wrong.
+    std::string vertexStage = key.vertexShaderId ? boundVertexShader->stage.glsl : FixedVertexStage(key);
+    std::string pixelStage = key.pixelShaderId ? boundPixelShader->stage.glsl : FixedPixelStage(key);
+    if (!BuildProgram(key, vertexStage, pixelStage, program.get(), &error)) {
+        // A generator or translator bug: report it loudly rather than draw something wrong.
         std::fprintf(stderr, "d3d8: program build failed: %s\n", error.c_str());
-        assert(!"fixed-function program failed to build");
+        assert(!"device program failed to build");
         return nullptr;
     }
     FixedProgram* p = program.get();
@@ -557,12 +590,13 @@ void Device::ApplyGlState() {
     }
 }
 
-void Device::ApplySamplers(const ProgramKey& key) {
-    for (UINT s = 0; s < key.stageCount; ++s) {
-        if (!key.stages[s].textured) continue;
+void Device::ApplySamplers(UINT stageMask) {
+    for (UINT s = 0; s < kMaxStages; ++s) {
         Texture* texture = state.textures[s];
-        GLuint name = texture->Upload();
+        if (!(stageMask & (1u << s)) || !texture) continue;
+        // Upload binds the texture on the active unit, so select the stage's unit first.
         glActiveTexture(GL_TEXTURE0 + s);
+        GLuint name = texture->Upload();
         glBindTexture(GL_TEXTURE_2D, name);
         if (!samplersDirty[s]) continue;
         samplersDirty[s] = false;
@@ -698,7 +732,10 @@ void Device::UploadUniforms(FixedProgram& p, const ProgramKey& key) {
         ColourToFloats(rs[D3DRS_FOGCOLOR], colour);
         if (loc[kUFogColour] >= 0) glUniform4fv(loc[kUFogColour], 1, colour);
         if (loc[kUAlphaRef] >= 0) glUniform1f(loc[kUAlphaRef], static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF));
-        if (key.clipPlanes && loc[kUClipPlane] >= 0) {
+        if (key.clipPlanes && loc[kUClipPlane] >= 0 && key.vertexShaderId) {
+            // With a vertex shader the planes are already in clip space.
+            glUniform4fv(loc[kUClipPlane], kMaxClipPlanes, &state.clipPlanes[0][0]);
+        } else if (key.clipPlanes && loc[kUClipPlane] >= 0) {
             // Planes are given in world space; the program tests them in clip space.
             D3DMATRIX vpm = Multiply(state.transforms[kTransformView], state.transforms[kTransformProjection]);
             D3DMATRIX inv;
@@ -711,6 +748,35 @@ void Device::UploadUniforms(FixedProgram& p, const ProgramKey& key) {
                 }
             }
             glUniform4fv(loc[kUClipPlane], kMaxClipPlanes, &planes[0][0]);
+        }
+    }
+}
+
+void Device::UploadShaderConstants(FixedProgram& p) {
+    const GLint* loc = p.location;
+    if (p.vsConstVersion != vsConstVersion) {
+        p.vsConstVersion = vsConstVersion;
+        if (loc[kUVSConst] >= 0) glUniform4fv(loc[kUVSConst], kVsConstCount, &state.vsConst[0][0]);
+    }
+    if (p.psConstVersion != psConstVersion) {
+        p.psConstVersion = psConstVersion;
+        if (loc[kUPSConst] >= 0) glUniform4fv(loc[kUPSConst], kPsConstCount, &state.psConst[0][0]);
+    }
+    if (p.bumpVersion != bumpVersion) {
+        p.bumpVersion = bumpVersion;
+        if (loc[kUBumpEnvMatrix] >= 0 || loc[kUBumpEnvLuminance] >= 0) {
+            float matrix[kMaxStages][4], luminance[kMaxStages][2];
+            for (UINT s = 0; s < kMaxStages; ++s) {
+                const DWORD* t = state.stageStates[s];
+                matrix[s][0] = AsFloat(t[D3DTSS_BUMPENVMAT00]);
+                matrix[s][1] = AsFloat(t[D3DTSS_BUMPENVMAT01]);
+                matrix[s][2] = AsFloat(t[D3DTSS_BUMPENVMAT10]);
+                matrix[s][3] = AsFloat(t[D3DTSS_BUMPENVMAT11]);
+                luminance[s][0] = AsFloat(t[D3DTSS_BUMPENVLSCALE]);
+                luminance[s][1] = AsFloat(t[D3DTSS_BUMPENVLOFFSET]);
+            }
+            if (loc[kUBumpEnvMatrix] >= 0) glUniform4fv(loc[kUBumpEnvMatrix], kMaxStages, &matrix[0][0]);
+            if (loc[kUBumpEnvLuminance] >= 0) glUniform2fv(loc[kUBumpEnvLuminance], kMaxStages, &luminance[0][0]);
         }
     }
 }
@@ -839,8 +905,15 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, UINT s
             (key.clipPlanes & (1u << i)) ? glEnable(GL_CLIP_DISTANCE0 + i) : glDisable(GL_CLIP_DISTANCE0 + i);
         clipPlanesEnabled = key.clipPlanes;
     }
-    ApplySamplers(key);
+    UINT stageMask = 0;
+    if (boundPixelShader) {
+        stageMask = boundPixelShader->stage.samplerMask;
+    } else {
+        for (UINT s = 0; s < key.stageCount; ++s) stageMask |= key.stages[s].textured ? 1u << s : 0;
+    }
+    ApplySamplers(stageMask);
     UploadUniforms(*currentProgram, key);
+    UploadShaderConstants(*currentProgram);
 
     if (up) {
         size_t bytes = static_cast<size_t>(upStride) * (maxVertex + 1);

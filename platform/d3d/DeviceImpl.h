@@ -16,6 +16,7 @@
 #include "platform/d3d/Formats.h"
 #include "platform/d3d/Gl.h"
 #include "platform/d3d/d3d8.h"
+#include "platform/d3d/shader/ShaderTranslator.h"
 
 // [SECTION] Index
 // EglDevice            one EGL device (display) per device type
@@ -304,10 +305,14 @@ struct VertexShaderObject {
     VertexLayout layout;
     std::vector<std::pair<UINT, std::vector<float>>> constants;  // D3DVSD_CONST loads: register, values
     DWORD usage = 0;
+    shader::TranslatedShader stage;  // the translated function (when there is one)
+    UINT serial = 0;                 // program-cache id; never reused, unlike handles
 };
 
 struct PixelShaderObject {
     std::vector<DWORD> function;
+    shader::TranslatedShader stage;
+    UINT serial = 0;
 };
 
 // [SECTION] Device state
@@ -499,8 +504,10 @@ private:
     void BuildProgramKey(const VertexLayout& layout, ProgramKey* key);
     FixedProgram* ProgramFor(const ProgramKey& key);
     void ApplyGlState();
-    void ApplySamplers(const ProgramKey& key);
+    void ApplySamplers(UINT stageMask);
+    void RefreshBoundShaders();
     void UploadUniforms(FixedProgram& program, const ProgramKey& key);
+    void UploadShaderConstants(FixedProgram& program);
     void BindVertexLayout(const VertexLayout& layout, const GLuint* buffers, const UINT* strides,
                           const UINT* offsets);
     HRESULT CheckDrawState(const VertexLayout& layout, const ProgramKey& key, DWORD* reasonOut);
@@ -535,6 +542,10 @@ private:
     std::map<DWORD, std::unique_ptr<VertexShaderObject>> vertexShaders;  // handle -> shader (odd handles)
     std::map<DWORD, std::unique_ptr<PixelShaderObject>> pixelShaders;
     DWORD nextShaderHandle = 1;
+    UINT nextShaderSerial = 1;
+    // The shader objects bound now (null: fixed function), found again after every SetXxxShader.
+    const VertexShaderObject* boundVertexShader = nullptr;
+    const PixelShaderObject* boundPixelShader = nullptr;
     std::vector<DeviceChild*> children;
 
     // Draw-time caches.
@@ -546,6 +557,7 @@ private:
     bool keyDirty = true;
     bool glStateDirty = true;
     UINT transformVersion = 1, lightVersion = 1, materialVersion = 1, miscVersion = 1, textureMatrixVersion = 1;
+    UINT vsConstVersion = 1, psConstVersion = 1, bumpVersion = 1;
     GLuint vao = 0;
     GLuint samplers[kMaxStages] = {};
     bool samplersDirty[kMaxStages] = {true, true, true, true, true, true, true, true};

@@ -1,5 +1,6 @@
-// Vertex- and pixel-shader entry points of the device. Declarations (stream layouts) work for fixed-function
-// drawing; shader functions are refused until the token translator is integrated here.
+// Vertex- and pixel-shader entry points of the device. Declarations become stream layouts; functions are
+// validated and translated to GLSL stage functions (platform/d3d/shader) that replace the fixed-function
+// vertex or pixel stage in the device's programs.
 #include <cstring>
 
 #include "platform/d3d/DeviceImpl.h"
@@ -83,12 +84,20 @@ bool ParseDeclaration(const DWORD* tokens, VertexShaderObject* shader) {
 
 HRESULT Device::CreateVertexShader(const DWORD* declaration, const DWORD* function, DWORD* handle, DWORD usage) {
     if (!declaration || !handle) return D3DERR_INVALIDCALL;
-    // Shader functions need the token translator, which this device does not have yet.
-    if (function) return D3DERR_INVALIDCALL;
     if (usage & ~D3DUSAGE_SOFTWAREPROCESSING) return D3DERR_INVALIDCALL;
     auto shader = std::make_unique<VertexShaderObject>();
     if (!ParseDeclaration(declaration, shader.get())) return D3DERR_INVALIDCALL;
+    if (function) {
+        shader::VertexShaderBuild build;
+        std::string error;
+        if (FAILED(shader::BuildVertexShader(declaration, function, shader::ShaderCapsFrom(caps),
+                                             shader::TranslateOptions{}, &build, &error)))
+            return D3DERR_INVALIDCALL;
+        shader->function = build.functionTokens;
+        shader->stage = std::move(build.stage);
+    }
     shader->usage = usage;
+    shader->serial = nextShaderSerial++;
     DWORD h = (nextShaderHandle++ << 1) | 1;
     vertexShaders[h] = std::move(shader);
     *handle = h;
@@ -112,6 +121,7 @@ HRESULT Device::SetVertexShader(DWORD handle) {
     }
     state.vertexShader = handle;
     keyDirty = true;
+    RefreshBoundShaders();
     // Constants in the declaration are loaded when the shader is set.
     if (shader) {
         for (const auto& [reg, values] : shader->constants)
@@ -134,6 +144,7 @@ HRESULT Device::DeleteVertexShader(DWORD handle) {
         state.vertexShader = 0;
         keyDirty = true;
     }
+    RefreshBoundShaders();
     return D3D_OK;
 }
 
@@ -149,6 +160,7 @@ HRESULT Device::SetVertexShaderConstant(DWORD registerIndex, const void* constan
             std::memcpy(state.vsConst[registerIndex + i], data + 4 * i, sizeof(float) * 4);
         }
     }
+    if (!recording) ++vsConstVersion;
     return D3D_OK;
 }
 
@@ -196,10 +208,27 @@ HRESULT Device::GetVertexShaderFunction(DWORD handle, void* data, DWORD* sizeOfD
 }
 
 HRESULT Device::CreatePixelShader(const DWORD* function, DWORD* handle) {
-    if (handle) *handle = 0;
-    (void)function;
-    // Pixel shaders need the token translator, which this device does not have yet.
-    return D3DERR_INVALIDCALL;
+    if (!function || !handle) return D3DERR_INVALIDCALL;
+    shader::PixelShaderBuild build;
+    std::string error;
+    if (FAILED(shader::BuildPixelShader(function, shader::ShaderCapsFrom(caps), shader::TranslateOptions{}, &build,
+                                        &error)))
+        return D3DERR_INVALIDCALL;
+    auto object = std::make_unique<PixelShaderObject>();
+    object->function = std::move(build.functionTokens);
+    object->stage = std::move(build.stage);
+    object->serial = nextShaderSerial++;
+    DWORD h = (nextShaderHandle++ << 1) | 1;
+    pixelShaders[h] = std::move(object);
+    *handle = h;
+    return D3D_OK;
+}
+
+void Device::RefreshBoundShaders() {
+    auto vs = vertexShaders.find(state.vertexShader);
+    boundVertexShader = (state.vertexShader & 1) && vs != vertexShaders.end() ? vs->second.get() : nullptr;
+    auto ps = pixelShaders.find(state.pixelShader);
+    boundPixelShader = state.pixelShader && ps != pixelShaders.end() ? ps->second.get() : nullptr;
 }
 
 HRESULT Device::SetPixelShader(DWORD handle) {
@@ -211,6 +240,7 @@ HRESULT Device::SetPixelShader(DWORD handle) {
     }
     state.pixelShader = handle;
     keyDirty = true;
+    RefreshBoundShaders();
     return D3D_OK;
 }
 
@@ -225,6 +255,8 @@ HRESULT Device::DeletePixelShader(DWORD handle) {
     if (it == pixelShaders.end()) return D3DERR_INVALIDCALL;
     pixelShaders.erase(it);
     if (state.pixelShader == handle) state.pixelShader = 0;
+    keyDirty = true;
+    RefreshBoundShaders();
     return D3D_OK;
 }
 
@@ -240,6 +272,7 @@ HRESULT Device::SetPixelShaderConstant(DWORD registerIndex, const void* constant
             std::memcpy(state.psConst[registerIndex + i], data + 4 * i, sizeof(float) * 4);
         }
     }
+    if (!recording) ++psConstVersion;
     return D3D_OK;
 }
 

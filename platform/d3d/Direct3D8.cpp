@@ -258,11 +258,12 @@ bool FillCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8* caps) {
     c.MaxVertexIndex = 0x00FFFFFF;
     c.MaxStreams = kMaxStreams;
     c.MaxStreamStride = 255;
-    // Programmable shaders are not translated yet: version 0 tells the effect framework so.
-    c.VertexShaderVersion = D3DVS_VERSION(0, 0);
-    c.MaxVertexShaderConst = 0;
-    c.PixelShaderVersion = D3DPS_VERSION(0, 0);
-    c.MaxPixelShaderValue = 1.0f;
+    // Version 1.x shaders are translated to GLSL (platform/d3d/shader); pixel arithmetic is clamped to
+    // the range the translator is given.
+    c.VertexShaderVersion = D3DVS_VERSION(1, 1);
+    c.MaxVertexShaderConst = kVsConstCount;
+    c.PixelShaderVersion = D3DPS_VERSION(1, 4);
+    c.MaxPixelShaderValue = shader::TranslateOptions{}.pixelShaderMaxValue;
     const auto& editor = Host().capsEditor[type == D3DDEVTYPE_HAL ? 0 : 1];
     if (editor) editor(c);
     *caps = c;

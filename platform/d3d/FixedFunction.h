@@ -103,7 +103,9 @@ struct ProgramKeyHash {
     X(FogColour, "sg_FogColor")            \
     X(AlphaRef, "sg_AlphaRef")             \
     X(VSConst, "sg_VSConst")               \
-    X(PSConst, "sg_PSConst")
+    X(PSConst, "sg_PSConst")               \
+    X(BumpEnvMatrix, "sg_BumpEnvMat")      \
+    X(BumpEnvLuminance, "sg_BumpEnvL")
 
 enum UniformId {
 #define SG_UNIFORM_ENUM(id, name) kU##id,
@@ -117,6 +119,7 @@ struct FixedProgram {
     GLint location[kUniformCount];
     // Versions of the device's uniform groups last uploaded into this program (0 = never).
     UINT transformVersion = 0, lightVersion = 0, materialVersion = 0, miscVersion = 0, textureMatrixVersion = 0;
+    UINT vsConstVersion = 0, psConstVersion = 0, bumpVersion = 0;
 };
 
 // Generates the fixed-function vertex stage (defines sg_VertexStage) for a key.

@@ -53,9 +53,10 @@ TEST_F(DeviceTest, DeviceTypesFollowTheEglDevicesAndTheRestriction) {
     EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_REF);
     EXPECT_TRUE(caps.Caps2 & D3DCAPS2_CANRENDERWINDOWED);
     EXPECT_EQ(caps.MaxTextureBlendStages, 8u);
-    // No shader translation yet: the caps say so.
-    EXPECT_EQ(caps.VertexShaderVersion & 0xFFFF, 0u);
-    EXPECT_EQ(caps.PixelShaderVersion & 0xFFFF, 0u);
+    // Version 1.x shaders are translated.
+    EXPECT_EQ(caps.VertexShaderVersion, D3DVS_VERSION(1, 1));
+    EXPECT_EQ(caps.PixelShaderVersion, D3DPS_VERSION(1, 4));
+    EXPECT_EQ(caps.MaxVertexShaderConst, 96u);
 
     // Restricted to HAL, the software device disappears; HAL exists only when simulated here.
     d3dhost::RestrictDeviceType(D3DDEVTYPE_HAL);
@@ -263,10 +264,13 @@ TEST_F(DeviceTest, DeclarationsWithoutFunctionsDrawWithTheFixedPipeline) {
     DWORD handle = 0;
     ASSERT_EQ(device->CreateVertexShader(decl, nullptr, &handle, 0), D3D_OK);
     EXPECT_EQ(handle & 1, 1u);
-    const DWORD function[] = {D3DVS_VERSION(1, 1), 0x0000FFFF};
+    // Functions that do not validate are refused (a pixel shader given vertex tokens, an unknown opcode).
+    const DWORD vertexOnly[] = {D3DVS_VERSION(1, 1), 0x0000FFFF};
+    const DWORD garbage[] = {D3DVS_VERSION(1, 1), 0x0000FFF0, 0x0000FFFF};
     DWORD other = 0;
-    EXPECT_EQ(device->CreateVertexShader(decl, function, &other, 0), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->CreatePixelShader(function, &other), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->CreateVertexShader(decl, garbage, &other, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->CreatePixelShader(vertexOnly, &other), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->CreatePixelShader(nullptr, &other), D3DERR_INVALIDCALL);
     const DWORD tess[] = {D3DVSD_STREAM(0), D3DVSD_TESSUV(1), D3DVSD_END()};
     EXPECT_EQ(device->CreateVertexShader(tess, nullptr, &other, 0), D3DERR_INVALIDCALL);
 

@@ -374,6 +374,25 @@ TEST_F(PipelineTest, StageOperationsCombineTheirArguments) {
     EXPECT_EQ(device->ValidateDevice(&passes), D3DERR_UNSUPPORTEDCOLOROPERATION);
 }
 
+TEST_F(PipelineTest, EachStageSamplesItsOwnTexture) {
+    // Stage 0 red, stage 1 blue, added in stage 1: both units must hold their own texture.
+    IDirect3DTexture8* red = MakeTexture(D3DFMT_X8R8G8B8, 1, 1, {0xFFFF0000u});
+    IDirect3DTexture8* blue = MakeTexture(D3DFMT_X8R8G8B8, 1, 1, {0xFF0000FFu});
+    device->SetTexture(0, red);
+    device->SetTexture(1, blue);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
+    device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    for (int frame = 0; frame < 2; ++frame) {
+        DrawTexturedScreen();
+        EXPECT_EQ(Pixel(Read(), 32, 32), 0xFF00FFu) << "frame " << frame;
+    }
+    device->SetTexture(0, nullptr);
+    device->SetTexture(1, nullptr);
+    red->Release();
+    blue->Release();
+}
+
 TEST_F(PipelineTest, AlphaTestAndBlending) {
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
