@@ -781,6 +781,13 @@ void Device::UploadShaderConstants(FixedProgram& p) {
     }
 }
 
+void Device::BufferDeleted(GLuint name) {
+    for (BoundAttrib& b : boundAttribs) {
+        if (b.buffer == name) b.buffer = 0, b.type = 0xFF;
+    }
+    if (boundElementBuffer == name) boundElementBuffer = 0;
+}
+
 void Device::BindVertexLayout(const VertexLayout& layout, const GLuint* buffers, const UINT* strides,
                               const UINT* offsets) {
     bool used[16] = {};

@@ -476,7 +476,9 @@ public:
     UINT BackBufferWidth() const { return pp.BackBufferWidth; }
     UINT BackBufferHeight() const { return pp.BackBufferHeight; }
     D3DFORMAT BackBufferFormat() const { return pp.BackBufferFormat; }
-    void TextureBound(Texture* texture);  // a texture was re-uploaded: sampler bindings stay valid
+    // A GL buffer is about to be deleted: forget every cached binding that names it (GL may hand the
+    // name out again, and a stale cache entry would then skip a needed bind).
+    void BufferDeleted(GLuint name);
     static Device* FromInterface(IDirect3DDevice8* device);
 
 private:

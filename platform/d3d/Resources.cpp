@@ -44,6 +44,7 @@ Buffer::Buffer(Device* device, UINT size, DWORD usage, D3DPOOL pool)
 Buffer::~Buffer() {
     if (gl) {
         device->MakeCurrent();
+        device->BufferDeleted(gl);
         glDeleteBuffers(1, &gl);
     }
 }

@@ -258,6 +258,38 @@ TEST_F(DeviceTest, BuffersDrawWithIndicesAndBaseVertex) {
     EXPECT_EQ(vb->Release(), 0u);
 }
 
+TEST_F(DeviceTest, ReleasedBuffersLeaveNoStaleBindings) {
+    // GL hands out a deleted buffer's name again; each new buffer must still be the one drawn.
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetVertexShader(kTLVertexFvf);
+    const D3DCOLOR colours[3] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
+    for (D3DCOLOR c : colours) {
+        IDirect3DVertexBuffer8* vb = nullptr;
+        ASSERT_EQ(device->CreateVertexBuffer(3 * sizeof(TLVertex), 0, kTLVertexFvf, D3DPOOL_MANAGED, &vb), D3D_OK);
+        TLVertex* v = nullptr;
+        vb->Lock(0, 0, reinterpret_cast<BYTE**>(&v), 0);
+        v[0] = {0, 0, 0.5f, 1, c};
+        v[1] = {128, 0, 0.5f, 1, c};
+        v[2] = {0, 128, 0.5f, 1, c};
+        vb->Unlock();
+        IDirect3DIndexBuffer8* ib = nullptr;
+        ASSERT_EQ(device->CreateIndexBuffer(6, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib), D3D_OK);
+        WORD* idx = nullptr;
+        ib->Lock(0, 0, reinterpret_cast<BYTE**>(&idx), 0);
+        idx[0] = 0, idx[1] = 1, idx[2] = 2;
+        ib->Unlock();
+        device->SetStreamSource(0, vb, sizeof(TLVertex));
+        device->SetIndices(ib, 0);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 0, 1), D3D_OK);
+        EXPECT_EQ(Pixel(Read(), 10, 10), c & 0xFFFFFFu);
+        device->SetStreamSource(0, nullptr, 0);
+        device->SetIndices(nullptr, 0);
+        EXPECT_EQ(vb->Release(), 0u);
+        EXPECT_EQ(ib->Release(), 0u);
+    }
+}
+
 TEST_F(DeviceTest, DeclarationsWithoutFunctionsDrawWithTheFixedPipeline) {
     const DWORD decl[] = {D3DVSD_STREAM(0), D3DVSD_REG(D3DVSDE_POSITION, D3DVSDT_FLOAT3),
                           D3DVSD_REG(D3DVSDE_DIFFUSE, D3DVSDT_D3DCOLOR), D3DVSD_END()};
