@@ -104,8 +104,11 @@ Image PaintEnvironment() {
     // v = 0 is straight up, v = 0.5 the horizon, v = 1 straight down; u is left to right.
     const int size = 256;
     Image image(size, size, 3);
-    const Rgb ceiling{0.93, 0.80, 0.58}, ceilingEdge{0.70, 0.55, 0.38};
-    const Rgb wall{0.52, 0.38, 0.26}, floorNear{0.16, 0.11, 0.08}, floorDeep{0.05, 0.04, 0.035};
+    // A dim evening kitchen: the lamp is the one bright thing, so a flat water surface
+    // reflects a small bright spot, not a sheet of light. The floor is darker than the
+    // ceiling but not black, so steep ripples darken the water without punching holes in it.
+    const Rgb ceiling{0.60, 0.50, 0.38}, ceilingEdge{0.50, 0.40, 0.29};
+    const Rgb wall{0.46, 0.34, 0.24}, floorNear{0.34, 0.26, 0.19}, floorDeep{0.24, 0.19, 0.15};
     const Rgb lamp{1.00, 0.90, 0.66}, window{0.78, 0.86, 0.96}, wood{0.30, 0.18, 0.10};
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
@@ -130,8 +133,8 @@ Image PaintEnvironment() {
             c = Mix(c, Mix({0.45, 0.40, 0.35}, window, bars), pane);
             // The lamp over the stove: a hot core in a wide warm glow.
             double dl = std::hypot(u - 0.5, (v - 0.13) * 1.2);
-            double glow = 0.75 * std::exp(-dl * dl / (2 * 0.09 * 0.09));
-            double core = SmoothStep(0.045, 0.02, dl);
+            double glow = 0.60 * std::exp(-dl * dl / (2 * 0.05 * 0.05));
+            double core = SmoothStep(0.03, 0.012, dl);
             c = {c.r + glow * lamp.r, c.g + glow * lamp.g, c.b + glow * lamp.b};
             c = Mix(c, {1.0, 0.98, 0.92}, core);
             // A second, smaller light to the left.

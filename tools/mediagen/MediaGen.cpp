@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
 
     MeshMaterial water;
     water.name = "Water";
-    water.diffuse[0] = 0.06; water.diffuse[1] = 0.13; water.diffuse[2] = 0.17; water.diffuse[3] = 0.55;
+    water.diffuse[0] = 0.06; water.diffuse[1] = 0.13; water.diffuse[2] = 0.17; water.diffuse[3] = 0.35;
     water.power = 60.0;
     water.specular[0] = water.specular[1] = water.specular[2] = 1.0;
     path = dir + "/mesh/Vanduo.x";
