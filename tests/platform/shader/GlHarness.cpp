@@ -254,6 +254,7 @@ bool GlCompiles(const shader::TranslatedShader& stage, std::string* log) {
 }
 
 GlResult RunVertexStage(const shader::TranslatedShader& stage, const GlInputs& in, const std::string& output) {
+    if (!Ctx().ok) return {};
     std::string log;
     GLuint p = Link(VertexProgram(stage, output), kValueFragment, &log);
     if (!p) {
@@ -266,6 +267,7 @@ GlResult RunVertexStage(const shader::TranslatedShader& stage, const GlInputs& i
 }
 
 GlResult RunPixelStage(const shader::TranslatedShader& stage, const GlInputs& in) {
+    if (!Ctx().ok) return {};
     std::string log;
     GLuint p = Link(kPixelVertex, PixelProgram(stage), &log);
     if (!p) {

@@ -162,4 +162,48 @@ TEST_F(ShaderDeviceTest, ShaderPairMatchesFixedFunctionLitTexturedSquare) {
     texture->Release();
 }
 
+TEST_F(ShaderDeviceTest, AttributeFormatsAndRelativeAddressing) {
+    struct Vertex {
+        float x, y, z;
+        D3DCOLOR colour;  // v5
+        BYTE index[4];    // v2, UBYTE4
+        float u, v;       // v7
+    };
+    const std::vector<DWORD> decl = {0x20000000, 0x40020000, 0x40040005, 0x40050002, 0x40010007, 0xFFFFFFFF};
+    const std::vector<DWORD> vs = Shader(VS11, {Opcode(Op::Mov), Dst(RAST, OPOS), Src(V, 0),
+                                                Opcode(Op::Mov), Dst(A, 0, 0x1), Src(V, 2, XXXX),
+                                                Opcode(Op::Mov), Dst(OD, 0), Src(C, 10, XYZW, 0, true),
+                                                Opcode(Op::Mov), Dst(OD, 1), Src(V, 5),
+                                                Opcode(Op::Mov), Dst(OT, 0), Src(V, 7),
+                                                Opcode(Op::Mov), Dst(OT, 1), Src(V, 7)});
+    DWORD vsHandle = 0;
+    if (!MakeVertexShader(decl, vs, &vsHandle)) GTEST_SKIP() << "the device does not take shader functions yet";
+    const float c13[4] = {0.2f, 0.4f, 0.6f, 1.0f};
+    device->SetVertexShaderConstant(13, c13, 1);
+    device->SetVertexShader(vsHandle);
+
+    auto draw = [&](const std::vector<DWORD>& ps) {
+        DWORD handle = 0;
+        EXPECT_EQ(device->CreatePixelShader(ps.data(), &handle), D3D_OK);
+        device->SetPixelShader(handle);
+        const Vertex v[4] = {{-1, 1, 0.5f, 0xFF336699, {3, 0, 0, 0}, 0.1f, 0.5f},
+                             {1, 1, 0.5f, 0xFF336699, {3, 0, 0, 0}, 0.1f, 0.5f},
+                             {-1, -1, 0.5f, 0xFF336699, {3, 0, 0, 0}, 0.1f, 0.5f},
+                             {1, -1, 0.5f, 0xFF336699, {3, 0, 0, 0}, 0.1f, 0.5f}};
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex)), D3D_OK);
+        DWORD pixel = Pixel(Read(), 32, 32);
+        device->SetPixelShader(0);
+        device->DeletePixelShader(handle);
+        return pixel;
+    };
+    // c[a0.x + 10] with a0.x = 3 from the UBYTE4 index.
+    EXPECT_TRUE(Near(draw(Shader(PS11, {Opcode(Op::Mov), Dst(R, 0), Src(V, 0)})), 0x336699, 1));
+    // D3DCOLOR arrives as (r, g, b, a).
+    EXPECT_TRUE(Near(draw(Shader(PS11, {Opcode(Op::Mov), Dst(R, 0), Src(V, 1)})), 0x336699, 1));
+
+    device->SetVertexShader(0);
+    device->DeleteVertexShader(vsHandle);
+}
+
 }  // namespace
