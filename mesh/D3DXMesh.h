@@ -73,14 +73,14 @@ UINT D3DXGetFVFVertexSize(DWORD fvf);
 HRESULT D3DXCreateMeshFVF(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf,
                           IDirect3DDevice8* device, ID3DXMesh** mesh);
 
-// Loads every mesh of a text .x file, frames applied, as one mesh. adjacency (3 DWORDs per
+// Loads every mesh of a text or binary .x file, frames applied, as one mesh. adjacency (3 DWORDs per
 // face, 0xFFFFFFFF where an edge has no neighbour), materials (D3DXMATERIAL array; one default
 // material when the file has none) and numMaterials are optional.
 HRESULT D3DXLoadMeshFromX(LPCSTR fileName, DWORD options, IDirect3DDevice8* device,
                           ID3DXBuffer** adjacency, ID3DXBuffer** materials, DWORD* numMaterials,
                           ID3DXMesh** mesh);
 
-// The same from .x text in memory.
+// The same from .x file bytes in memory.
 HRESULT D3DXLoadMeshFromXInMemory(const void* data, UINT size, DWORD options,
                                   IDirect3DDevice8* device, ID3DXBuffer** adjacency,
                                   ID3DXBuffer** materials, DWORD* numMaterials, ID3DXMesh** mesh);

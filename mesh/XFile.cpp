@@ -32,12 +32,20 @@ enum class Tok { Name, Number, String, Guid, LBrace, RBrace, Separator, Bracket,
 struct Token {
     Tok type = Tok::End;
     std::string_view text;
-    int line = 1;
+    int line = 1;          // text form: line; binary form: byte offset of the token
+    bool hasValue = false; // binary numbers carry their value instead of text
+    double value = 0.0;
 };
 
+// Reads text tokens, or the binary form's tokens mapped onto the same kinds (names, strings,
+// numbers one by one from integer and float lists, GUIDs, braces, separators).
 class Lexer {
 public:
-    Lexer(const char* begin, const char* end) : p(begin), end(end) {}
+    Lexer(const char* begin, const char* end, bool binary = false, bool doubles = false)
+        : p(begin), end(end), start(begin), binary(binary), doubles(doubles) {
+        if (binary) line = 0;
+    }
+    bool Binary() const { return binary; }
 
     Token Peek() {
         if (!hasPeeked) {
@@ -64,7 +72,93 @@ private:
         return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
     }
 
+    bool Take(size_t bytes, const char** at) {
+        if (static_cast<size_t>(end - p) < bytes) return false;
+        *at = p;
+        p += bytes;
+        return true;
+    }
+    bool TakeDword(uint32_t* v) {
+        const char* at;
+        if (!Take(4, &at)) return false;
+        std::memcpy(v, at, 4);
+        return true;
+    }
+
+    Token ScanBinary() {
+        line = static_cast<int>(p - start);
+        Token t{Tok::Bad, {}, line};
+        if (listLeft > 0) {
+            const char* at;
+            size_t size = listIsFloat && doubles ? 8 : 4;
+            if (!Take(size, &at)) return t;
+            --listLeft;
+            t.type = Tok::Number;
+            t.hasValue = true;
+            if (!listIsFloat) {
+                uint32_t v;
+                std::memcpy(&v, at, 4);
+                t.value = v;
+            } else if (doubles) {
+                std::memcpy(&t.value, at, 8);
+            } else {
+                float f;
+                std::memcpy(&f, at, 4);
+                t.value = f;
+            }
+            return t;
+        }
+        if (p >= end) return Token{Tok::End, {}, line};
+        const char* at;
+        if (!Take(2, &at)) return t;
+        uint16_t kind = static_cast<uint16_t>(static_cast<uint8_t>(at[0]) | (static_cast<uint8_t>(at[1]) << 8));
+        uint32_t count = 0;
+        switch (kind) {
+            case 1:  // name
+            case 2:  // string, then a terminating separator token
+                if (!TakeDword(&count) || !Take(count, &at)) return t;
+                t.type = kind == 1 ? Tok::Name : Tok::String;
+                t.text = std::string_view(at, count);
+                if (kind == 2) {
+                    uint32_t terminator;
+                    if (!TakeDword(&terminator)) return Token{Tok::Bad, {}, line};
+                }
+                return t;
+            case 3:  // integer
+                if (!TakeDword(&count)) return t;
+                t.type = Tok::Number;
+                t.hasValue = true;
+                t.value = count;
+                return t;
+            case 5:  // GUID
+                if (!Take(16, &at)) return t;
+                t.type = Tok::Guid;
+                return t;
+            case 6:  // integer list
+            case 7:  // float list
+                if (!TakeDword(&count)) return t;
+                listLeft = count;
+                listIsFloat = kind == 7;
+                return ScanBinary();
+            case 10: t.type = Tok::LBrace; return t;
+            case 11: t.type = Tok::RBrace; return t;
+            case 19: case 20: t.type = Tok::Separator; return t;
+            case 12: case 13: case 14: case 15: case 16: case 17: case 18: t.type = Tok::Bracket; return t;
+            case 31:
+                t.type = Tok::Name;
+                t.text = "template";
+                return t;
+            default:
+                if (kind >= 40 && kind <= 53) {  // type keywords inside template declarations
+                    t.type = Tok::Name;
+                    t.text = "keyword";
+                }
+                return t;
+        }
+    }
+
     Token Scan() {
+        if (binary) return ScanBinary();
         for (;;) {
             while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) {
                 if (*p == '\n') ++line;
@@ -112,6 +206,10 @@ private:
 
     const char* p;
     const char* end;
+    const char* start;
+    bool binary, doubles;
+    uint32_t listLeft = 0;  // binary: numbers still to come from the current list
+    bool listIsFloat = false;
     int line = 1;
     Token peeked;
     bool hasPeeked = false;
@@ -164,7 +262,8 @@ constexpr int kMaxDepth = 64;
 
 class Reader {
 public:
-    Reader(const char* begin, const char* end, ParsedFile& file) : lex(begin, end), file(file) {}
+    Reader(const char* begin, const char* end, bool binary, bool doubles, ParsedFile& file)
+        : lex(begin, end, binary, doubles), file(file) {}
 
     bool ReadFile() {
         for (;;) {
@@ -183,7 +282,7 @@ public:
 
 private:
     bool Fail(int line, const std::string& message) {
-        if (error.empty()) error = "line " + std::to_string(line) + ": " + message;
+        if (error.empty()) error = (lex.Binary() ? "byte " : "line ") + std::to_string(line) + ": " + message;
         return false;
     }
 
@@ -195,6 +294,11 @@ private:
         SkipSeparators();
         Token t = lex.Next();
         if (t.type != Tok::Number) return Fail(t.line, "expected a number");
+        if (t.hasValue) {
+            *value = t.value;
+            if (!std::isfinite(*value)) return Fail(t.line, "number out of range");
+            return true;
+        }
         std::string_view text = t.text;
         if (!text.empty() && text[0] == '+') text.remove_prefix(1);
         const char* last = text.data() + text.size();
@@ -761,11 +865,11 @@ HRESULT ParseXFile(const void* data, size_t size, XMeshData* out, std::string* e
         message = "unsupported .x version " + std::string(version);
         return XFILE_BADFILEVERSION;
     }
-    if (format == "bin " || format == "tzip" || format == "bzip") {
-        message = "binary and compressed .x files are not supported; save the file as text";
+    if (format == "tzip" || format == "bzip") {
+        message = "compressed .x files are not supported; save the file as text or binary";
         return XFILE_NOTSUPPORTED;
     }
-    if (format != "txt ") {
+    if (format != "txt " && format != "bin ") {
         message = "unknown .x format '" + std::string(format) + "'";
         return XFILE_BADFILETYPE;
     }
@@ -774,7 +878,7 @@ HRESULT ParseXFile(const void* data, size_t size, XMeshData* out, std::string* e
         return XFILE_BADFILEFLOATSIZE;
     }
     ParsedFile file;
-    Reader reader(bytes + 16, bytes + size, file);
+    Reader reader(bytes + 16, bytes + size, format == "bin ", floats == "0064", file);
     if (!reader.ReadFile()) {
         message = reader.error;
         return XFILE_PARSEERROR;

@@ -1,5 +1,5 @@
-// Reader for DirectX .x files in text form: the standard mesh templates, frames applied, every
-// mesh merged into one indexed triangle list with per-face attributes and the file's materials.
+// Reader for DirectX .x files in text and binary form: the standard mesh templates, frames
+// applied, every mesh merged into one indexed triangle list with attributes and materials.
 #pragma once
 
 #include "platform/d3d/d3d8types.h"
@@ -34,7 +34,7 @@ constexpr HRESULT XFILE_BADFILETYPE = static_cast<HRESULT>(0x8876035Du);     // 
 constexpr HRESULT XFILE_BADFILEVERSION = static_cast<HRESULT>(0x8876035Eu);
 constexpr HRESULT XFILE_BADFILEFLOATSIZE = static_cast<HRESULT>(0x8876035Fu);
 constexpr HRESULT XFILE_PARSEERROR = static_cast<HRESULT>(0x88760362u);      // malformed content
-constexpr HRESULT XFILE_NOTSUPPORTED = E_NOTIMPL;  // binary and compressed .x files
+constexpr HRESULT XFILE_NOTSUPPORTED = E_NOTIMPL;  // compressed .x files
 
 // Parses `size` bytes (no terminating zero needed). On failure `out` is left empty and `error`
 // (when given) says what was wrong and where, as "line N: ...".

@@ -200,7 +200,7 @@ TEST_F(MeshTest, DefaultMaterialAndRefusedFiles) {
     mesh = untouched;
     EXPECT_EQ(D3DXLoadMeshFromX((dir / "none.x").string().c_str(), 0, device, nullptr, nullptr, nullptr, &mesh),
               XFILE_FILENOTFOUND);
-    EXPECT_EQ(D3DXLoadMeshFromX(WriteText("bin.x", "xof 0303bin 0032\x01\x02\x03").c_str(), 0, device, nullptr,
+    EXPECT_EQ(D3DXLoadMeshFromX(WriteText("zip.x", "xof 0303tzip0032\x01\x02\x03").c_str(), 0, device, nullptr,
                                 nullptr, nullptr, &mesh),
               XFILE_NOTSUPPORTED);
     EXPECT_EQ(D3DXLoadMeshFromX(WriteText("bad.x", "xof 0303txt 0032 Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,9;; }")

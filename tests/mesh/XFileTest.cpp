@@ -137,7 +137,7 @@ TEST(XFile, MalformedFilesAreRefusedWithAReason) {
         const char* words;
     };
     const Case cases[] = {
-        {"xof 0302bin 0032xxxxxxxxxxxx", XFILE_NOTSUPPORTED, "binary"},
+        {"xof 0302bin 0032\x01\x00\xFF\xFF\xFF\x7Fxx", XFILE_PARSEERROR, "byte 0"},
         {"xof 0302tzip0032xxxxxxxxxxxx", XFILE_NOTSUPPORTED, "compressed"},
         {"xof 0201txt 0032 Mesh{}", XFILE_BADFILEVERSION, "version"},
         {"PK\x03\x04 not an x file at all", XFILE_BADFILETYPE, "xof"},
@@ -182,6 +182,60 @@ TEST(XFile, MalformedFilesAreRefusedWithAReason) {
     Parse(deep, &hr, &error);
     EXPECT_EQ(hr, XFILE_PARSEERROR);
     EXPECT_NE(error.find("deeply"), std::string::npos) << error;
+}
+
+namespace {
+
+// Writes the binary form's tokens.
+struct Binary {
+    std::string bytes = "xof 0302bin 0032";
+    void Word(uint16_t v) { bytes.append(reinterpret_cast<const char*>(&v), 2); }
+    void Dword(uint32_t v) { bytes.append(reinterpret_cast<const char*>(&v), 4); }
+    Binary& Name(const std::string& s) { Word(1), Dword(static_cast<uint32_t>(s.size())), bytes += s; return *this; }
+    Binary& Text(const std::string& s) { Word(2), Dword(static_cast<uint32_t>(s.size())), bytes += s, Dword(20); return *this; }
+    Binary& Ints(std::initializer_list<uint32_t> v) {
+        Word(6), Dword(static_cast<uint32_t>(v.size()));
+        for (uint32_t x : v) Dword(x);
+        return *this;
+    }
+    Binary& Floats(std::initializer_list<float> v) {
+        Word(7), Dword(static_cast<uint32_t>(v.size()));
+        for (float x : v) bytes.append(reinterpret_cast<const char*>(&x), 4);
+        return *this;
+    }
+    Binary& Open() { Word(10); return *this; }
+    Binary& Close() { Word(11); return *this; }
+};
+
+}  // namespace
+
+TEST(XFile, BinaryFormReadsLikeText) {
+    Binary b;
+    b.Word(31), b.Name("Ignored").Open(), b.Word(5), b.bytes += std::string(16, '\0'), b.Word(41), b.Name("x"), b.Word(20);
+    b.Close();
+    b.Name("Frame").Name("F").Open().Name("FrameTransformMatrix").Open();
+    b.Floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 3, 1}).Close();
+    b.Name("Mesh").Open().Ints({4}).Floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}).Ints({1, 4, 0, 1, 2, 3});
+    b.Name("MeshMaterialList").Open().Ints({1, 1, 0});
+    b.Name("Material").Open().Floats({1, 0.5f, 0.25f, 1, 7, 0, 0, 0, 0, 0, 0});
+    b.Name("TextureFilename").Open().Text("tex.png").Close().Close().Close().Close().Close();
+    HRESULT hr;
+    std::string error;
+    XMeshData mesh = Parse(b.bytes, &hr, &error);
+    ASSERT_EQ(hr, S_OK) << error;
+    EXPECT_EQ(mesh.positions.size(), 4u);
+    EXPECT_EQ(mesh.indices, (std::vector<uint32_t>{0, 1, 2, 0, 2, 3}));
+    EXPECT_FLOAT_EQ(mesh.positions[2].z, 3.0f);
+    ASSERT_EQ(mesh.materials.size(), 1u);
+    EXPECT_FLOAT_EQ(mesh.materials[0].material.Diffuse.b, 0.25f);
+    EXPECT_FLOAT_EQ(mesh.materials[0].material.Power, 7.0f);
+    EXPECT_EQ(mesh.materials[0].textureFilename, "tex.png");
+    // Every truncation of it is refused cleanly.
+    for (size_t n = 16; n < b.bytes.size(); ++n) {
+        std::string cut = b.bytes.substr(0, n);
+        Parse(cut, &hr, &error);
+        EXPECT_NE(hr, S_OK) << n;
+    }
 }
 
 TEST(XFile, TheProgramsMeshFilesParse) {
