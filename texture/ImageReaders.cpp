@@ -305,7 +305,10 @@ extern "C" void JpegErrorExit(j_common_ptr info) {
     JpegError* error = reinterpret_cast<JpegError*>(info->err);
     std::longjmp(error->jump, 1);
 }
-extern "C" void JpegSilence(j_common_ptr, int) {}
+// Messages are not printed; warnings (level -1) are counted so damaged files can be refused.
+extern "C" void JpegSilence(j_common_ptr info, int level) {
+    if (level < 0) ++info->err->num_warnings;
+}
 extern "C" void JpegNoOutput(j_common_ptr) {}
 
 // [SECTION] PNG
@@ -496,7 +499,11 @@ bool ReadJpeg(const uint8_t* data, size_t size, Image* image, const ImageLimits&
         }
     }
     jpeg_finish_decompress(&info);
+    // libjpeg carries on past corrupt or missing data with a warning and made-up pixels; such a
+    // file is refused rather than shown half invented.
+    bool damaged = error.manager.num_warnings > 0;
     jpeg_destroy_decompress(&info);
+    if (damaged) return Refuse(image);
     return true;
 }
 

@@ -116,7 +116,7 @@ TEST(ImageReaders, EarlierReaderWinsAndDibIsTheLast) {
     EXPECT_TRUE(nothing.levels.empty());
 }
 
-TEST(ImageReaders, EveryTruncationIsRefusedOrComplete) {
+TEST(ImageReaders, EveryTruncationIsRefused) {
     std::vector<Bytes> files = {
         testimg::Png(3, 2, kPixels, 4),  testimg::PalettePng(2, 1, {1, 0}, {0, 0, 255, 255, 9, 8, 7, 100}),
         testimg::Jpeg(8, 8, std::vector<uint8_t>(256, 77), false),
@@ -128,13 +128,8 @@ TEST(ImageReaders, EveryTruncationIsRefusedOrComplete) {
         for (size_t n = 0; n < file.size(); ++n) {
             Bytes prefix(file.begin(), file.begin() + n);  // exact-size copy: overreads are caught
             Image image;
-            if (ReadImage(prefix.data(), prefix.size(), &image)) {
-                ASSERT_FALSE(image.levels.empty());
-                const ImageLevel& top = image.levels[0];
-                EXPECT_EQ(top.rgba.size() + top.indices.size() * 4, size_t(top.width) * top.height * 4);
-            } else {
-                EXPECT_TRUE(image.levels.empty());
-            }
+            EXPECT_FALSE(ReadImage(prefix.data(), prefix.size(), &image)) << n << " of " << file.size();
+            EXPECT_TRUE(image.levels.empty());
         }
     }
 }
