@@ -60,8 +60,7 @@ struct Object {
     std::unique_ptr<ContextObject> context;
     std::unique_ptr<BitmapObject> bitmap;
     std::unique_ptr<FontObject> font;
-    int selections = 0;      // contexts this bitmap or font is selected into
-    bool deletePending = false;
+    int selections = 0;  // contexts this bitmap or font is selected into
 };
 
 // Stock objects returned by SelectObject for a fresh context; deleting them does nothing.
@@ -93,8 +92,7 @@ struct Gdi {
     }
     void Unselect(uintptr_t id) {
         auto it = objects.find(id);
-        if (it == objects.end()) return;
-        if (--it->second.selections == 0 && it->second.deletePending) objects.erase(it);
+        if (it != objects.end()) --it->second.selections;
     }
     FT_Library Freetype() {
         if (!freetype && !freetypeFailed && FT_Init_FreeType(&freetype) != 0) {
