@@ -4,6 +4,7 @@
 #include "tests/texture/DeviceFixture.h"
 #include "tests/texture/ImageFiles.h"
 #include "texture/D3DXTexture.h"
+#include "texture/PixelFormat.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -220,4 +221,52 @@ TEST_F(TextureTest, TheProgramsTexturesLoadWithDefaults) {
         EXPECT_GT(texture->GetLevelCount(), 1u) << name;
         texture->Release();
     }
+}
+
+TEST_F(TextureTest, DdsLevelsComeFromTheFile) {
+    // Three levels in the file, each one colour: the texture's levels hold those colours.
+    std::vector<uint8_t> dds = testimg::DdsArgb(4, 4, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF});
+    IDirect3DTexture8* texture = nullptr;
+    D3DXIMAGE_INFO info{};
+    ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(device, dds.data(), static_cast<UINT>(dds.size()), 0, 0, 0, 0,
+                                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                                        &info, nullptr, &texture));
+    EXPECT_EQ(info.MipLevels, 3u);
+    EXPECT_EQ(info.ImageFileFormat, D3DXIFF_DDS);
+    ASSERT_EQ(texture->GetLevelCount(), 3u);
+    EXPECT_EQ(Texels(texture, 0)[5], 0xFFFF0000u);
+    EXPECT_EQ(Texels(texture, 1)[3], 0xFF00FF00u);
+    EXPECT_EQ(Texels(texture, 2)[0], 0xFF0000FFu);
+    texture->Release();
+    // A block-compressed file becomes some texture the device can hold, with its colours.
+    const uint8_t dxt1[] = {'D', 'D', 'S', ' ', 124, 0, 0, 0, 7, 0x10, 0x08, 0, 4, 0, 0, 0, 4, 0, 0, 0, 8, 0, 0, 0};
+    std::vector<uint8_t> file(dxt1, dxt1 + sizeof(dxt1));
+    file.resize(4 + 72, 0);
+    const uint8_t pixelFormat[] = {32, 0, 0, 0, 4, 0, 0, 0, 'D', 'X', 'T', '1'};
+    file.insert(file.end(), pixelFormat, pixelFormat + sizeof(pixelFormat));
+    file.resize(128, 0);
+    const uint8_t block[] = {0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};  // solid red
+    file.insert(file.end(), block, block + sizeof(block));
+    ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()), 0, 0, 1, 0,
+                                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                                        &info, nullptr, &texture));
+    EXPECT_EQ(info.Format, D3DFMT_DXT1);
+    D3DSURFACE_DESC desc{};
+    texture->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Width, 4u);
+    // Whatever the device chose (DXT1 itself or the closest packed format), red reads back red.
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(S_OK, texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY));
+    float rgba[16][4];
+    if (desc.Format == D3DFMT_DXT1) {
+        texfmt::DecodeDxtBlock(D3DFMT_DXT1, static_cast<const uint8_t*>(locked.pBits), rgba);
+    } else {
+        ASSERT_NE(texfmt::Find(desc.Format), nullptr) << desc.Format;
+        texfmt::Decode(*texfmt::Find(desc.Format), static_cast<const uint8_t*>(locked.pBits), rgba[0]);
+    }
+    texture->UnlockRect(0);
+    EXPECT_FLOAT_EQ(rgba[0][0], 1.0f);
+    EXPECT_FLOAT_EQ(rgba[0][1], 0.0f);
+    EXPECT_FLOAT_EQ(rgba[0][2], 0.0f);
+    texture->Release();
 }
