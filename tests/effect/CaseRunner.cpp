@@ -122,7 +122,7 @@ std::vector<uint32_t> Words(DataBuffer* buffer) {
     if (!buffer) return words;
     EXPECT_EQ(buffer->GetBufferSize() % 4, 0u);
     words.resize(buffer->GetBufferSize() / 4);
-    std::memcpy(words.data(), buffer->GetBufferPointer(), words.size() * 4);
+    if (!words.empty()) std::memcpy(words.data(), buffer->GetBufferPointer(), words.size() * 4);
     buffer->Release();
     return words;
 }
