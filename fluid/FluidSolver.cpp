@@ -91,8 +91,7 @@ using fluid_sampling::SampleGridShape;
 // The sampler's base and fraction of coordinate c; *inside is 0 unless the base lies in
 // -1 ... n. Out-of-range values (NaN included) are replaced by 0 before the conversion to int.
 inline float Base(float c, float highLimit, float* f, int32_t* inside) {
-    const float below = c - 1.0f;
-    const float t = c >= 0.0f ? c : below;
+    const float t = c - (c < 0.0f ? 1.0f : 0.0f);  // c, or c - 1 below 0
     const int32_t ok = (t > -2.0f) & (t < highLimit);  // 0 for NaN
     const float base = static_cast<float>(static_cast<int32_t>(ok ? t : 0.0f));
     *f = c - base;
@@ -426,7 +425,9 @@ void FluidSolver::InjectFaceJet() {
 
 void FluidSolver::StepTemperature() {
     // Transport: the same back-trace as the velocity advection, along the new velocity, sampling
-    // a ghost-padded copy of temperatureSource.
+    // a ghost-padded copy of temperatureSource. Cooling: the result, times c, becomes the state
+    // the next step carries; the copy makes it safe to write while the transport still reads.
+    const float c = 1.0f / (temperatureDecay * dt + 1.0f);
     const size_t side = static_cast<size_t>(n) + 3;
     for (int32_t k = 0; k < n; ++k) {
         for (int32_t j = 0; j < n; ++j) {
@@ -444,15 +445,12 @@ void FluidSolver::StepTemperature() {
                 const int32_t p0 = i0 + n * j + nSquared * k;
                 TraceChunk(n, dt, cellCentre, i0, count, cellCentre[j], cellCentre[k], u + p0,
                            v + p0, w + p0, &traces);
-                fluid_sampling::InterpolateRow(traces, count, shape, sampleGrid, temperature + p0);
+                fluid_sampling::InterpolateRow(traces, count, shape, sampleGrid, temperature + p0,
+                                               c, temperatureSource + p0);
             }
         }
     }
     SetSamplePointOfLastCell();
-
-    // Cooling, into the state the next step carries.
-    const float c = 1.0f / (temperatureDecay * dt + 1.0f);
-    ScaleRow(nCubed, c, temperature, temperatureSource);
 }
 
 // 3n points on a circle of radius 0.35 n cells about the bottom layer's central cell corner,

@@ -13,47 +13,45 @@ SampleGridShape::SampleGridShape(int32_t n) : side(n + 3) {
         corner[c] = (c & 4 ? 1 : 0) + (c & 2 ? side : 0) + (c & 1 ? side * side : 0);
 }
 
-// Interpolate, for the traces of one row, on the sampling grid of a scalar field.
 void InterpolateRow(const RowTraces& __restrict r, int32_t count, const SampleGridShape& g,
-                           const float* __restrict grid, float* __restrict out) {
+                    const float* __restrict grid, float* __restrict out, float scale,
+                    float* __restrict scaled) {
     // The low and high x corners are neighbours in memory: both are interpolated in y and z
     // together (two lanes), then blended along x.
-    const int32_t* const k = g.corner;
+    const size_t k0 = static_cast<size_t>(g.corner[0]), k1 = static_cast<size_t>(g.corner[1]);
+    const size_t k2 = static_cast<size_t>(g.corner[2]), k3 = static_cast<size_t>(g.corner[3]);
     for (int32_t t = 0; t < count; ++t) {
         const float* __restrict c = grid + g.LowCorner(r, t);
         const float fx = r.fx[t], fy = r.fy[t], fz = r.fz[t];
         const float gx = 1.0f - fx, gy = 1.0f - fy, gz = 1.0f - fz;
         float yz[2];
         for (int32_t l = 0; l < 2; ++l) {
-            yz[l] = gy * (gz * c[k[0] + l] + fz * c[k[1] + l]) + fy * (gz * c[k[2] + l] + fz * c[k[3] + l]);
+            yz[l] = gy * (gz * c[k0 + l] + fz * c[k1 + l]) + fy * (gz * c[k2 + l] + fz * c[k3 + l]);
         }
-        out[t] = gx * yz[0] + fx * yz[1];
+        const float value = gx * yz[0] + fx * yz[1];
+        out[t] = value;
+        scaled[t] = value * scale;
     }
 }
 
 // Interpolate of the three velocity components at once, on a sampling grid of cells that hold
 // (u, v, w, 0): the four lanes share each corner's load and vectorise together.
 void InterpolateVelocityRow(const RowTraces& __restrict r, int32_t count,
-                                   const SampleGridShape& g, const float* __restrict grid,
-                                   float* __restrict ou, float* __restrict ov,
-                                   float* __restrict ow) {
-    const int32_t* const k = g.corner;
+                            const SampleGridShape& g, const float* __restrict grid,
+                            float* __restrict ou, float* __restrict ov, float* __restrict ow) {
+    // Corner offsets in floats, held in locals so that each corner's load is one instruction.
+    const size_t k0 = 4 * static_cast<size_t>(g.corner[0]), k1 = 4 * static_cast<size_t>(g.corner[1]);
+    const size_t k2 = 4 * static_cast<size_t>(g.corner[2]), k3 = 4 * static_cast<size_t>(g.corner[3]);
+    const size_t k4 = 4 * static_cast<size_t>(g.corner[4]), k5 = 4 * static_cast<size_t>(g.corner[5]);
+    const size_t k6 = 4 * static_cast<size_t>(g.corner[6]), k7 = 4 * static_cast<size_t>(g.corner[7]);
     for (int32_t t = 0; t < count; ++t) {
         const float* __restrict c = grid + 4 * g.LowCorner(r, t);
-        const float* __restrict c0 = c + 4 * k[0];
-        const float* __restrict c1 = c + 4 * k[1];
-        const float* __restrict c2 = c + 4 * k[2];
-        const float* __restrict c3 = c + 4 * k[3];
-        const float* __restrict c4 = c + 4 * k[4];
-        const float* __restrict c5 = c + 4 * k[5];
-        const float* __restrict c6 = c + 4 * k[6];
-        const float* __restrict c7 = c + 4 * k[7];
         const float fx = r.fx[t], fy = r.fy[t], fz = r.fz[t];
         const float gx = 1.0f - fx, gy = 1.0f - fy, gz = 1.0f - fz;
         float result[4];
         for (int32_t l = 0; l < 4; ++l) {
-            result[l] = gx * (gy * (gz * c0[l] + fz * c1[l]) + fy * (gz * c2[l] + fz * c3[l])) +
-                        fx * (gy * (gz * c4[l] + fz * c5[l]) + fy * (gz * c6[l] + fz * c7[l]));
+            result[l] = gx * (gy * (gz * c[k0 + l] + fz * c[k1 + l]) + fy * (gz * c[k2 + l] + fz * c[k3 + l])) +
+                        fx * (gy * (gz * c[k4 + l] + fz * c[k5 + l]) + fy * (gz * c[k6 + l] + fz * c[k7 + l]));
         }
         ou[t] = result[0];
         ov[t] = result[1];

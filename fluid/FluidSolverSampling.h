@@ -33,9 +33,9 @@ struct SampleGridShape {
 void FillGhosts(float* grid, int32_t n, int32_t lanes);
 
 // out[t] = the periodic trilinear sample of a scalar field at trace t, t < count, with the
-// sampler's formula.
+// sampler's formula, and scaled[t] = out[t] * scale.
 void InterpolateRow(const RowTraces& traces, int32_t count, const SampleGridShape& shape,
-                    const float* grid, float* out);
+                    const float* grid, float* out, float scale, float* scaled);
 
 // The same for a grid whose cells hold (u, v, w, 0): the three components at once.
 void InterpolateVelocityRow(const RowTraces& traces, int32_t count, const SampleGridShape& shape,
