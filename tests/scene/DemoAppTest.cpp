@@ -1,0 +1,305 @@
+// The demo's own objects on the software device, in process: the fluid component's cap on a
+// stalled frame, what the media binds to which effect parameter and what it says about missing
+// files, and a lost device that the application resets without losing the scene's state.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/AppFramework.h"
+#include "effect/runtime/EffectFile.h"
+#include "fluid/FluidComponent.h"
+#include "fluid/FluidSolver.h"
+#include "platform/d3d/D3DHost.h"
+#include "platform/d3d/d3d8.h"
+#include "platform/win/Rand.h"
+#include "platform/win/WinTime.h"
+#include "platform/win/WinUser.h"
+#include "scene/Camera.h"
+#include "scene/FluidDemoApp.h"
+#include "scene/SceneMedia.h"
+
+namespace {
+
+std::string MediaFolder() {
+    const char* top = std::getenv("SIMMERGLASS_SOURCE_DIR");
+    return std::string(top ? top : SG_SOURCE_DIR) + "/media";
+}
+
+// [SECTION] The elapsed-time cap
+
+// A solver and a fluid component without a device: the simulation half of a frame only.
+struct Simulation {
+    SceneMedia media;
+    Camera camera;
+    std::unique_ptr<FluidSolver> solver;
+    std::unique_ptr<FluidComponent> fluid;
+
+    Simulation() {
+        FluidSolver::Create(8, &solver);
+        solver->SetParameters(0.001f, 0.01f, 0.0005f);
+        media.solver = solver.get();
+        fluid = std::make_unique<FluidComponent>(&media, &camera);
+    }
+    // Heats until bubbles are being born, always from the same generator state.
+    void Heat() {
+        win::ResetRandForTesting();
+        for (int i = 0; i < 40; ++i) {
+            solver->HeatBottomRing();
+            fluid->StepSimulation(0.0333f);
+        }
+    }
+    std::vector<float> State() const {
+        std::vector<float> s;
+        for (const float* field : {solver->u, solver->v, solver->w, solver->temperature})
+            s.insert(s.end(), field, field + solver->nCubed);
+        return s;
+    }
+};
+
+TEST(FluidComponentStep, AStalledFrameStepsLikeTheCapAndStaysBounded) {
+    Simulation stalled, capped;
+    stalled.Heat();
+    capped.Heat();
+    ASSERT_GT(stalled.fluid->bubbles.count, 0);
+    ASSERT_EQ(stalled.State(), capped.State());
+
+    // Ten minutes in one frame (a suspended machine) steps exactly like a quarter second:
+    // the same births from the same random numbers, the same water.
+    const int before = stalled.fluid->bubbles.count;
+    win::ResetRandForTesting();
+    stalled.fluid->StepSimulation(600.0f);
+    win::ResetRandForTesting();
+    capped.fluid->StepSimulation(FluidComponent::kMaxStepSeconds);
+    EXPECT_FLOAT_EQ(stalled.solver->dt, 1.25f);
+    EXPECT_EQ(stalled.fluid->bubbles.count, capped.fluid->bubbles.count);
+    EXPECT_LE(stalled.fluid->bubbles.count, before + 751);  // m = trunc(1.25 * 600 + 1)
+    EXPECT_EQ(stalled.State(), capped.State());
+    for (float value : stalled.State()) ASSERT_TRUE(std::isfinite(value));
+
+    // Nonsense elapsed times step by nothing.
+    for (float bad : {-5.0f, std::nanf("")}) {
+        stalled.fluid->StepSimulation(bad);
+        EXPECT_EQ(stalled.solver->dt, 0.0f);
+    }
+}
+
+TEST(FluidComponentStep, FramesBelowTheCapAreUnchanged) {
+    Simulation s;
+    s.fluid->StepSimulation(0.1f);
+    EXPECT_EQ(s.solver->dt, 0.5f);
+    s.fluid->StepSimulation(0.25f);
+    EXPECT_EQ(s.solver->dt, 1.25f);
+    s.fluid->StepSimulation(0.0f);
+    EXPECT_EQ(s.solver->dt, 0.0f);
+}
+
+// [SECTION] Media on the software device
+
+class MediaOnDevice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterEffectRuntime();
+        d3dhost::SetHeadless(true);
+        d3d = Direct3DCreate8(D3D_SDK_VERSION);
+        ASSERT_TRUE(d3d);
+        D3DPRESENT_PARAMETERS params{};
+        params.BackBufferWidth = 64;
+        params.BackBufferHeight = 64;
+        params.BackBufferFormat = D3DFMT_X8R8G8B8;
+        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        params.Windowed = TRUE;
+        params.EnableAutoDepthStencil = TRUE;
+        params.AutoDepthStencilFormat = D3DFMT_D16;
+        ASSERT_EQ(S_OK, d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_REF, nullptr,
+                                          D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device));
+    }
+    void TearDown() override {
+        if (device) device->Release();
+        if (d3d) d3d->Release();
+        d3dhost::ResetHostOptions();
+    }
+
+    static IDirect3DBaseTexture8* Bound(EffectFile* effect, const char* parameter) {
+        IDirect3DBaseTexture8* texture = nullptr;
+        if (FAILED(effect->GetTexture(parameter, &texture))) return reinterpret_cast<IDirect3DBaseTexture8*>(-1);
+        if (texture) texture->Release();
+        return texture;
+    }
+
+    IDirect3D8* d3d = nullptr;
+    IDirect3DDevice8* device = nullptr;
+};
+
+TEST_F(MediaOnDevice, EachEffectGetsItsTexturesAndTheMaterialsTheirWhiteAmbient) {
+    SceneMedia media;
+    media.SetMediaRoot(MediaFolder());
+    testing::internal::CaptureStderr();
+    media.CreateResources(device);
+    media.RestoreResources();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_TRUE(media.environmentTexture && media.potTexture && media.bubbleTexture);
+    for (EffectFile* effect : media.effects) ASSERT_TRUE(effect);
+    ASSERT_TRUE(media.potMesh && media.waterMesh && media.waterRestCopy && media.waterDrawCopy);
+    for (int i = 0; i < SceneEffectCount; ++i) EXPECT_TRUE(media.IsEffectUsable(static_cast<SceneEffect>(i)));
+
+    EXPECT_EQ(Bound(media.effects[EffectVelocityLines], "texParticle"), media.bubbleTexture);
+    EXPECT_EQ(Bound(media.effects[EffectBubbles], "texBase"), media.bubbleTexture);
+    EXPECT_EQ(Bound(media.effects[EffectPot], "texBase"), media.potTexture);
+    EXPECT_EQ(Bound(media.effects[EffectPot], "texEnvi"), media.environmentTexture);
+    EXPECT_EQ(Bound(media.effects[EffectWater], "texEnvi"), media.environmentTexture);
+
+    // The files' first materials with the ambient colour made white.
+    for (const D3DMATERIAL8* m : {&media.potMaterial, &media.waterMaterial}) {
+        EXPECT_EQ(m->Ambient.r, 1.0f);
+        EXPECT_EQ(m->Ambient.g, 1.0f);
+        EXPECT_EQ(m->Ambient.b, 1.0f);
+        EXPECT_EQ(m->Ambient.a, 1.0f);
+    }
+    EXPECT_FLOAT_EQ(media.potMaterial.Diffuse.r, 0.78f);
+    EXPECT_FLOAT_EQ(media.waterMaterial.Diffuse.b, 0.17f);
+    EXPECT_EQ(media.waterRestCopy->GetNumVertices(), media.waterDrawCopy->GetNumVertices());
+
+    // A reset keeps every loaded object; only the draw copy is made anew.
+    IDirect3DTexture8* environment = media.environmentTexture;
+    EffectFile* water = media.effects[EffectWater];
+    media.LoseResources();
+    EXPECT_EQ(media.waterDrawCopy, nullptr);
+    media.RestoreResources();
+    EXPECT_EQ(media.environmentTexture, environment);
+    EXPECT_EQ(media.effects[EffectWater], water);
+    EXPECT_NE(media.waterDrawCopy, nullptr);
+    EXPECT_EQ(Bound(media.effects[EffectWater], "texEnvi"), media.environmentTexture);
+
+    media.LoseResources();
+    media.ReleaseResources();
+    EXPECT_EQ(media.environmentTexture, nullptr);
+    EXPECT_EQ(media.effects[EffectPot], nullptr);
+    EXPECT_EQ(media.waterRestCopy, nullptr);
+}
+
+TEST_F(MediaOnDevice, MissingFilesLeaveEmptySlotsWithOneWarningEach) {
+    const std::filesystem::path empty = std::filesystem::path(testing::TempDir()) / "sg_scene_no_media";
+    std::filesystem::create_directories(empty);
+    SceneMedia media;
+    media.SetMediaRoot(empty.string());
+    testing::internal::CaptureStderr();
+    media.CreateResources(device);
+    media.RestoreResources();
+    media.LoseResources();
+    media.RestoreResources();
+    const std::string err = testing::internal::GetCapturedStderr();
+    for (const char* file : {"tex/Environment.png", "tex/WaterPoint.png", "tex/Puodas.jpg", "efx/Water.sha",
+                             "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha", "mesh/Puodas.x",
+                             "mesh/Vanduo.x"}) {
+        const std::string line = "warning: " + (empty / file).string() + ": no such file\n";
+        const size_t at = err.find(line);
+        EXPECT_NE(at, std::string::npos) << line << err;
+        if (at != std::string::npos) {
+            EXPECT_EQ(err.find(line, at + 1), std::string::npos) << line;
+        }
+    }
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 9) << err;
+    EXPECT_FALSE(media.environmentTexture || media.potTexture || media.bubbleTexture);
+    for (EffectFile* effect : media.effects) EXPECT_FALSE(effect);
+    EXPECT_FALSE(media.potMesh || media.waterMesh || media.waterRestCopy || media.waterDrawCopy);
+    // The materials stay as constructed.
+    EXPECT_EQ(media.potMaterial.Ambient.r, 0.0f);
+
+    // The fluid component draws nothing and still steps.
+    std::unique_ptr<FluidSolver> solver;
+    FluidSolver::Create(8, &solver);
+    media.solver = solver.get();
+    Camera camera;
+    FluidComponent fluid(&media, &camera);
+    fluid.CreateResources(device);
+    fluid.RestoreResources();
+    device->BeginScene();
+    solver->HeatBottomRing();
+    fluid.Tick(0.0333f);
+    device->EndScene();
+    fluid.LoseResources();
+    media.LoseResources();
+    media.ReleaseResources();
+}
+
+// [SECTION] The application through a lost device
+
+// Counts the reset hooks and records the scene's state as each reset finishes.
+class CountingDemo : public FluidDemoApp {
+public:
+    using FluidDemoApp::FluidDemoApp;
+    HRESULT ResetDeviceObjects() override {
+        HRESULT hr = FluidDemoApp::ResetDeviceObjects();
+        ++resets;
+        bubblesAtReset = Fluid()->bubbles.count;
+        orbitAtReset = Orbit();
+        return hr;
+    }
+    HRESULT LoseDeviceObjects() override {
+        ++losses;
+        return FluidDemoApp::LoseDeviceObjects();
+    }
+    int resets = 0, losses = 0, bubblesAtReset = -1;
+    OrbitState orbitAtReset;
+};
+
+TEST(DemoApplication, ALostDeviceIsResetKeepingBubblesOrbitAndHelp) {
+    ResetFrameworkStateForTesting();
+    RegisterEffectRuntime();
+    ASSERT_TRUE(win::InitDisplay(true));
+    d3dhost::SetHeadless(true);
+    win::SetMessageBoxHook([](LPCSTR, LPCSTR, UINT) { return 1; });
+    win::UseFixedStepClock(0.0333);
+    {
+        CountingDemo app(MediaFolder());
+        app.SetInitialClientSize(64, 48);
+        ASSERT_EQ(app.Create(nullptr), S_OK);
+        ASSERT_EQ(app.resets, 1);
+        const HWND window = app.MainWindow();
+        auto frame = [&app]() {
+            win::AdvanceFixedStepClock();
+            app.ProcessFrame();
+        };
+        app.HandleMessage(window, WM_KEYDOWN, VK_F1, 0);
+        app.HandleMessage(window, WM_KEYUP, VK_F1, 0);
+        app.HandleMessage(window, WM_KEYDOWN, VK_LEFT, 0);
+        for (int i = 0; i < 30 && app.Fluid()->bubbles.count == 0; ++i) {
+            app.HandleMessage(window, WM_CHAR, ' ', 0);
+            frame();
+        }
+        app.HandleMessage(window, WM_KEYUP, VK_LEFT, 0);
+        frame();
+        ASSERT_GT(app.Fluid()->bubbles.count, 0);
+        ASSERT_TRUE(app.HelpShown());
+        const OrbitState orbit = app.Orbit();
+        const int bubbles = app.Fluid()->bubbles.count;
+        EXPECT_NE(orbit.yaw, 0.0f);
+
+        ASSERT_EQ(d3dhost::ForceDeviceLoss(app.Device(), 2), S_OK);
+        for (int i = 0; i < 4; ++i) frame();
+        EXPECT_EQ(app.losses, 1);
+        ASSERT_EQ(app.resets, 2);
+        EXPECT_EQ(app.bubblesAtReset, bubbles);
+        EXPECT_EQ(app.orbitAtReset.yaw, orbit.yaw);
+        EXPECT_EQ(app.orbitAtReset.pitch, orbit.pitch);
+        EXPECT_EQ(app.orbitAtReset.distance, orbit.distance);
+        EXPECT_EQ(app.orbitAtReset.yawVelocity, orbit.yawVelocity);
+        EXPECT_TRUE(app.HelpShown());
+        // Frames go on after the reset: the water was drawn again and stepped.
+        EXPECT_GT(app.Fluid()->bubbles.count, 0);
+        EXPECT_NE(app.Fluid()->quadBuffer, nullptr);
+        app.HandleMessage(window, WM_CLOSE, 0, 0);
+    }
+    win::UseFixedStepClock(0.0);
+    win::SetMessageBoxHook(nullptr);
+    d3dhost::ResetHostOptions();
+    win::ShutdownDisplay();
+}
+
+}  // namespace
