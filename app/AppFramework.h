@@ -72,6 +72,9 @@ void SetDirect3DFactory(Direct3DFactory factory);  // null restores Direct3DCrea
 class AppFramework {
 public:
     AppFramework();
+    // The framework tears nothing down itself (the window's close released the device); the
+    // destructor is virtual only so that the entry point can own any derived application.
+    virtual ~AppFramework() = default;
     AppFramework(const AppFramework&) = delete;
     AppFramework& operator=(const AppFramework&) = delete;
 

@@ -1115,6 +1115,7 @@ void ShutdownDisplay() {
         SDL_StopTextInput();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
+    classes.clear();
     displayOpen = false;
     headlessMode = false;
     ResetMessageQueue();

@@ -370,7 +370,8 @@ namespace win {
 // records and nothing is shown. Otherwise SDL's video subsystem is started; false when no
 // display can be opened (the caller then tells the user to run with --headless).
 bool InitDisplay(bool headless);
-// Closes every window and the video subsystem; a later InitDisplay starts afresh.
+// Closes every window, forgets the window classes and queued messages, and closes the
+// video subsystem; a later InitDisplay starts afresh.
 void ShutdownDisplay();
 bool HasDisplay();
 bool IsHeadless();

@@ -37,6 +37,31 @@ TEST_F(LifecycleTest, StartUpOrderAndSelection) {
     EXPECT_EQ(ShownBoxes()[0].type, MB_ICONWARNING);
 }
 
+TEST_F(LifecycleTest, ApplicationSuppliedWindowIsUsedUnchanged) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "Own Window";
+    RegisterClassA(&wc);
+    HWND own = CreateWindowExA(0, "Own Window", "own", WS_POPUP | WS_VISIBLE, 7, 8, 123, 45, nullptr, nullptr,
+                               nullptr, nullptr);
+    RecordingApp app;
+    app.window = own;
+    ASSERT_EQ(app.Create(nullptr), S_OK);
+    EXPECT_EQ(app.window, own);
+    RECT r{};
+    GetWindowRect(own, &r);
+    EXPECT_EQ(r.left, 7);
+    EXPECT_EQ(r.right - r.left, 123);
+    EXPECT_EQ(app.presentParams.BackBufferWidth, 123u);
+    EXPECT_EQ(app.presentParams.BackBufferHeight, 45u);
+    // No "D3D Window" class was registered for it.
+    EXPECT_EQ(CreateWindowExA(0, "D3D Window", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+    app.ReportError(S_OK, 0);  // a plain warning box: nothing else happens
+    EXPECT_TRUE(IsWindow(own));
+    DestroyWindow(own);
+    UnregisterClassA("Own Window", nullptr);
+}
+
 TEST_F(LifecycleTest, FramesUpdateRenderPresentAndSkipZeroElapsed) {
     RecordingApp app;
     ASSERT_EQ(app.Create(nullptr), S_OK);
