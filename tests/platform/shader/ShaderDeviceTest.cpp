@@ -162,7 +162,7 @@ TEST_F(ShaderDeviceTest, ShaderPairMatchesFixedFunctionLitTexturedSquare) {
     texture->Release();
 }
 
-TEST_F(ShaderDeviceTest, AttributeFormatsAndRelativeAddressing) {
+TEST_F(ShaderDeviceTest, AttributeFormatsRelativeAddressingAndBumpMapping) {
     struct Vertex {
         float x, y, z;
         D3DCOLOR colour;  // v5
@@ -201,6 +201,41 @@ TEST_F(ShaderDeviceTest, AttributeFormatsAndRelativeAddressing) {
     EXPECT_TRUE(Near(draw(Shader(PS11, {Opcode(Op::Mov), Dst(R, 0), Src(V, 0)})), 0x336699, 1));
     // D3DCOLOR arrives as (r, g, b, a).
     EXPECT_TRUE(Near(draw(Shader(PS11, {Opcode(Op::Mov), Dst(R, 0), Src(V, 1)})), 0x336699, 1));
+
+    // texbem: stage 1 sampled at tc1 + BUMPENVMAT(stage 1) (t0.r, t0.g) with t0.r = 128/255 and
+    // tc1.u = 0.1, over a red, green, blue, white strip: M00 = 0 -> u 0.1 (red), 0.5 -> 0.35
+    // (green), 0.8 -> 0.5 (blue).
+    IDirect3DTexture8* bump = nullptr;
+    IDirect3DTexture8* strip = nullptr;
+    ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &bump), D3D_OK);
+    ASSERT_EQ(device->CreateTexture(4, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &strip), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(bump->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const DWORD b = 0xFF800000;
+    std::memcpy(lr.pBits, &b, 4);
+    bump->UnlockRect(0);
+    ASSERT_EQ(strip->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const DWORD texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    std::memcpy(lr.pBits, texels, 16);
+    strip->UnlockRect(0);
+    device->SetTexture(0, bump);
+    device->SetTexture(1, strip);
+    const std::vector<DWORD> bem = Shader(PS11, {Opcode(Op::Tex), Dst(T, 0), Opcode(Op::TexBem), Dst(T, 1), Src(T, 0),
+                                                 Opcode(Op::Mov), Dst(R, 0), Src(T, 1)});
+    const std::pair<float, DWORD> cases[] = {{0.0f, 0xFF0000}, {0.5f, 0x00FF00}, {0.8f, 0x0000FF}};
+    for (const auto& [m, expected] : cases) {
+        device->SetTextureStageState(1, D3DTSS_BUMPENVMAT00, F(m));
+        DWORD got = draw(bem);
+        EXPECT_TRUE(Near(got, expected, 1)) << m << " " << std::hex << got;
+    }
+    // Both stages sampled in one program: t0 must come from stage 0.
+    const std::vector<DWORD> both = Shader(PS11, {Opcode(Op::Tex), Dst(T, 0), Opcode(Op::Tex), Dst(T, 1),
+                                                  Opcode(Op::Mul), Dst(R, 0), Src(T, 0), Src(T, 1)});
+    EXPECT_TRUE(Near(draw(both), 0x800000, 1));
+    device->SetTexture(0, nullptr);
+    device->SetTexture(1, nullptr);
+    bump->Release();
+    strip->Release();
 
     device->SetVertexShader(0);
     device->DeleteVertexShader(vsHandle);
