@@ -139,4 +139,15 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool EqualsNoCase(std::string_view a, const char* b) {
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (y == 0) return false;
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+        if (x != y) return false;
+    }
+    return b[a.size()] == 0;
+}
+
 }  // namespace fxc

@@ -60,6 +60,8 @@ inline bool IsHexDigit(unsigned char c) {
     return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
 }
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// The same against a zero-terminated name (no length computed first).
+bool EqualsNoCase(std::string_view a, const char* b);
 
 // Four-character code as the bytes of `s` in memory order, padded with zero bytes.
 constexpr uint32_t Tag(const char (&s)[5]) {

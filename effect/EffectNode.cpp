@@ -4,19 +4,17 @@
 #include <cassert>
 #include <cstring>
 
-namespace {
-size_t ChildrenWords(const EffectNode& node) {
-    size_t words = 0;
-    for (const EffectNode* child : node.children)
+size_t SerializedWords(EffectNode& node) {
+    size_t words = 3 + node.data.size();
+    for (EffectNode* child : node.children)
         if (child) words += SerializedWords(*child);
+    node.serializedWords = words;
     return words;
 }
-}  // namespace
-
-size_t SerializedWords(const EffectNode& node) { return 3 + node.data.size() + ChildrenWords(node); }
 
 uint32_t* SerializeNode(const EffectNode& node, uint32_t* out) {
-    size_t children = ChildrenWords(node);
+    size_t children = node.serializedWords - 3 - node.data.size();
+    assert(node.serializedWords >= 3 + node.data.size());
     assert(node.data.size() <= 0xFFFFFFFFu && children <= 0xFFFFFFFFu);
     *out++ = node.tag;
     *out++ = static_cast<uint32_t>(node.data.size());

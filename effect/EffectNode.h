@@ -13,6 +13,7 @@ struct EffectNode {
     uint32_t tag = 0;                  // four-character code, bytes in memory order
     std::vector<uint32_t> data;        // data words
     std::vector<EffectNode*> children; // slots; a slot may be empty (null)
+    size_t serializedWords = 0;        // filled by SerializedWords, used by SerializeNode
 };
 
 // Owns every node made during one compile; all of them go when the arena goes.
@@ -28,8 +29,9 @@ private:
     std::vector<std::unique_ptr<EffectNode>> nodes;
 };
 
-// Words the serialized node takes: 3 + data count + the words of its non-empty children.
-size_t SerializedWords(const EffectNode& node);
-// Writes the node into `out`, which holds exactly SerializedWords(node) words; returns the
-// position after it.
+// Words the serialized node takes: 3 + data count + the words of its non-empty children
+// (the measuring pass; it remembers the size of every node below).
+size_t SerializedWords(EffectNode& node);
+// Writes the node, measured just before, into `out`, which holds exactly
+// SerializedWords(node) words; returns the position after it.
 uint32_t* SerializeNode(const EffectNode& node, uint32_t* out);

@@ -313,8 +313,13 @@ const EffectStateInfo* StateTable(size_t* count) {
 }
 
 const EffectStateInfo* FindStateByName(std::string_view name) {
-    for (const EffectStateInfo& s : kStates)
+    if (name.empty()) return nullptr;
+    const unsigned char first = static_cast<unsigned char>(name[0]) | 0x20;
+    for (const EffectStateInfo& s : kStates) {
+        // Every state name starts with a letter: a cheap first-letter test skips most entries.
+        if ((static_cast<unsigned char>(s.name[0]) | 0x20) != first) continue;
         if (fxc::EqualsNoCase(name, s.name)) return &s;
+    }
     return nullptr;
 }
 
