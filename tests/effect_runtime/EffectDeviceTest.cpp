@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "effect/DataBuffer.h"
@@ -38,6 +39,14 @@ std::vector<Node> FactorPass() {
             Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1), Tss(0, D3DTSS_COLORARG1, D3DTA_TFACTOR)};
 }
 
+// ps.1.1 "mov r0, v0" and vs.1.1 "mov oPos, v0" as token streams, with the declaration part of a
+// compiled value in front.
+std::vector<DWORD> PixelShaderPayload() { return {0, 0xFFFF0101, 0x00000001, 0x800F0000, 0x90E40000, 0x0000FFFF}; }
+std::vector<DWORD> VertexShaderPayload(DWORD version) {
+    return {3, D3DVSD_STREAM(0), D3DVSD_REG(0, D3DVSDT_FLOAT3), D3DVSD_END(),
+            version, 0x00000001, 0xC00F0000, 0x90E40000, 0x0000FFFF};
+}
+
 struct Vertex {
     float x, y, z, rhw, u, v;
 };
@@ -51,7 +60,7 @@ protected:
         d3dhost::ResetHostOptions();
     }
 
-    void CreateDevice() {
+    void CreateDevice(DWORD behavior = D3DCREATE_SOFTWARE_VERTEXPROCESSING) {
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
         ASSERT_TRUE(d3d);
         params = {};
@@ -62,7 +71,7 @@ protected:
         params.Windowed = TRUE;
         params.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
         ASSERT_EQ(S_OK, d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_REF, nullptr,
-                                          D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device));
+                                          behavior, &params, &device));
     }
 
     EffectFile* Make(const Node& root, IDirect3DDevice8* on = nullptr) {
@@ -388,7 +397,9 @@ TEST_F(EffectDeviceTest, NoStateBlocksOrShadersLeakAcrossLoseResetCycles) {
                                     Technique("t", {Pass("p", FactorPass()),
                                                     Pass("q", {Assignment(EFFECT_VERTEXSHADER, kVertexShader, 0,
                                                                           Value(EFFECT_VERTEXSHADER, std::vector<DWORD>(
-                                                                              declaration, declaration + 4)))})})}),
+                                                                              declaration, declaration + 4))),
+                                                               Assignment(EFFECT_PIXELSHADER, kPixelShader, 0,
+                                                                          Value(EFFECT_PIXELSHADER, PixelShaderPayload()))})})}),
                               counting);
     ASSERT_TRUE(effect);
     for (int cycle = 0; cycle < 1000; ++cycle) {
@@ -398,9 +409,11 @@ TEST_F(EffectDeviceTest, NoStateBlocksOrShadersLeakAcrossLoseResetCycles) {
         ASSERT_EQ(S_OK, effect->End());
         ASSERT_EQ(3, counting->stateBlocks);  // the technique's and one per pass
         ASSERT_EQ(1, counting->vertexShaders);  // made on first use, once
+        ASSERT_EQ(1, counting->pixelShaders);
         effect->OnLostDevice();
         ASSERT_EQ(0, counting->stateBlocks);
         ASSERT_EQ(0, counting->vertexShaders);
+        ASSERT_EQ(0, counting->pixelShaders);
         effect->OnResetDevice();
     }
     ASSERT_EQ(S_OK, effect->Begin(nullptr, 0));
@@ -409,6 +422,7 @@ TEST_F(EffectDeviceTest, NoStateBlocksOrShadersLeakAcrossLoseResetCycles) {
     effect->Release();
     EXPECT_EQ(0, counting->stateBlocks);
     EXPECT_EQ(0, counting->vertexShaders);
+    EXPECT_EQ(0, counting->pixelShaders);
     counting->Release();
 }
 
@@ -534,6 +548,84 @@ TEST_F(EffectDeviceTest, CloneOnAnotherDeviceMakesItsOwnBlocksAndShaders) {
     EXPECT_EQ(0, other->stateBlocks);
     EXPECT_EQ(0, other->vertexShaders);
     other->Release();
+}
+
+}  // namespace
+
+namespace {
+
+// On a device that switches between software and hardware vertex processing, a vertex-shader
+// value is applied on every Pass and makes one shader per mode, each on first use; a shader of a
+// version above the device's is never made, so its technique does not validate.
+TEST_F(EffectDeviceTest, MixedDeviceMakesOneShaderPerProcessingMode) {
+    CreateDevice(D3DCREATE_MIXED_VERTEXPROCESSING);
+    CountingDevice* counting = new CountingDevice(device);
+    EffectFile* effect = Make(Root({
+        Technique("vs11", {Pass("p", {Assignment(EFFECT_VERTEXSHADER, kVertexShader, 0,
+                                                 Value(EFFECT_VERTEXSHADER, VertexShaderPayload(0xFFFE0101)))})}),
+        Technique("vs20", {Pass("p", {Assignment(EFFECT_VERTEXSHADER, kVertexShader, 0,
+                                                 Value(EFFECT_VERTEXSHADER, VertexShaderPayload(0xFFFE0200)))})}),
+    }), counting);
+    ASSERT_TRUE(effect);
+    ASSERT_EQ(S_OK, effect->Validate());
+    device->SetRenderState(D3DRS_SOFTWAREVERTEXPROCESSING, FALSE);
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, EFFECT_DONOTSAVESTATE));
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    DWORD hardware = 0, software = 0;
+    device->GetVertexShader(&hardware);
+    EXPECT_EQ(1u, hardware & 1);
+    device->SetRenderState(D3DRS_SOFTWAREVERTEXPROCESSING, TRUE);
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    device->GetVertexShader(&software);
+    EXPECT_EQ(1u, software & 1);
+    EXPECT_NE(hardware, software);
+    EXPECT_EQ(2, counting->vertexShaders);
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    EXPECT_EQ(2, counting->vertexShaders);
+    ASSERT_EQ(S_OK, effect->End());
+
+    ASSERT_EQ(S_OK, effect->SetTechnique("vs20"));
+    EXPECT_EQ(E_FAIL, effect->Validate());
+    effect->OnLostDevice();
+    EXPECT_EQ(0, counting->vertexShaders);
+    effect->Release();
+    counting->Release();
+}
+
+}  // namespace
+
+namespace {
+
+// A technique of a vertex and a pixel shader fed by a parameter through a shader constant.
+TEST_F(EffectDeviceTest, DrawsWithShadersAndAConstantFromAParameter) {
+    CreateDevice();
+    const DWORD vertexShader[] = {3, D3DVSD_STREAM(0), D3DVSD_REG(0, D3DVSDT_FLOAT3), D3DVSD_END(),
+                                  0xFFFE0101, 0x00000001, 0xC00F0000, 0x90E40000,   // mov oPos, v0
+                                  0x00000001, 0xD00F0000, 0xA0E40000, 0x0000FFFF};  // mov oD0, c0
+    EffectFile* effect = Make(Root({
+        Parameter(EFFECT_VECTOR, "color", VectorValue(1, 0, 1, 1)),
+        Technique("shaders", {Pass("p", {
+            Rs(D3DRS_CULLMODE, D3DCULL_NONE), Rs(D3DRS_ZENABLE, FALSE),
+            Assignment(EFFECT_CONSTANT, 0x06000102, 0, Reference(EFFECT_VECTOR, 0)),
+            Assignment(EFFECT_VERTEXSHADER, kVertexShader, 0,
+                       Value(EFFECT_VERTEXSHADER, std::vector<DWORD>(std::begin(vertexShader), std::end(vertexShader)))),
+            Assignment(EFFECT_PIXELSHADER, kPixelShader, 0, Value(EFFECT_PIXELSHADER, PixelShaderPayload()))})}),
+    }));
+    ASSERT_TRUE(effect);
+    ASSERT_EQ(S_OK, effect->Validate());
+    const float quad[4][3] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, 0));
+    ASSERT_EQ(S_OK, effect->Pass(0));
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    device->BeginScene();
+    EXPECT_EQ(S_OK, device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]));
+    device->EndScene();
+    EXPECT_EQ(0xFF00FFu, CentrePixel());
+    ASSERT_EQ(S_OK, effect->End());
+    DWORD handle = 1;
+    device->GetPixelShader(&handle);
+    EXPECT_EQ(0u, handle);  // restored: no pixel shader before Begin
+    effect->Release();
 }
 
 }  // namespace
