@@ -1,8 +1,11 @@
 // ComponentList: broadcasts in insertion order; deletes its members first to last.
 #include "scene/SceneComponent.h"
 
-ComponentList::~ComponentList() {
+ComponentList::~ComponentList() { DeleteAll(); }
+
+void ComponentList::DeleteAll() {
     for (SceneComponent* member : members) delete member;
+    members.clear();
 }
 
 HRESULT ComponentList::CreateResources(IDirect3DDevice8* newDevice) {

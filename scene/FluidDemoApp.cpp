@@ -51,8 +51,11 @@ FluidDemoApp::FluidDemoApp(const std::string& mediaRoot) {
 FluidDemoApp::~FluidDemoApp() {
     delete solver;
     solver = nullptr;
-    // The component list (media, fluid component) is destroyed with the members; the fonts'
-    // device objects were released by the device hooks before.
+    // Then the components (the media, then the fluid component), then the fonts, whose device
+    // objects the device hooks released before.
+    components.DeleteAll();
+    media = nullptr;
+    fluidComponent = nullptr;
     delete largeFont;
     delete smallFont;
 }

@@ -36,6 +36,8 @@ public:
     // Appends a component; the list owns it from now on.
     void Add(SceneComponent* component) { members.push_back(component); }
     size_t Count() const { return members.size(); }
+    // Deletes every member, first to last, and empties the list (the destructor does the same).
+    void DeleteAll();
 
     HRESULT CreateResources(IDirect3DDevice8* newDevice) override;
     HRESULT LoseResources() override;

@@ -31,6 +31,56 @@ std::string MediaFolder() {
     return std::string(top ? top : SG_SOURCE_DIR) + "/media";
 }
 
+// [SECTION] The component list
+
+// Records every call it gets, with its name, into a shared log.
+class LoggingComponent : public SceneComponent {
+public:
+    LoggingComponent(const char* name, std::vector<std::string>* log) : name(name), log(log) {}
+    ~LoggingComponent() override { log->push_back(std::string("delete ") + name); }
+    HRESULT CreateResources(IDirect3DDevice8* d) override {
+        SceneComponent::CreateResources(d);
+        log->push_back(std::string("create ") + name);
+        return E_FAIL;
+    }
+    HRESULT LoseResources() override { return Note("lose", E_FAIL); }
+    HRESULT RestoreResources() override { return Note("restore", E_OUTOFMEMORY); }
+    HRESULT ReleaseResources() override { return Note("release", E_FAIL); }
+    void Tick(float elapsed) override { Note(elapsed == 0.5f ? "tick" : "tick?", S_OK); }
+
+private:
+    HRESULT Note(const char* what, HRESULT result) {
+        log->push_back(std::string(what) + " " + name);
+        return result;
+    }
+    const char* name;
+    std::vector<std::string>* log;
+};
+
+TEST(ComponentList, BroadcastsInInsertionOrderAndReportsSuccess) {
+    std::vector<std::string> log;
+    {
+        ComponentList empty;
+        EXPECT_EQ(empty.CreateResources(nullptr), S_OK);
+        EXPECT_EQ(empty.RestoreResources(), S_OK);
+        empty.Tick(1.0f);
+    }
+    {
+        ComponentList list;
+        list.Add(new LoggingComponent("media", &log));
+        list.Add(new LoggingComponent("fluid", &log));
+        EXPECT_EQ(list.CreateResources(nullptr), S_OK);
+        EXPECT_EQ(list.RestoreResources(), S_OK);
+        list.Tick(0.5f);
+        EXPECT_EQ(list.LoseResources(), S_OK);
+        EXPECT_EQ(list.ReleaseResources(), S_OK);
+    }
+    EXPECT_EQ(log, (std::vector<std::string>{"create media", "create fluid", "restore media", "restore fluid",
+                                             "tick media", "tick fluid", "lose media", "lose fluid",
+                                             "release media", "release fluid", "delete media",
+                                             "delete fluid"}));
+}
+
 // [SECTION] The elapsed-time cap
 
 // A solver and a fluid component without a device: the simulation half of a frame only.
