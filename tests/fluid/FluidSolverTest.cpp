@@ -483,7 +483,7 @@ TEST(Temperature, TransportEqualsTheSamplerAtEveryCell) {
     }
 }
 
-TEST(Temperature, RingIsSymmetricAndInsideTheGridForEverySize) {
+TEST(Temperature, RingStaysInTheBottomLayerForEverySize) {
     for (int n : {2, 4, 6, 8, 16, 64}) {
         auto s = MakeSolver(n);
         ASSERT_TRUE(s);
