@@ -37,6 +37,7 @@ public:
     // Read access for tests and tools.
     const FluidSolver* Solver() const { return solver; }
     const FluidComponent* Fluid() const { return fluidComponent; }
+    FluidComponent* Fluid() { return fluidComponent; }  // benchmarks fill the bubble pool
     const OrbitState& Orbit() const { return orbit; }
     const Camera& SceneCamera() const { return camera; }
     bool HelpShown() const { return helpShown; }

@@ -1,0 +1,187 @@
+// Frames of the demo on the software (REF) device at 640 x 480 with the bubble pool kept at
+// 2000 or more, and the parts of a frame that run on the CPU outside drawing. Hot water keeps
+// the bubbles alive and being born; each iteration tops the pool up before it runs.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/AppFramework.h"
+#include "effect/runtime/EffectFile.h"
+#include "fluid/FluidComponent.h"
+#include "fluid/FluidSolver.h"
+#include "platform/d3d/D3DHost.h"
+#include "platform/win/Rand.h"
+#include "platform/win/WinTime.h"
+#include "platform/win/WinUser.h"
+#include "scene/Camera.h"
+#include "scene/FluidDemoApp.h"
+#include "scene/SceneMedia.h"
+
+namespace {
+
+constexpr int kBubbles = 2100;
+
+std::string MediaFolder() {
+    const char* top = std::getenv("SIMMERGLASS_SOURCE_DIR");
+    return std::string(top ? top : SG_SOURCE_DIR) + "/media";
+}
+
+// Hot water everywhere and at least kBubbles bubbles, spread over the pot at all heights.
+void KeepBoiling(FluidSolver& solver, BubblePool& pool) {
+    for (int i = 0; i < solver.nCubed; ++i) solver.temperatureSource[i] = 97.0f;
+    while (pool.count < kBubbles) {
+        Bubble b{};
+        b.x = (win::rand() - 16383) * 0.0045f;  // within +-74
+        b.y = (win::rand() - 16383) * 0.0045f;
+        b.z = 3.5f + win::rand() * 0.002f;      // 3.5 ... 69
+        b.size = 0.4f + win::rand() * 0.00005f;
+        pool.Allocate(b);
+    }
+}
+
+// [SECTION] The CPU half of a frame, without a device
+
+struct Simulation {
+    SceneMedia media;
+    Camera camera;
+    std::unique_ptr<FluidSolver> solver;
+    std::unique_ptr<FluidComponent> fluid;
+    Simulation() {
+        FluidSolver::Create(8, &solver);
+        solver->SetParameters(0.001f, 0.01f, 0.0005f);
+        media.solver = solver.get();
+        fluid = std::make_unique<FluidComponent>(&media, &camera);
+    }
+};
+
+// Solver step, temperature, bubble births, motion and retirements, surface relaxation.
+void BM_SimulationStep(benchmark::State& state) {
+    Simulation s;
+    size_t live = 0;
+    for (auto _ : state) {
+        KeepBoiling(*s.solver, s.fluid->bubbles);
+        live += s.fluid->bubbles.count;
+        s.fluid->StepSimulation(1.0f / 60.0f);
+    }
+    state.counters["bubbles"] = benchmark::Counter(static_cast<double>(live), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_SimulationStep)->Unit(benchmark::kMicrosecond);
+
+// The 4225 vertices of the water surface: positions copied, bent normals computed.
+void BM_WaterVertices(benchmark::State& state) {
+    SurfaceGrid surface;
+    std::vector<Vector3> rest(4225);
+    for (size_t i = 0; i < rest.size(); ++i)
+        rest[i] = Vector3{static_cast<float>(i % 65) * 2.6f - 84.5f, static_cast<float>(i / 65) * 2.6f - 84.5f, 70.0f};
+    for (int e = 0; e < 1024; ++e) surface.PushSurface(static_cast<float>(e % 32) * 5.3f - 85.0f,
+                                                       static_cast<float>(e / 32) * 5.3f - 85.0f,
+                                                       Vector3{0.3f, -0.2f, 0.1f}, 1.0f);
+    std::vector<WaterVertex> draw(rest.size());
+    for (auto _ : state) {
+        surface.WriteWaterVertices(rest.data(), draw.data(), static_cast<UINT>(rest.size()));
+        benchmark::DoNotOptimize(draw.data());
+    }
+}
+BENCHMARK(BM_WaterVertices)->Unit(benchmark::kMicrosecond);
+
+// 2000 camera-facing squares.
+void BM_BubbleQuads(benchmark::State& state) {
+    Simulation s;
+    KeepBoiling(*s.solver, s.fluid->bubbles);
+    std::vector<BubbleVertex> quads(4 * FluidComponent::kMaxBubbleQuads);
+    Camera camera;
+    camera.eye = Vector3{159.39f, 0.0f, 283.23f};
+    camera.target = Vector3{0.0f, 0.0f, 35.0f};
+    camera.UpdateView();
+    for (auto _ : state) {
+        s.fluid->bubbles.WriteQuads(camera.cameraToWorld, quads.data(), FluidComponent::kMaxBubbleQuads);
+        benchmark::DoNotOptimize(quads.data());
+    }
+}
+BENCHMARK(BM_BubbleQuads)->Unit(benchmark::kMicrosecond);
+
+// The velocity display's 192 lines.
+void BM_VelocityLines(benchmark::State& state) {
+    Simulation s;
+    s.solver->RandomizeForces();
+    s.fluid->StepSimulation(0.05f);
+    std::vector<LineVertex> lines(2 * s.solver->nCubed);
+    for (auto _ : state) benchmark::DoNotOptimize(FillVelocityLines(*s.solver, lines.data()));
+}
+BENCHMARK(BM_VelocityLines)->Unit(benchmark::kMicrosecond);
+
+// [SECTION] On the software device
+
+// The application, headless on REF, with its window's client area at 640 x 480.
+struct HeadlessDemo {
+    std::unique_ptr<FluidDemoApp> app;
+    bool ok = false;
+    HeadlessDemo() {
+        ResetFrameworkStateForTesting();
+        RegisterEffectRuntime();
+        win::InitDisplay(true);
+        d3dhost::SetHeadless(true);
+        win::SetMessageBoxHook([](LPCSTR, LPCSTR, UINT) { return 1; });
+        win::UseFixedStepClock(1.0 / 60.0);
+        app = std::make_unique<FluidDemoApp>(MediaFolder());
+        app->SetInitialClientSize(640, 480);
+        ok = SUCCEEDED(app->Create(nullptr));
+    }
+    ~HeadlessDemo() {
+        if (ok) app->HandleMessage(app->MainWindow(), WM_CLOSE, 0, 0);
+        app.reset();
+        win::UseFixedStepClock(0.0);
+        win::SetMessageBoxHook(nullptr);
+        d3dhost::ResetHostOptions();
+        win::ShutdownDisplay();
+    }
+    FluidSolver& Solver() { return *const_cast<FluidSolver*>(app->Solver()); }
+};
+
+// Whole frames: clear, pot, 2000 bubbles, water, text, present (the frame is read back for
+// capture as a headless device does).
+void BM_FrameOnRef640x480(benchmark::State& state) {
+    HeadlessDemo demo;
+    if (!demo.ok) {
+        state.SkipWithError("the demo could not start on the software device");
+        return;
+    }
+    for (auto _ : state) {
+        KeepBoiling(demo.Solver(), demo.app->Fluid()->bubbles);
+        win::AdvanceFixedStepClock();
+        demo.app->ProcessFrame();
+    }
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FrameOnRef640x480)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+// The effects' state changes: Begin, each pass and End of the four effects, without drawing.
+void BM_EffectStates(benchmark::State& state) {
+    HeadlessDemo demo;
+    if (!demo.ok) {
+        state.SkipWithError("the demo could not start on the software device");
+        return;
+    }
+    // The media is the component list's first member; reach it through a fresh one instead.
+    SceneMedia media;
+    media.SetMediaRoot(MediaFolder());
+    media.CreateResources(demo.app->Device());
+    media.RestoreResources();
+    for (auto _ : state) {
+        for (EffectFile* effect : media.effects) {
+            if (!effect) continue;
+            UINT passes = 0;
+            effect->Begin(&passes, 0);
+            for (UINT p = 0; p < passes; ++p) effect->Pass(p);
+            effect->End();
+        }
+    }
+    media.LoseResources();
+    media.ReleaseResources();
+}
+BENCHMARK(BM_EffectStates)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
