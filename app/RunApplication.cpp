@@ -5,15 +5,13 @@
 // Index: [SECTION] Presenter, [SECTION] Frame runner, [SECTION] Entry point
 #include "app/RunApplication.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "app/CommandLine.h"
 #include "app/Screenshot.h"
+#include "platform/win/WinFile.h"
 #include "platform/win/WinTime.h"
 
 namespace {
@@ -196,14 +194,14 @@ std::string ProgramName(const char* argv0) {
 }
 
 bool EnsureFolder(const std::string& dir, std::string* error) {
-    struct stat st {};
-    if (stat(dir.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return true;
+    DWORD attributes = GetFileAttributesA(dir.c_str());
+    if (attributes == FILE_ATTRIBUTE_DIRECTORY) return true;
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
         *error = dir + " is not a folder";
         return false;
     }
-    if (mkdir(dir.c_str(), 0777) != 0) {
-        *error = "cannot create " + dir + ": " + std::strerror(errno);
+    if (!CreateDirectoryA(dir.c_str(), nullptr)) {
+        *error = "cannot create the folder " + dir;
         return false;
     }
     return true;

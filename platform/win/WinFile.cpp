@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -208,6 +209,53 @@ BOOL CloseHandle(HANDLE object) {
     objects.erase(it);
     lastError = ERROR_SUCCESS;
     return TRUE;
+}
+
+DWORD GetFileAttributesA(LPCSTR fileName) {
+    struct stat st {};
+    if (!fileName || stat(fileName, &st) != 0) {
+        lastError = fileName ? ErrorFromErrno(errno) : ERROR_INVALID_PARAMETER;
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    lastError = ERROR_SUCCESS;
+    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL CreateDirectoryA(LPCSTR pathName, LPVOID) {
+    if (!pathName || !*pathName) {
+        lastError = ERROR_PATH_NOT_FOUND;
+        return FALSE;
+    }
+    if (mkdir(pathName, 0777) != 0) {
+        lastError = errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno);
+        return FALSE;
+    }
+    lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
+    if (module || !fileName || size == 0) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        lastError = ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    DWORD n = static_cast<DWORD>(length);
+    if (n >= size) {
+        std::memcpy(fileName, path, size - 1);
+        fileName[size - 1] = '\0';
+        lastError = ERROR_INSUFFICIENT_BUFFER;
+        return size;
+    }
+    std::memcpy(fileName, path, n);
+    fileName[n] = '\0';
+    lastError = ERROR_SUCCESS;
+    return n;
 }
 
 // [SECTION] Registry

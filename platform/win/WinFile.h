@@ -15,7 +15,9 @@ constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 constexpr DWORD FILE_FLAG_RANDOM_ACCESS = 0x10000000;
 constexpr DWORD FILE_FLAG_SEQUENTIAL_SCAN = 0x08000000;
 
@@ -31,6 +33,7 @@ constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_FILE_INVALID = 1006;
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
 
 DWORD GetLastError();
@@ -51,6 +54,17 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
                      size_t bytesToMap);
 BOOL UnmapViewOfFile(LPCVOID base);
 BOOL CloseHandle(HANDLE object);
+
+// FILE_ATTRIBUTE_DIRECTORY for a folder, FILE_ATTRIBUTE_NORMAL for anything else that exists,
+// INVALID_FILE_ATTRIBUTES when nothing is there.
+DWORD GetFileAttributesA(LPCSTR fileName);
+// One new folder (its parent must exist); ERROR_ALREADY_EXISTS when the name is taken.
+BOOL CreateDirectoryA(LPCSTR pathName, LPVOID security);
+
+// The program's own path (module null), as the platform gives it: the length copied without the
+// terminator, 0 on failure; a path longer than the buffer is cut (ERROR_INSUFFICIENT_BUFFER).
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 
 // [SECTION] Registry: keys open, but no value is ever found.
 typedef LONG LSTATUS;

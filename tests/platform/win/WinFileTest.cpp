@@ -2,6 +2,7 @@
 #include "platform/win/WinFile.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -86,6 +87,28 @@ TEST(WinFile, FailuresAreReportedNotCrashed) {
     EXPECT_EQ(CreateFileMappingA(f2, nullptr, PAGE_READONLY, 0, 100, nullptr), nullptr);  // cannot grow
     CloseHandle(m2);
     CloseHandle(f2);
+}
+
+TEST(WinFile, FoldersAndTheProgramsOwnPath) {
+    std::string dir = testing::TempDir() + "sg_win_folder";
+    rmdir(dir.c_str());
+    EXPECT_EQ(GetFileAttributesA(dir.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+    EXPECT_EQ(GetFileAttributesA(dir.c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_FALSE(CreateDirectoryA(dir.c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_FALSE(CreateDirectoryA((dir + "/a/b").c_str(), nullptr));  // one level only
+    EXPECT_EQ(GetFileAttributesA(TempFile("attr.txt", "x").c_str()), FILE_ATTRIBUTE_NORMAL);
+    rmdir(dir.c_str());
+
+    char path[4096];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(std::string(path).find("test_platform_win"), std::string(path).rfind('/') + 1);
+    char tiny[4];
+    EXPECT_EQ(GetModuleFileNameA(nullptr, tiny, sizeof tiny), 4u);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(std::strlen(tiny), 3u);
 }
 
 TEST(WinRegistry, KeysOpenButHoldNoValues) {
