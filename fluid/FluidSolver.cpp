@@ -5,13 +5,13 @@
 //           [SECTION] Forces, [SECTION] Temperature
 #include "fluid/FluidSolver.h"
 
-#include "fluid/FluidSolverSampling.h"
-#include "platform/win/Rand.h"
-
 #include <cassert>
 #include <cmath>
 #include <cstring>
 #include <new>
+
+#include "fluid/FluidSolverSampling.h"
+#include "platform/win/Rand.h"
 
 namespace {
 
@@ -24,7 +24,8 @@ struct SamplePoint {
 
 // Wraps one grid coordinate c onto n cells: the low cell lo, the next cell hi (periodic) and
 // the fraction f of the way from lo to hi. The base cell is trunc(c) for c >= 0 and
-// trunc(c - 1) below 0, so f lies in [0, 1] (exactly 1 for negative whole numbers).
+// trunc(c - 1) below 0, so f lies in [0, 1] (exactly 1 for negative whole numbers, and a
+// float's width above 1 where c - 1 rounds onto a whole number).
 // Coordinates whose base does not fit an int (NaN, infinities, |c| >= 2^31) must not reach
 // the integer conversion: NaN and infinities take cell 0; huge finite values are whole
 // numbers and take the cell they wrap to, with f = 0.
@@ -83,7 +84,9 @@ inline float Interpolate(const float* F, const int32_t* c, float fx, float fy, f
 }
 
 // Largest K = kx^2 + ky^2 + kz^2 on an n grid: every wave number is at most n/2 in size.
-inline int32_t MaxWaveNumberSquared(int32_t n) { return 3 * (n / 2) * (n / 2); }
+inline int32_t MaxWaveNumberSquared(int32_t n) {
+    return 3 * (n / 2) * (n / 2);
+}
 
 using fluid_sampling::RowTraces;
 using fluid_sampling::SampleGridShape;
@@ -91,7 +94,7 @@ using fluid_sampling::SampleGridShape;
 // The sampler's base and fraction of coordinate c; *inside is 0 unless the base lies in
 // -1 ... n. Out-of-range values (NaN included) are replaced by 0 before the conversion to int.
 inline float Base(float c, float highLimit, float* f, int32_t* inside) {
-    const float t = c - (c < 0.0f ? 1.0f : 0.0f);  // c, or c - 1 below 0
+    const float t = c - (c < 0.0f ? 1.0f : 0.0f);      // c, or c - 1 below 0
     const int32_t ok = (t > -2.0f) & (t < highLimit);  // 0 for NaN
     const float base = static_cast<float>(static_cast<int32_t>(ok ? t : 0.0f));
     *f = c - base;
@@ -166,8 +169,8 @@ inline void AddForcesRow(int32_t count, float dt, float* __restrict ur, float* _
 // exp(-K viscosity dt). The mean mode (K = 0) must come out unchanged: it is computed with K
 // taken as 1, where its zero wave numbers remove nothing and damping[0] = 1 keeps it whole.
 inline void ProjectRow(int32_t count, int32_t kyz, float ky, float kz,
-                       const float* __restrict damping, float* __restrict U,
-                       float* __restrict V, float* __restrict W) {
+                       const float* __restrict damping, float* __restrict U, float* __restrict V,
+                       float* __restrict W) {
     for (int32_t a = 0; a < count; ++a) {
         const int32_t K = a * a + kyz;
         const float f = damping[K];
@@ -206,7 +209,9 @@ inline void TraceChunk(int32_t n, float dt, const float* centres, int32_t i0, in
 
 // [SECTION] Construction
 
-bool FluidSolver::IsValidSize(int size) { return SizeError(size)[0] == '\0'; }
+bool FluidSolver::IsValidSize(int size) {
+    return SizeError(size)[0] == '\0';
+}
 
 const char* FluidSolver::SizeError(int size) {
     if (size < 2) return "grid size must be at least 2";
@@ -247,7 +252,8 @@ bool FluidSolver::Allocate() {
     const size_t side = static_cast<size_t>(n) + 3;
     sampleGrid = static_cast<float*>(fftwf_malloc(4 * side * side * side * sizeof(float)));
     if (!dampingByK || !cellCentre || !sampleGrid) return false;
-    for (int32_t i = 0; i < n; ++i) cellCentre[i] = (static_cast<float>(i) + 0.5f) / static_cast<float>(n);
+    for (int32_t i = 0; i < n; ++i)
+        cellCentre[i] = (static_cast<float>(i) + 0.5f) / static_cast<float>(n);
 
     // The plans are made on forceU and run on all three force arrays (same alignment, all in
     // place). The slowest-varying dimension comes first: (k, j, i), x contiguous. Estimating
@@ -348,13 +354,14 @@ void FluidSolver::Advect() {
     for (int32_t k = 0; k < n; ++k) {
         for (int32_t j = 0; j < n; ++j) {
             for (int32_t i0 = 0; i0 < n; i0 += fluid_sampling::kChunk) {
-                const int32_t count = n - i0 < fluid_sampling::kChunk ? n - i0 : fluid_sampling::kChunk;
+                const int32_t count =
+                    n - i0 < fluid_sampling::kChunk ? n - i0 : fluid_sampling::kChunk;
                 const int32_t p0 = i0 + n * j + nSquared * k;
                 const int32_t q0 = i0 + row * (j + n * k);
                 TraceChunk(n, dt, cellCentre, i0, count, cellCentre[j], cellCentre[k], u + p0,
                            v + p0, w + p0, &traces);
-                fluid_sampling::InterpolateVelocityRow(traces, count, shape, sampleGrid, forceU + q0,
-                                       forceV + q0, forceW + q0);
+                fluid_sampling::InterpolateVelocityRow(traces, count, shape, sampleGrid,
+                                                       forceU + q0, forceV + q0, forceW + q0);
             }
         }
     }
@@ -441,7 +448,8 @@ void FluidSolver::StepTemperature() {
     for (int32_t k = 0; k < n; ++k) {
         for (int32_t j = 0; j < n; ++j) {
             for (int32_t i0 = 0; i0 < n; i0 += fluid_sampling::kChunk) {
-                const int32_t count = n - i0 < fluid_sampling::kChunk ? n - i0 : fluid_sampling::kChunk;
+                const int32_t count =
+                    n - i0 < fluid_sampling::kChunk ? n - i0 : fluid_sampling::kChunk;
                 const int32_t p0 = i0 + n * j + nSquared * k;
                 TraceChunk(n, dt, cellCentre, i0, count, cellCentre[j], cellCentre[k], u + p0,
                            v + p0, w + p0, &traces);

@@ -3,12 +3,12 @@
 // with a temperature carried along by that velocity.
 #pragma once
 
-#include "platform/win/WinTypes.h"
-
 #include <fftw3.h>
 
 #include <cstdint>
 #include <memory>
+
+#include "platform/win/WinTypes.h"
 
 // Layouts used by the arrays below:
 // - flat: cell (i, j, k) at i + n*j + n*n*k; i along x (fastest), j along y, k along z
@@ -25,7 +25,7 @@
 // 170 units on each axis with the pot's axis at its centre, z runs up from the bottom at 0 and
 // the water surface is at height 70.
 class FluidSolver {
-public:
+  public:
     static constexpr float kPotRadius = 85.0f;
     static constexpr float kPotRadiusSquared = 7225.0f;
     static constexpr float kGridSpan = 170.0f;
@@ -85,28 +85,28 @@ public:
 
     // Fields, in the design's order. Readers may use them directly; only forceU/V/W (flat
     // layout, between steps) and temperatureSource are written from outside.
-    const int32_t n;         // cells per axis, even
-    const int32_t nSquared;  // n^2
-    const int32_t nCubed;    // n^3, the number of cells
-    float dt = 0.4f;                   // solver time units of the next step; set every frame
-    float viscosity = 0.01f;           // spectral viscosity coefficient
-    float velocityDecay = 0.001f;      // velocity damping per time unit
-    float temperatureDecay = 0.05f;    // temperature damping per time unit
-    float* u = nullptr;                // x velocity, flat
-    float* forceU = nullptr;           // x force (flat) between steps; spectral scratch in a step
-    float* v = nullptr;                // y velocity, flat
-    float* forceV = nullptr;           // y force / scratch
-    float* w = nullptr;                // z (vertical) velocity, flat
-    float* forceW = nullptr;           // z force / scratch
-    float* temperature = nullptr;      // n^3: result of the last temperature step
+    const int32_t n;                     // cells per axis, even
+    const int32_t nSquared;              // n^2
+    const int32_t nCubed;                // n^3, the number of cells
+    float dt = 0.4f;                     // solver time units of the next step; set every frame
+    float viscosity = 0.01f;             // spectral viscosity coefficient
+    float velocityDecay = 0.001f;        // velocity damping per time unit
+    float temperatureDecay = 0.05f;      // temperature damping per time unit
+    float* u = nullptr;                  // x velocity, flat
+    float* forceU = nullptr;             // x force (flat) between steps; spectral scratch in a step
+    float* v = nullptr;                  // y velocity, flat
+    float* forceV = nullptr;             // y force / scratch
+    float* w = nullptr;                  // z (vertical) velocity, flat
+    float* forceW = nullptr;             // z force / scratch
+    float* temperature = nullptr;        // n^3: result of the last temperature step
     float* temperatureSource = nullptr;  // n^3: carried into the next step; heating writes here
-    fftwf_plan forwardPlan = nullptr;  // in-place real-to-complex 3-D transform
-    fftwf_plan inversePlan = nullptr;  // in-place complex-to-real 3-D transform
+    fftwf_plan forwardPlan = nullptr;    // in-place real-to-complex 3-D transform
+    fftwf_plan inversePlan = nullptr;    // in-place complex-to-real 3-D transform
     int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0, z0 = 0, z1 = 0;  // sampler: wrapped cell indices
-    float fx = 0, fy = 0, fz = 0;      // sampler: fractions along each axis, in [0, 1]
-    int32_t corner[8] = {};            // sampler: flat indices, bit 2 = x1, bit 1 = y1, bit 0 = z1
+    float fx = 0, fy = 0, fz = 0;  // sampler: fractions along each axis, 0 to 1
+    int32_t corner[8] = {};        // sampler: flat indices, bit 2 = x1, bit 1 = y1, bit 0 = z1
 
-private:
+  private:
     explicit FluidSolver(int n);
     bool Allocate();
     void Advect();

@@ -1,13 +1,12 @@
 // One frame of the solver (velocity step, temperature step, clearing the forces) beside the
 // six FFTW transforms it runs, alone: the floor that the step's own loops add to.
-#include "fluid/FluidSolver.h"
-
-#include "platform/win/Rand.h"
-
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 #include <memory>
+
+#include "fluid/FluidSolver.h"
+#include "platform/win/Rand.h"
 
 namespace {
 
@@ -71,8 +70,10 @@ void BM_SixTransforms(benchmark::State& state) {
         std::memset(a, 0, count * sizeof(float));
     }
     auto spectrum = [](float* a) { return reinterpret_cast<fftwf_complex*>(a); };
-    fftwf_plan forward = fftwf_plan_dft_r2c_3d(n, n, n, arrays[0], spectrum(arrays[0]), FFTW_ESTIMATE);
-    fftwf_plan inverse = fftwf_plan_dft_c2r_3d(n, n, n, spectrum(arrays[0]), arrays[0], FFTW_ESTIMATE);
+    fftwf_plan forward =
+        fftwf_plan_dft_r2c_3d(n, n, n, arrays[0], spectrum(arrays[0]), FFTW_ESTIMATE);
+    fftwf_plan inverse =
+        fftwf_plan_dft_c2r_3d(n, n, n, spectrum(arrays[0]), arrays[0], FFTW_ESTIMATE);
     for (auto _ : state) {
         for (float* a : arrays) fftwf_execute_dft_r2c(forward, a, spectrum(a));
         for (float* a : arrays) fftwf_execute_dft_c2r(inverse, spectrum(a), a);

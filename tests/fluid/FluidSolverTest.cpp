@@ -1,10 +1,6 @@
 // FluidSolver: construction and sizes, the periodic sampler (every float included), the
 // velocity step's invariants (rest, uniform force, compression wave, divergence, energy,
 // determinism) and temperature transport, heating and statistics.
-#include "fluid/FluidSolver.h"
-
-#include "platform/win/Rand.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +9,9 @@
 #include <cstring>
 #include <limits>
 #include <vector>
+
+#include "fluid/FluidSolver.h"
+#include "platform/win/Rand.h"
 
 namespace {
 
@@ -91,7 +90,7 @@ TEST(FluidSolverCreate, StartsAtRestColdWithTheInitialCoefficients) {
 // [SECTION] Sampler
 
 class Sampler : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         s = MakeSolver(n);
         ASSERT_TRUE(s);
@@ -155,10 +154,22 @@ TEST_F(Sampler, WrapsAroundThePeriodicDomain) {
 TEST_F(Sampler, EveryFloatGivesCellsInsideTheGrid) {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float odd[] = {nan, -nan, inf, -inf, 1e30f, -1e30f, 3.0e9f, -3.0e9f,
-                         std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
-                         2147483520.0f, -2147483520.0f, -2147483648.0f, 2147483648.0f,
-                         std::numeric_limits<float>::denorm_min(), -1e-30f};
+    const float odd[] = {nan,
+                         -nan,
+                         inf,
+                         -inf,
+                         1e30f,
+                         -1e30f,
+                         3.0e9f,
+                         -3.0e9f,
+                         std::numeric_limits<float>::max(),
+                         -std::numeric_limits<float>::max(),
+                         2147483520.0f,
+                         -2147483520.0f,
+                         -2147483648.0f,
+                         2147483648.0f,
+                         std::numeric_limits<float>::denorm_min(),
+                         -1e-30f};
     for (float a : odd)
         for (float b : {0.5f, a})
             for (float c : {-3.25f, a}) {
@@ -184,8 +195,8 @@ TEST(SamplerWrap, HugeCoordinatesWrapLikeTheirWholeNumbers) {
     ASSERT_TRUE(s);
     auto wrap = [](long long c) { return int(((c % 6) + 6) % 6); };
     // Largest coordinates that still convert to an int, and the first ones beyond.
-    const float cases[] = {2147483520.0f, -2147483520.0f, -2147483648.0f,
-                           2147483648.0f, 3000000256.0f, -3000000256.0f, 1e20f};
+    const float cases[] = {2147483520.0f, -2147483520.0f, -2147483648.0f, 2147483648.0f,
+                           3000000256.0f, -3000000256.0f, 1e20f};
     for (float c : cases) {
         s->SetSamplePoint(c, 0, 0);
         const long long whole = c >= 1e18f ? 0 : (long long)c;  // 1e20 is a multiple of 6 below
@@ -474,7 +485,8 @@ TEST(Temperature, TransportEqualsTheSamplerAtEveryCell) {
                 for (int i = 0; i < n; ++i) {
                     const int p = i + n * j + n * n * k;
                     const float x = (i + 0.5f) / n, y = (j + 0.5f) / n, z = (k + 0.5f) / n;
-                    s->SetSamplePoint(n * (x - s->dt * s->u[p]) - 0.5f, n * (y - s->dt * s->v[p]) - 0.5f,
+                    s->SetSamplePoint(n * (x - s->dt * s->u[p]) - 0.5f,
+                                      n * (y - s->dt * s->v[p]) - 0.5f,
                                       n * (z - s->dt * s->w[p]) - 0.5f);
                     const float expected = s->Sample(source.data());
                     ASSERT_EQ(s->temperature[p], expected) << "n " << n << " cell " << p;
@@ -521,9 +533,9 @@ TEST(Temperature, StatisticsCountOnlyTheWaterLayers) {
     ASSERT_TRUE(s);
     EXPECT_EQ(s->WaterLayers(), 3);
     const int n2 = s->nSquared;
-    std::fill(s->temperature, s->temperature + n2, 30.0f);               // layer 0
-    std::fill(s->temperature + n2, s->temperature + 2 * n2, 60.0f);      // layer 1
-    std::fill(s->temperature + 2 * n2, s->temperature + 3 * n2, 90.0f);  // layer 2, the top
+    std::fill(s->temperature, s->temperature + n2, 30.0f);                   // layer 0
+    std::fill(s->temperature + n2, s->temperature + 2 * n2, 60.0f);          // layer 1
+    std::fill(s->temperature + 2 * n2, s->temperature + 3 * n2, 90.0f);      // layer 2, the top
     std::fill(s->temperature + 3 * n2, s->temperature + s->nCubed, 100.0f);  // air: ignored
     float avg, bottom, top;
     s->TemperatureStats(&avg, &bottom, &top);

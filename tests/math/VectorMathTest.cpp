@@ -1,11 +1,11 @@
 // The seven vector and matrix operations against hand-computed results, their thresholds, and
 // outputs that are also inputs.
-#include "math/VectorMath.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+
+#include "math/VectorMath.h"
 
 namespace {
 
@@ -28,7 +28,9 @@ void ExpectMatrixNear(const Matrix4& a, const Matrix4& b, float tolerance) {
             EXPECT_NEAR(a.m[r][c], b.m[r][c], tolerance) << "element " << r + 1 << c + 1;
 }
 
-bool SameBits(const void* a, const void* b, size_t size) { return std::memcmp(a, b, size) == 0; }
+bool SameBits(const void* a, const void* b, size_t size) {
+    return std::memcmp(a, b, size) == 0;
+}
 
 }  // namespace
 
@@ -142,7 +144,8 @@ TEST(Inverse, HandComputedInverseAndDeterminant) {
     EXPECT_EQ(D3DXMatrixInverse(&out, &det, &m), &out);
     EXPECT_EQ(det, 64.0f);
     ExpectMatrixNear(
-        out, Rows({{0.5f, 0, 0, 0}, {0, 0.25f, 0, 0}, {0, 0, 0.125f, 0}, {-0.5f, -0.5f, -0.375f, 1}}),
+        out,
+        Rows({{0.5f, 0, 0, 0}, {0, 0.25f, 0, 0}, {0, 0, 0.125f, 0}, {-0.5f, -0.5f, -0.375f, 1}}),
         1e-7f);
 
     // A general matrix: M * inverse(M) is the identity; in place needs no determinant.
@@ -198,9 +201,8 @@ TEST(Rotation, QuarterTurnsFollowTheLeftHandedRowConvention) {
 TEST(Perspective, MapsNearAndFarToZeroAndOne) {
     Matrix4 proj{};
     EXPECT_EQ(D3DXMatrixPerspectiveFovLH(&proj, kPi / 2, 2.0f, 1.0f, 101.0f), &proj);
-    ExpectMatrixNear(proj,
-                     Rows({{0.5f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1.01f, 1}, {0, 0, -1.01f, 0}}),
-                     1e-6f);
+    ExpectMatrixNear(
+        proj, Rows({{0.5f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1.01f, 1}, {0, 0, -1.01f, 0}}), 1e-6f);
     Vector3 nearPoint{0, 0, 1}, farPoint{0, 0, 101}, side{1, 1, 1};
     D3DXVec3TransformCoord(&nearPoint, &nearPoint, &proj);
     D3DXVec3TransformCoord(&farPoint, &farPoint, &proj);

@@ -1,12 +1,12 @@
 // fluidrun: runs the water simulation on its own, with no window and no drawing, at the
 // demo's parameters and a fixed frame length, and prints its temperatures and kinetic energy.
-#include "fluid/FluidSolver.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+
+#include "fluid/FluidSolver.h"
 
 namespace {
 
@@ -103,9 +103,10 @@ int main(int argc, char** argv) {
     }
     solver->SetParameters(0.001f, 0.01f, 0.0005f);
 
-    std::printf("fluidrun: fluid solver alone, headless (not the interactive demo): n = %ld, "
-                "%ld frames of dt = 5 x 1/60, heating for %ld, %s\n",
-                size, frames, heatFrames, stir ? "stirred once" : "not stirred");
+    std::printf(
+        "fluidrun: fluid solver alone, headless (not the interactive demo): n = %ld, "
+        "%ld frames of dt = 5 x 1/60, heating for %ld, %s\n",
+        size, frames, heatFrames, stir ? "stirred once" : "not stirred");
     std::printf("%8s %8s %8s %8s %14s\n", "frame", "avg", "top", "bottom", "energy");
     if (stir) {
         solver->RandomizeForces();
