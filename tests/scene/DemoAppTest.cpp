@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -274,6 +275,53 @@ TEST_F(MediaOnDevice, MissingFilesLeaveEmptySlotsWithOneWarningEach) {
     fluid.Tick(0.0333f);
     device->EndScene();
     fluid.LoseResources();
+    media.LoseResources();
+    media.ReleaseResources();
+}
+
+// An effect whose only technique needs shaders, on a device without them: one warning, however
+// often the device is restored, and the effect is not drawn.
+TEST_F(MediaOnDevice, AnEffectWithNoValidTechniqueWarnsOnceAndIsNotUsed) {
+    device->Release();
+    device = nullptr;
+    d3dhost::SetCapsEditor(D3DDEVTYPE_REF, [](D3DCAPS8& caps) {
+        caps.VertexShaderVersion = 0;
+        caps.PixelShaderVersion = 0;
+    });
+    D3DPRESENT_PARAMETERS params{};
+    params.BackBufferWidth = 64;
+    params.BackBufferHeight = 64;
+    params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.Windowed = TRUE;
+    ASSERT_EQ(S_OK, d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_REF, nullptr,
+                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device));
+
+    const std::filesystem::path root = std::filesystem::path(testing::TempDir()) / "sg_scene_shader_only";
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root / "efx");
+    {
+        std::ofstream effect(root / "efx/Water.sha");
+        effect << "texture texParticle;\n"
+                  "technique OnlyShaders { pass P0 {\n"
+                  "  VertexShader = decl { stream 0; float v0[3]; } asm { vs.1.1\n mov oPos, v0 };\n"
+                  "} }\n";
+    }
+    SceneMedia media;
+    media.SetMediaRoot(root.string());
+    testing::internal::CaptureStderr();
+    media.CreateResources(device);
+    media.RestoreResources();
+    media.LoseResources();
+    media.RestoreResources();
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(media.effects[EffectVelocityLines]);
+    EXPECT_FALSE(media.IsEffectUsable(EffectVelocityLines));
+    const std::string line = "warning: " + (root / "efx/Water.sha").string() +
+                             ": no technique validates on this device; not drawn\n";
+    const size_t at = err.find(line);
+    EXPECT_NE(at, std::string::npos) << err;
+    EXPECT_EQ(err.find(line, at + 1), std::string::npos) << err;
     media.LoseResources();
     media.ReleaseResources();
 }
