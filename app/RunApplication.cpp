@@ -247,6 +247,9 @@ int RunApplication(int argc, char** argv, const AppFactory& factory) {
                                 : options.device == DeviceChoice::Ref ? D3DDEVTYPE_REF
                                                                       : D3DDEVTYPE_FORCE_DWORD);
     win::UseFixedStepClock(options.fixedStep);
+    // A run that ends by itself after --frames is scripted: its message boxes must not wait
+    // for a click, so they go to standard error as they do headless.
+    win::SetMessageBoxesToStandardError(options.frames != 0);
     win::RegisterAcceleratorResource(113, kAccelerators, static_cast<int>(sizeof kAccelerators / sizeof kAccelerators[0]));
 
     FrameRunner runner(options);
@@ -273,6 +276,7 @@ int RunApplication(int argc, char** argv, const AppFactory& factory) {
 
     d3dhost::SetPresenter(nullptr);
     win::UseFixedStepClock(0.0);
+    win::SetMessageBoxesToStandardError(false);
     win::ShutdownDisplay();
     return status;
 }

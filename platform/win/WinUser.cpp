@@ -69,6 +69,7 @@ std::string displayError;
 
 POINT lastCursor{0, 0};
 win::MessageBoxHook messageBoxHook = nullptr;
+bool messageBoxesToStandardError = false;
 
 std::string Lower(const char* s) {
     std::string r = s ? s : "";
@@ -1045,7 +1046,7 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
     if (!text) text = "";
     if (!caption) caption = "Error";
     if (messageBoxHook) return messageBoxHook(text, caption, type);
-    if (displayOpen) {
+    if (displayOpen && !messageBoxesToStandardError) {
         Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
         UINT icon = type & 0xF0;
         if (icon == MB_ICONERROR) flags = SDL_MESSAGEBOX_ERROR;
@@ -1139,6 +1140,8 @@ void RegisterAcceleratorResource(WORD id, const ACCEL* entries, int count) {
 }
 
 void SetMessageBoxHook(MessageBoxHook hook) { messageBoxHook = hook; }
+
+void SetMessageBoxesToStandardError(bool toStandardError) { messageBoxesToStandardError = toStandardError; }
 
 void PresentPixels(HWND h, const DWORD* pixels, UINT width, UINT height) {
     Window* w = FindWindow(h);

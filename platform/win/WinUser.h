@@ -411,6 +411,9 @@ void RegisterAcceleratorResource(WORD id, const ACCEL* entries, int count);
 // Replaces MessageBoxA's output (tests read what a box would have shown). Null restores it.
 typedef int (*MessageBoxHook)(LPCSTR text, LPCSTR caption, UINT type);
 void SetMessageBoxHook(MessageBoxHook hook);
+// Message boxes write to standard error even with a display (a scripted run has nobody to
+// click them away).
+void SetMessageBoxesToStandardError(bool toStandardError);
 
 // Posts what a real keyboard sends for one key transition: WM_KEYDOWN (repeat flag when the
 // key was already down) or WM_KEYUP, and, after a key-down of a key that types a character,
