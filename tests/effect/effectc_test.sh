@@ -45,5 +45,14 @@ printf 'float v0[3];\n' > d.decl
 printf 'FX81\001\000\000\000' > broken.fxo
 "$effectc" dump broken.fxo > /dev/null; check "dump damaged block" 1 $?
 
+# check: the effect made on the headless REF device, each technique validated.
+"$effectc" check good.fx > out.txt; check "check valid" 0 $?
+[ "$(cat out.txt)" = 'technique 0 "t": valid' ] || { echo "FAIL: check listing: $(cat out.txt)"; failures=$((failures + 1)); }
+printf 'technique many { pass p { ClipPlaneEnable = 0xFF; } }\n' > clip.fx
+"$effectc" check clip.fx > out.txt; check "check nothing valid" 1 $?
+grep -q '"many": not valid' out.txt || { echo "FAIL: check listing: $(cat out.txt)"; failures=$((failures + 1)); }
+"$effectc" check missing.fx 2> /dev/null; check "check missing file" 2 $?
+"$effectc" check good.fx --device gpu 2> /dev/null; check "check bad device" 2 $?
+
 [ $failures -eq 0 ] && echo "effectc: all checks passed"
 exit $failures

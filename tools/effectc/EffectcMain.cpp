@@ -7,6 +7,8 @@
 #include "effect/EffectCompiler.h"
 #include "effect/FileBytes.h"
 #include "effect/ShaderAssembler.h"
+#include "effect/runtime/EffectFile.h"
+#include "platform/d3d/d3d8.h"
 
 #include <cstdio>
 #include <cstring>
@@ -20,6 +22,7 @@ const char kUsage[] =
     "       effectc asm FILE [-o OUT] [--constants OUT2] [--no-debug] [--validate]\n"
     "       effectc decl FILE [-o OUT]\n"
     "       effectc dump FILE\n"
+    "       effectc check FILE [--device ref|hal]\n"
     "       effectc --help | --version\n"
     "compile: compiles an effect file; messages go to standard error; OUT receives the\n"
     "         compiled block.\n"
@@ -28,6 +31,8 @@ const char kUsage[] =
     "         declaration tokens (little-endian 32-bit words).\n"
     "decl:    compiles a vertex declaration; OUT receives its tokens.\n"
     "dump:    lists a compiled effect (or compiles an effect file first).\n"
+    "check:   creates the effect on a device (REF unless --device hal), headless, and lists each\n"
+    "         technique with whether it validates; exit 0 when at least one does.\n"
     "exit status: 0 success, 1 errors in the input, 2 bad usage or unreadable file.\n";
 
 int Usage(const char* problem) {
@@ -36,7 +41,7 @@ int Usage(const char* problem) {
 }
 
 struct Options {
-    std::string command, file, out, constants;
+    std::string command, file, out, constants, device = "ref";
     bool noDebug = false, validate = false;
 };
 
@@ -146,6 +151,61 @@ int Dump(const Options& o) {
     return ok ? 0 : 1;
 }
 
+// Creates the effect on a headless device of the chosen type and validates every technique.
+int Check(const Options& o) {
+    std::vector<char> bytes;
+    if (!ReadInput(o.file, &bytes)) return 2;
+    if (bytes.empty()) bytes.push_back(' ');
+    RegisterEffectRuntime();
+    d3dhost::SetHeadless(true);
+    const D3DDEVTYPE type = o.device == "hal" ? D3DDEVTYPE_HAL : D3DDEVTYPE_REF;
+    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+    if (!d3d) {
+        std::fprintf(stderr, "effectc: no Direct3D object\n");
+        return 2;
+    }
+    D3DPRESENT_PARAMETERS params = {};
+    params.BackBufferWidth = 64;
+    params.BackBufferHeight = 64;
+    params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.Windowed = TRUE;
+    IDirect3DDevice8* device = nullptr;
+    HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, type, nullptr,
+                                   D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "effectc: cannot create the %s device (0x%08X)\n",
+                     type == D3DDEVTYPE_HAL ? "HAL" : "REF", static_cast<unsigned>(hr));
+        d3d->Release();
+        return 2;
+    }
+    EffectFile* effect = nullptr;
+    DataBuffer* messages = nullptr;
+    hr = CreateEffect(device, bytes.data(), static_cast<UINT>(bytes.size()), o.file.c_str(), &effect,
+                      &messages);
+    PrintMessages(messages);
+    int rc = 1;
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "effectc: %s: the effect cannot be created (0x%08X)\n", o.file.c_str(),
+                     static_cast<unsigned>(hr));
+    } else {
+        EffectDesc description = {};
+        effect->GetDesc(&description);
+        for (UINT t = 0; t < description.Techniques; ++t) {
+            EffectTechniqueDesc technique = {};
+            effect->GetTechniqueDesc(t, &technique);
+            bool valid = SUCCEEDED(effect->SetTechnique(t)) && SUCCEEDED(effect->Validate());
+            std::printf("technique %u \"%s\": %s\n", t, technique.Name ? technique.Name : "",
+                        valid ? "valid" : "not valid");
+            if (valid) rc = 0;
+        }
+        effect->Release();
+    }
+    device->Release();
+    d3d->Release();
+    return rc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,7 +221,8 @@ int main(int argc, char** argv) {
     }
     Options o;
     o.command = first;
-    if (o.command != "compile" && o.command != "asm" && o.command != "decl" && o.command != "dump")
+    if (o.command != "compile" && o.command != "asm" && o.command != "decl" && o.command != "dump" &&
+        o.command != "check")
         return Usage(("unknown command '" + o.command + "'").c_str());
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
@@ -176,6 +237,9 @@ int main(int argc, char** argv) {
             if (!value(&o.constants)) return Usage("--constants needs a file name");
         } else if (arg == "--no-debug" && o.command == "asm") {
             o.noDebug = true;
+        } else if (arg == "--device" && o.command == "check") {
+            if (!value(&o.device) || (o.device != "ref" && o.device != "hal"))
+                return Usage("--device needs ref or hal");
         } else if (arg == "--validate" && o.command == "asm") {
             o.validate = true;
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
@@ -190,5 +254,6 @@ int main(int argc, char** argv) {
     if (o.command == "compile") return Compile(o, nullptr);
     if (o.command == "asm") return Assemble(o);
     if (o.command == "decl") return Declaration(o);
+    if (o.command == "check") return Check(o);
     return Dump(o);
 }
