@@ -434,6 +434,10 @@ HRESULT Device::ValidateDevice(DWORD* numPasses) {
     if (rs[D3DRS_INDEXEDVERTEXBLENDENABLE] || (blend > D3DVBF_3WEIGHTS && blend != D3DVBF_0WEIGHTS))
         return D3DERR_CONFLICTINGRENDERSTATE;
     if (rs[D3DRS_CLIPPLANEENABLE] & ~((1u << kMaxClipPlanes) - 1)) return D3DERR_CONFLICTINGRENDERSTATE;
+    // Cylindrical texture wrapping is not implemented.
+    for (DWORD w = D3DRS_WRAP0; w <= D3DRS_WRAP7; ++w) {
+        if (rs[w] != 0) return D3DERR_CONFLICTINGRENDERSTATE;
+    }
     *numPasses = 1;
     return D3D_OK;
 }

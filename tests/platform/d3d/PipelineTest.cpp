@@ -372,6 +372,21 @@ TEST_F(PipelineTest, StageOperationsCombineTheirArguments) {
     // Operations the device does not implement are refused by ValidateDevice.
     device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BUMPENVMAP);
     EXPECT_EQ(device->ValidateDevice(&passes), D3DERR_UNSUPPORTEDCOLOROPERATION);
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    // So are states the device does not implement: cylindrical wrapping, w-buffering, tweening.
+    struct Refused {
+        D3DRENDERSTATETYPE state;
+        DWORD value;
+    } refused[] = {{D3DRS_WRAP0, D3DWRAP_U}, {D3DRS_ZENABLE, D3DZB_USEW}, {D3DRS_VERTEXBLEND, D3DVBF_TWEENING},
+                   {D3DRS_INDEXEDVERTEXBLENDENABLE, TRUE}, {D3DRS_SHADEMODE, D3DSHADE_PHONG}};
+    for (const Refused& r : refused) {
+        DWORD old = 0;
+        device->GetRenderState(r.state, &old);
+        device->SetRenderState(r.state, r.value);
+        EXPECT_EQ(device->ValidateDevice(&passes), D3DERR_CONFLICTINGRENDERSTATE) << r.state;
+        device->SetRenderState(r.state, old);
+    }
+    EXPECT_EQ(device->ValidateDevice(&passes), D3D_OK);
 }
 
 TEST_F(PipelineTest, EachStageSamplesItsOwnTexture) {
