@@ -279,6 +279,36 @@ TEST_F(MediaOnDevice, MissingFilesLeaveEmptySlotsWithOneWarningEach) {
     media.ReleaseResources();
 }
 
+// Files that exist but do not load: one warning each with the reason, and an empty slot.
+TEST_F(MediaOnDevice, BrokenFilesWarnWithTheirReason) {
+    const std::filesystem::path root = std::filesystem::path(testing::TempDir()) / "sg_scene_broken_media";
+    std::filesystem::remove_all(root);
+    for (const char* folder : {"efx", "tex", "mesh"}) std::filesystem::create_directories(root / folder);
+    std::ofstream(root / "tex/Environment.png") << "not an image";
+    std::ofstream(root / "efx/Particle.sha") << "technique {";
+    std::ofstream(root / "mesh/Vanduo.x") << "xof 0303txt 0032\nMesh {";
+    SceneMedia media;
+    media.SetMediaRoot(root.string());
+    testing::internal::CaptureStderr();
+    media.CreateResources(device);
+    media.RestoreResources();
+    const std::string err = testing::internal::GetCapturedStderr();
+    for (const char* file : {"tex/Environment.png", "efx/Particle.sha", "mesh/Vanduo.x"}) {
+        const std::string start = "warning: " + (root / file).string() + ": ";
+        const size_t at = err.find(start);
+        ASSERT_NE(at, std::string::npos) << err;
+        const std::string reason = err.substr(at + start.size(), err.find('\n', at) - at - start.size());
+        EXPECT_FALSE(reason.empty());
+        EXPECT_NE(reason, "no such file");
+        EXPECT_EQ(err.find(start, at + 1), std::string::npos) << err;
+    }
+    EXPECT_FALSE(media.environmentTexture);
+    EXPECT_FALSE(media.effects[EffectBubbles]);
+    EXPECT_FALSE(media.waterMesh || media.waterRestCopy || media.waterDrawCopy);
+    media.LoseResources();
+    media.ReleaseResources();
+}
+
 // An effect whose only technique needs shaders, on a device without them: one warning, however
 // often the device is restored, and the effect is not drawn.
 TEST_F(MediaOnDevice, AnEffectWithNoValidTechniqueWarnsOnceAndIsNotUsed) {
