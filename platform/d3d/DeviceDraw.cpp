@@ -602,6 +602,8 @@ void Device::ApplySamplers(UINT stageMask) {
         glActiveTexture(GL_TEXTURE0 + s);
         GLuint name = texture->Upload();
         glBindTexture(GL_TEXTURE_2D, name);
+        // MAXMIPLEVEL is the most detailed level the stage may use (with or without a mip filter).
+        texture->UseMostDetailedLevel(state.stageStates[s][D3DTSS_MAXMIPLEVEL]);
         if (!samplersDirty[s]) continue;
         samplersDirty[s] = false;
         const DWORD* t = state.stageStates[s];
@@ -635,7 +637,6 @@ void Device::ApplySamplers(UINT stageMask) {
         }
         glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, minFilter);
         glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, AsFloat(t[D3DTSS_MIPMAPLODBIAS]));
-        glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, static_cast<float>(t[D3DTSS_MAXMIPLEVEL]));
         if (egl->maxAnisotropy > 1.0f) {
             float a = 1.0f;
             if (min == D3DTEXF_ANISOTROPIC || mag == D3DTEXF_ANISOTROPIC) {

@@ -266,6 +266,9 @@ public:
     UINT Width() const { return width; }
     UINT Height() const { return height; }
     DWORD Usage() const { return usage; }
+    // Makes `level` (clamped, and never finer than SetLOD allows) the most detailed level sampled.
+    // The texture must be bound on the active unit.
+    void UseMostDetailedLevel(DWORD level);
 
 private:
     UINT width, height;
@@ -273,6 +276,7 @@ private:
     const FormatInfo* format;
     std::vector<Level> levels;
     GLuint gl = 0;
+    GLint glBaseLevel = 0;  // GL_TEXTURE_BASE_LEVEL as last set
     DWORD priority = 0;
     DWORD lod = 0;
 };

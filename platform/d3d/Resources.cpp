@@ -276,15 +276,18 @@ HRESULT Texture::GetDevice(IDirect3DDevice8** out) {
 
 DWORD Texture::SetLOD(DWORD newLod) {
     DWORD old = lod;
-    if (pool == D3DPOOL_MANAGED) {
-        lod = newLod < levels.size() ? newLod : static_cast<DWORD>(levels.size() - 1);
-        if (gl) {
-            device->MakeCurrent();
-            GL_CHECK(glBindTexture(GL_TEXTURE_2D, gl));
-            GL_CHECK(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, static_cast<GLint>(lod)));
-        }
-    }
+    // Applied at the next draw that samples the texture.
+    if (pool == D3DPOOL_MANAGED) lod = newLod < levels.size() ? newLod : static_cast<DWORD>(levels.size() - 1);
     return old;
+}
+
+void Texture::UseMostDetailedLevel(DWORD level) {
+    DWORD base = level > lod ? level : lod;
+    if (base >= levels.size()) base = static_cast<DWORD>(levels.size() - 1);
+    if (static_cast<GLint>(base) != glBaseLevel) {
+        glBaseLevel = static_cast<GLint>(base);
+        GL_CHECK(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, glBaseLevel));
+    }
 }
 
 HRESULT Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
@@ -351,7 +354,7 @@ GLuint Texture::Upload() {
     }
     GL_CHECK(glBindTexture(GL_TEXTURE_2D, gl));
     if (fresh) {
-        GL_CHECK(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, static_cast<GLint>(lod)));
+        glBaseLevel = 0;
         GL_CHECK(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels.size() - 1)));
         GL_CHECK(glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, format->swizzle));
         for (UINT i = 0; i < levels.size(); ++i) {

@@ -322,6 +322,36 @@ TEST_F(PipelineTest, LinearFilteringBlendsNeighbouringTexels) {
     t->Release();
 }
 
+TEST_F(PipelineTest, MipFilterPicksTheLevelForTheScreenSize) {
+    // 128 x 128 level 0 red, 64 x 64 level 1 green: drawn at 64 x 64 pixels, level 1 is the match.
+    IDirect3DTexture8* t = nullptr;
+    ASSERT_EQ(device->CreateTexture(128, 128, 2, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), D3D_OK);
+    for (UINT level = 0; level < 2; ++level) {
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(t->LockRect(level, &lr, nullptr, 0), D3D_OK);
+        UINT size = 128 >> level;
+        for (UINT y = 0; y < size; ++y) {
+            for (UINT x = 0; x < size; ++x)
+                reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch)[x] = level ? 0xFF00FF00u : 0xFFFF0000u;
+        }
+        t->UnlockRect(level);
+    }
+    device->SetTexture(0, t);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    DrawTexturedScreen();
+    EXPECT_EQ(Pixel(Read(), 32, 32), 0xFF0000u);  // no mip filter: level 0
+    device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_POINT);
+    DrawTexturedScreen();
+    EXPECT_EQ(Pixel(Read(), 32, 32), 0x00FF00u);
+    // MAXMIPLEVEL limits the most detailed level used; LOD bias moves the choice.
+    device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_NONE);
+    device->SetTextureStageState(0, D3DTSS_MAXMIPLEVEL, 1);
+    DrawTexturedScreen();
+    EXPECT_EQ(Pixel(Read(), 32, 32), 0x00FF00u);
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
 TEST_F(PipelineTest, StageOperationsCombineTheirArguments) {
     // Untextured: arguments from the diffuse colour (0x80 40 C0 20 as ARGB) and the texture factor.
     const D3DCOLOR diffuse = 0x804080C0u;
