@@ -121,6 +121,14 @@ TEST_F(WinDisplayTest, StylesAndPlacementReachSdl) {
     EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN, 0u);
 }
 
+TEST_F(WinDisplayTest, ScriptedRunsWriteMessageBoxesInsteadOfWaiting) {
+    win::SetMessageBoxesToStandardError(true);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_ICONWARNING), IDOK);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "caption: text\n");
+    win::SetMessageBoxesToStandardError(false);
+}
+
 TEST_F(WinDisplayTest, DisplaysAreReportedWithTheirModes) {
     std::vector<win::DisplayDescription> displays = win::EnumerateDisplays();
     ASSERT_FALSE(displays.empty());
