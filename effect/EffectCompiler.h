@@ -2,6 +2,7 @@
 // block) in, compiled block, effect object and message text out.
 #pragma once
 
+#include "platform/d3d/D3DXErrors.h"
 #include "effect/DataBuffer.h"
 #include "platform/d3d/d3d8types.h"
 #include "platform/win/WinTypes.h"
@@ -10,7 +11,6 @@ class IDirect3DDevice8;
 class EffectFile;
 
 // The utility library's invalid-data result (bad files, failed value conversions).
-constexpr HRESULT D3DXERR_INVALIDDATA = static_cast<HRESULT>(0x88760B59u);
 
 // Compiles `source` (or takes an "FX81" block as it is) and, when `effect` is given, builds
 // the effect on `device`. `fileName` (may be null) names the source in messages. The message

@@ -10,11 +10,7 @@
 
 #include "effect/DataBuffer.h"
 #include "texture/D3DXTexture.h"
-// TODO(lead): one shared definition of the invalid-data code; until then the compiler's copy
-// is renamed here so both headers can be included.
-#define D3DXERR_INVALIDDATA D3DXERR_INVALIDDATA_OF_EFFECTS
 #include "effect/EffectCompiler.h"
-#undef D3DXERR_INVALIDDATA
 
 const char* const kSceneEffectFiles[SceneEffectCount] = {
     "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha"};

@@ -2,6 +2,7 @@
 // D3DXCreateTextureFromFileExA, which picks a device format, size and mip chain and fills it.
 #pragma once
 
+#include "platform/d3d/D3DXErrors.h"
 #include "platform/d3d/d3d8.h"
 
 constexpr UINT D3DX_DEFAULT = 0xFFFFFFFFu;
@@ -18,7 +19,6 @@ constexpr DWORD D3DX_FILTER_MIRROR = 0x70000;
 constexpr DWORD D3DX_FILTER_DITHER = 0x80000;
 
 // The utility library's invalid-data result (no reader accepts the file, bad file data).
-constexpr HRESULT D3DXERR_INVALIDDATA = static_cast<HRESULT>(0x88760B59u);
 
 enum D3DXIMAGE_FILEFORMAT : DWORD {
     D3DXIFF_BMP = 0,
