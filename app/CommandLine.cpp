@@ -58,12 +58,12 @@ const NamedKey kNamedKeys[] = {
 };
 
 enum class OptionId { Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Stats, Help, Version };
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     OptionId id;
     bool takesValue;
 };
-const OptionSpec kOptions[] = {
+const OptionEntry kOptions[] = {
     {"--headless", OptionId::Headless, false}, {"--device", OptionId::Device, true},
     {"--frames", OptionId::Frames, true},      {"--fixed-step", OptionId::FixedStep, true},
     {"--keys", OptionId::Keys, true},          {"--screenshot", OptionId::Screenshot, true},
@@ -158,25 +158,25 @@ ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* opti
             value = arg.substr(eq + 1);
             inlineValue = true;
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : kOptions)
-            if (name == s.name) spec = &s;
-        if (!spec) {
+        const OptionEntry* entry = nullptr;
+        for (const OptionEntry& s : kOptions)
+            if (name == s.name) entry = &s;
+        if (!entry) {
             *error = "unknown option '" + arg + "'";
             return ParseResult::UsageError;
         }
-        if (spec->takesValue && !inlineValue) {
+        if (entry->takesValue && !inlineValue) {
             if (i + 1 >= argc || !argv[i + 1]) {
                 *error = "option " + name + " needs a value";
                 return ParseResult::UsageError;
             }
             value = argv[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!entry->takesValue && inlineValue) {
             *error = "option " + name + " takes no value";
             return ParseResult::UsageError;
         }
         unsigned long long n = 0;
-        switch (spec->id) {
+        switch (entry->id) {
             case OptionId::Headless: o.headless = true; break;
             case OptionId::Stats: o.stats = true; break;
             case OptionId::Help: return ParseResult::Help;
