@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "effect/DataBuffer.h"
+#include "mesh/XFile.h"
 #include "texture/D3DXTexture.h"
 #include "effect/EffectCompiler.h"
 
@@ -32,20 +33,32 @@ bool HoldsMedia(const std::string& root) {
     return IsDirectory(base + "/efx") && IsDirectory(base + "/mesh") && IsDirectory(base + "/tex");
 }
 
+struct Reason {
+    HRESULT code;
+    const char* text;
+};
+
+// What a load's result code means, in words for the warning line.
+const Reason kReasons[] = {
+    {D3DXERR_INVALIDDATA, "not a valid file of its kind"},
+    {XFILE_BADFILETYPE, "not an .x file"},
+    {XFILE_BADFILEVERSION, "an .x file version that is not read"},
+    {XFILE_BADFILEFLOATSIZE, "an .x file float size that is not read"},
+    {XFILE_PARSEERROR, "malformed .x file"},
+    {E_OUTOFMEMORY, "out of memory"},
+    {D3DERR_INVALIDCALL, "the device refused it"},
+    {D3DERR_NOTAVAILABLE, "the device does not support it"},
+    {E_NOTIMPL, "not supported"},
+    {E_FAIL, "it has errors"},
+};
+
 std::string ReasonOf(HRESULT code) {
     const char* text = "failed";
-    if (code == D3DXERR_INVALIDDATA)
-        text = "not a valid file of its kind";
-    else if (code == E_OUTOFMEMORY)
-        text = "out of memory";
-    else if (code == D3DERR_INVALIDCALL)
-        text = "the device refused it";
-    else if (code == D3DERR_NOTAVAILABLE)
-        text = "the device does not support it";
-    else if (code == E_NOTIMPL)
-        text = "not supported";
-    else if (code == E_FAIL)
-        text = "it has errors";
+    for (const Reason& reason : kReasons)
+        if (reason.code == code) {
+            text = reason.text;
+            break;
+        }
     char buffer[96];
     std::snprintf(buffer, sizeof buffer, "%s (0x%08X)", text, static_cast<unsigned>(code));
     return buffer;
