@@ -3,13 +3,12 @@
 // with whatever exists.
 #include "scene/SceneMedia.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include "effect/DataBuffer.h"
 #include "mesh/XFile.h"
+#include "platform/win/WinFile.h"
 #include "texture/D3DXTexture.h"
 #include "effect/EffectCompiler.h"
 
@@ -19,13 +18,13 @@ const char* const kSceneEffectFiles[SceneEffectCount] = {
 namespace {
 
 bool IsDirectory(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FileExists(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool HoldsMedia(const std::string& root) {
