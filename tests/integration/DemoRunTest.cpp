@@ -10,7 +10,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -61,19 +60,40 @@ struct StatsLine {
     int frame = 0, average = 0, top = 0, bottom = 0, bubbles = 0;
 };
 
+// Reads one whole field with sscanf: true only when the format consumed every character.
+template <typename... Values>
+bool ScanWhole(const std::string& field, const char* format, Values*... values) {
+    int consumed = -1;
+    std::string withEnd = std::string(format) + "%n";
+    return std::sscanf(field.c_str(), withEnd.c_str(), values..., &consumed) == sizeof...(Values) &&
+           consumed == static_cast<int>(field.size());
+}
+
 std::vector<StatsLine> ParseStats(const std::string& out) {
-    static const std::regex line(
-        R"(^frame (\d+) \| [0-9.]+ fps \([^|]*\) \| Temperatures: avg (-?\d+) top (-?\d+) bottom (-?\d+) \| bubbles (\d+)$)");
     std::vector<StatsLine> result;
     std::istringstream in(out);
     std::string text;
     while (std::getline(in, text)) {
-        std::smatch m;
-        if (!std::regex_match(text, m, line)) {
+        std::vector<std::string> fields;
+        for (size_t start = 0;;) {
+            size_t bar = text.find(" | ", start);
+            fields.push_back(text.substr(start, bar == std::string::npos ? bar : bar - start));
+            if (bar == std::string::npos) break;
+            start = bar + 3;
+        }
+        StatsLine s;
+        float fps = 0.0f;
+        char rest[64] = {};
+        bool ok = fields.size() == 4 && ScanWhole(fields[0], "frame %d", &s.frame) &&
+                  std::sscanf(fields[1].c_str(), "%f fps (%63[^)])", &fps, rest) == 2 &&
+                  ScanWhole(fields[2], "Temperatures: avg %d top %d bottom %d", &s.average, &s.top,
+                            &s.bottom) &&
+                  ScanWhole(fields[3], "bubbles %d", &s.bubbles);
+        if (!ok) {
             ADD_FAILURE() << "unexpected statistics line: " << text;
             continue;
         }
-        result.push_back({std::stoi(m[1]), std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4]), std::stoi(m[5])});
+        result.push_back(s);
     }
     return result;
 }
