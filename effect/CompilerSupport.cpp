@@ -128,6 +128,20 @@ void AppendPadded(std::vector<uint32_t>& words, std::string_view text) {
     std::memcpy(words.data() + at, text.data(), text.size());
 }
 
+bool SkipBlockComment(const char*& cur, const char* end, uint32_t& line, const char*& lineStart) {
+    for (cur += 2; cur < end; ++cur) {
+        if (*cur == '*' && cur + 1 < end && cur[1] == '/') {
+            cur += 2;
+            return true;
+        }
+        if (*cur == '\n') {
+            ++line;
+            lineStart = cur + 1;
+        }
+    }
+    return false;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {

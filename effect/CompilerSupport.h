@@ -59,6 +59,11 @@ inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 inline bool IsHexDigit(unsigned char c) {
     return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
 }
+// Skips a block comment whose "/*" starts at cur, counting the lines it spans (line, lineStart
+// follow the last newline inside it). Leaves cur after the closing "*/"; false when the comment
+// runs to the end of the text (cur is then at end).
+bool SkipBlockComment(const char*& cur, const char* end, uint32_t& line, const char*& lineStart);
+
 bool EqualsNoCase(std::string_view a, std::string_view b);
 // The same against a zero-terminated name (no length computed first).
 bool EqualsNoCase(std::string_view a, const char* b);

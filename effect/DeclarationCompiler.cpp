@@ -123,22 +123,7 @@ int DeclarationCompiler::Lex(DeclValue* value) {
             continue;
         }
         if (ch == '/' && cur + 1 < end && cur[1] == '*') {
-            cur += 2;
-            for (;;) {
-                if (cur >= end) {
-                    Error("comment extends past end-of-file");
-                    break;
-                }
-                if (*cur == '*' && cur + 1 < end && cur[1] == '/') {
-                    cur += 2;
-                    break;
-                }
-                if (*cur == '\n') {
-                    ++line;
-                    lineStart = cur + 1;
-                }
-                ++cur;
-            }
+            if (!SkipBlockComment(cur, end, line, lineStart)) Error("comment extends past end-of-file");
             continue;
         }
         if (IsAsciiLetter(ch)) {

@@ -214,22 +214,7 @@ int ShaderAssemblerState::Lex(AsmValue* value) {
             continue;
         }
         if (ch == '/' && cur + 1 < end && cur[1] == '*') {
-            cur += 2;
-            for (;;) {
-                if (cur >= end) {
-                    Error(line, "comment extends past end-of-file");
-                    break;
-                }
-                if (*cur == '*' && cur + 1 < end && cur[1] == '/') {
-                    cur += 2;
-                    break;
-                }
-                if (*cur == '\n') {
-                    ++line;
-                    lineStart = cur + 1;
-                }
-                ++cur;
-            }
+            if (!SkipBlockComment(cur, end, line, lineStart)) Error(line, "comment extends past end-of-file");
             continue;
         }
         int token;
