@@ -128,6 +128,14 @@ void AppendPadded(std::vector<uint32_t>& words, std::string_view text) {
     std::memcpy(words.data() + at, text.data(), text.size());
 }
 
+bool SkipLineDirective(const char*& cur, const char* end, uint32_t& line, std::string& file) {
+    const char* p = cur;
+    while (p < end && *p != '\n') ++p;
+    std::string_view directive(cur, size_t(p - cur));
+    cur = p;  // the newline is left for the lexer's main loop
+    return ApplyLineDirective(directive, line, file);
+}
+
 bool SkipBlockComment(const char*& cur, const char* end, uint32_t& line, const char*& lineStart) {
     for (cur += 2; cur < end; ++cur) {
         if (*cur == '*' && cur + 1 < end && cur[1] == '/') {

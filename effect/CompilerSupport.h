@@ -59,6 +59,10 @@ inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 inline bool IsHexDigit(unsigned char c) {
     return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
 }
+// Reads the directive line that starts at cur (up to, not including, its newline) and applies
+// it as a #line directive; false when it is not one (cur still moves past it).
+bool SkipLineDirective(const char*& cur, const char* end, uint32_t& line, std::string& file);
+
 // Skips a block comment whose "/*" starts at cur, counting the lines it spans (line, lineStart
 // follow the last newline inside it). Leaves cur after the closing "*/"; false when the comment
 // runs to the end of the text (cur is then at end).

@@ -55,14 +55,6 @@ uint32_t EffectCompiler::AddText(std::string text) {
 
 // [SECTION] Lexer
 
-void EffectCompiler::SkipLineDirective() {
-    const char* p = cur;
-    while (p < end && *p != '\n') ++p;
-    std::string_view directive(cur, size_t(p - cur));
-    cur = p;  // the newline is left for the main loop
-    if (!ApplyLineDirective(directive, line, file)) Error("preprocessor directives are not supported.");
-}
-
 int EffectCompiler::LexString(FxValue* value) {
     // cur is at the opening quote. Find the closing quote first, stepping over escaped bytes.
     const char* p = cur + 1;
@@ -138,7 +130,7 @@ int EffectCompiler::Lex(FxValue* value) {
             continue;
         }
         if (ch == '#' && cur == lineStart) {
-            SkipLineDirective();
+            if (!SkipLineDirective(cur, end, line, file)) Error("preprocessor directives are not supported.");
             continue;
         }
         if (ch == '/' && cur + 1 < end && cur[1] == '/') {

@@ -72,7 +72,6 @@ public:
 private:
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
     uint32_t AddText(std::string text);
-    void SkipLineDirective();
     int LexString(FxValue* value);
     EffectNode* Fold(const EffectStateInfo& state, EffectNode* expression, uint32_t code);
 

@@ -202,11 +202,7 @@ int ShaderAssemblerState::Lex(AsmValue* value) {
             continue;
         }
         if (ch == '#' && cur == lineStart) {
-            const char* p = cur;
-            while (p < end && *p != '\n') ++p;
-            std::string_view directive(cur, size_t(p - cur));
-            cur = p;
-            if (!ApplyLineDirective(directive, line, file)) Error(line, "preprocessor directives are not supported");
+            if (!SkipLineDirective(cur, end, line, file)) Error(line, "preprocessor directives are not supported");
             continue;
         }
         if (ch == ';' || (ch == '/' && cur + 1 < end && cur[1] == '/')) {

@@ -18,8 +18,6 @@ constexpr DWORD D3DX_FILTER_MIRROR_W = 0x40000;
 constexpr DWORD D3DX_FILTER_MIRROR = 0x70000;
 constexpr DWORD D3DX_FILTER_DITHER = 0x80000;
 
-// The utility library's invalid-data result (no reader accepts the file, bad file data).
-
 enum D3DXIMAGE_FILEFORMAT : DWORD {
     D3DXIFF_BMP = 0,
     D3DXIFF_JPG = 1,
