@@ -2,7 +2,7 @@
 #include "effect/DeclarationCompiler.h"
 
 #include "effect/DeclarationCompilerState.h"
-#include "effect/EffectCompiler.h"
+#include "effect/CompileEffect.h"
 #include "effect/EffectStates.h"
 
 #include <cassert>

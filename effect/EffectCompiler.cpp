@@ -2,7 +2,7 @@
 // entry points. One EffectCompiler per compile; the generated parser keeps its stacks locally.
 //
 // Index: [SECTION] Lexer  [SECTION] Actions  [SECTION] Entry points
-#include "effect/EffectCompiler.h"
+#include "effect/CompileEffect.h"
 
 #include "effect/DeclarationCompiler.h"
 #include "effect/EffectCompilerState.h"
@@ -544,7 +544,6 @@ EffectNode* EffectCompiler::PixelShaderValue(uint32_t asmBlock) {
 namespace {
 
 std::mutex gEffectCompileLock;  // one effect compile at a time, as the design has it
-EffectFileBuilder gBuilder = nullptr;
 
 HRESULT MakeMessages(const fxc::MessageList& list, DataBuffer** messages) {
     if (!messages) return S_OK;
@@ -552,8 +551,6 @@ HRESULT MakeMessages(const fxc::MessageList& list, DataBuffer** messages) {
 }
 
 }  // namespace
-
-void SetEffectFileBuilder(EffectFileBuilder builder) { gBuilder = builder; }
 
 HRESULT CompileEffect(const void* source, UINT length, const char* fileName, DataBuffer** compiled,
                       DataBuffer** messages) {
@@ -602,36 +599,4 @@ HRESULT CompileEffect(const void* source, UINT length, const char* fileName, Dat
     }
     HRESULT mhr = MakeMessages(list, messages);
     return FAILED(hr) ? hr : mhr;
-}
-
-HRESULT CreateEffect(IDirect3DDevice8* device, const void* source, UINT length, const char* fileName,
-                     EffectFile** effect, DataBuffer** messages) {
-    if (effect) *effect = nullptr;
-    if (messages) *messages = nullptr;
-    if (!source || length == 0 || (effect && !device)) return D3DERR_INVALIDCALL;
-    DataBuffer* compiled = nullptr;
-    HRESULT hr = CompileEffect(source, length, fileName, effect ? &compiled : nullptr, messages);
-    if (FAILED(hr) || !effect) return hr;
-    if (!gBuilder) {
-        // The effect runtime is not linked into this program: compiling and checking are
-        // complete, but no effect object can be made.
-        compiled->Release();
-        return E_NOTIMPL;
-    }
-    hr = gBuilder(device, compiled, effect);
-    compiled->Release();
-    return hr;
-}
-
-HRESULT CreateEffectFromFile(IDirect3DDevice8* device, const char* fileName, EffectFile** effect,
-                             DataBuffer** messages) {
-    if (effect) *effect = nullptr;
-    if (messages) *messages = nullptr;
-    if (!fileName) return D3DXERR_INVALIDDATA;
-    std::vector<char> bytes;
-    // An empty file cannot be mapped, so it fails like a missing one.
-    if (!ReadFileBytes(fileName, &bytes) || bytes.empty()) return D3DXERR_INVALIDDATA;
-    if (bytes.size() > 0xFFFFFFFFu) return D3DXERR_INVALIDDATA;
-    HRESULT hr = CreateEffect(device, bytes.data(), static_cast<UINT>(bytes.size()), fileName, effect, messages);
-    return SUCCEEDED(hr) ? S_OK : hr;
 }

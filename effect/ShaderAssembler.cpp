@@ -4,11 +4,9 @@
 // Index: [SECTION] Instruction table  [SECTION] Lexer  [SECTION] Actions  [SECTION] Entry
 #include "effect/ShaderAssembler.h"
 
-#include "effect/EffectCompiler.h"
+#include "effect/CompileEffect.h"
 #include "effect/ShaderAssemblerState.h"
-#if SG_HAVE_SHADER_VALIDATOR
 #include "platform/d3d/shader/ShaderValidator.h"
-#endif
 
 #include <cassert>
 #include <cstdarg>
@@ -595,11 +593,6 @@ void ShaderAssemblerState::Instruction(bool coissue, uint32_t mnemonicWord) {
 
 namespace {
 std::mutex gAssembleLock;  // one assembly at a time
-#if SG_HAVE_SHADER_VALIDATOR
-ShaderValidatorHooks gValidator{ValidateVertexShader, ValidatePixelShader, FreeValidatorErrors};
-#else
-ShaderValidatorHooks gValidator{};
-#endif
 }  // namespace
 
 HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32_t firstLine, DWORD flags,
@@ -629,10 +622,10 @@ HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32
             } else {
                 char* errors = nullptr;
                 HRESULT hr = S_OK;
-                if (state.isPixel && gValidator.validatePixelShader)
-                    hr = gValidator.validatePixelShader(function->data(), nullptr, TRUE, &errors);
-                else if (!state.isPixel && gValidator.validateVertexShader)
-                    hr = gValidator.validateVertexShader(function->data(), nullptr, nullptr, TRUE, &errors);
+                if (state.isPixel)
+                    hr = ValidatePixelShader(function->data(), nullptr, TRUE, &errors);
+                else
+                    hr = ValidateVertexShader(function->data(), nullptr, nullptr, TRUE, &errors);
                 if (errors) {
                     std::string all(errors);
                     size_t from = 0;
@@ -642,7 +635,7 @@ HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32
                         messages->AddWhole(std::string_view(all).substr(from, nl - from));
                         from = nl + 1;
                     }
-                    if (gValidator.freeErrors) gValidator.freeErrors(errors);
+                    FreeValidatorErrors(errors);
                 }
                 if (FAILED(hr)) state.error = true;
             }
@@ -657,8 +650,6 @@ HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32
 }
 
 }  // namespace fxc
-
-void RegisterShaderValidator(const ShaderValidatorHooks& hooks) { fxc::gValidator = hooks; }
 
 HRESULT AssembleShader(const char* text, UINT length, const char* fileName, UINT firstLine, DWORD flags,
                        DataBuffer** constants, DataBuffer** function, DataBuffer** messages) {

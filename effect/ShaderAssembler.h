@@ -10,7 +10,7 @@
 #include <vector>
 
 constexpr DWORD ASSEMBLE_DEBUG = 1u << 0;           // write FILE/LINE (or TEXT) comments
-constexpr DWORD ASSEMBLE_SKIPVALIDATION = 1u << 1;  // do not hand the result to the validator
+constexpr DWORD ASSEMBLE_SKIPVALIDATION = 1u << 1;  // do not hand the result to the platform validator
 
 // Assembles `length` bytes of `text`. `fileName` names it in messages (null: no name, and with
 // ASSEMBLE_DEBUG the whole text is embedded as a "TEXT" comment); `firstLine` 0 counts as 1.
@@ -18,18 +18,6 @@ constexpr DWORD ASSEMBLE_SKIPVALIDATION = 1u << 1;  // do not hand the result to
 // error was reported. Buffers hold little-endian 32-bit tokens; messages end with a zero byte.
 HRESULT AssembleShader(const char* text, UINT length, const char* fileName, UINT firstLine, DWORD flags,
                        DataBuffer** constants, DataBuffer** function, DataBuffer** messages);
-
-// The platform validator the assembler calls unless ASSEMBLE_SKIPVALIDATION is given: the
-// platform library's "ValidateVertexShader" / "ValidatePixelShader" when it is linked in (the
-// registry names no debug runtime here), or what RegisterShaderValidator installs instead.
-// `errors` receives a text to free with `freeErrors`.
-struct ShaderValidatorHooks {
-    HRESULT (*validateVertexShader)(const DWORD* function, const DWORD* declaration, const D3DCAPS8* caps,
-                                    BOOL wantErrors, char** errors);
-    HRESULT (*validatePixelShader)(const DWORD* function, const D3DCAPS8* caps, BOOL wantErrors, char** errors);
-    void (*freeErrors)(char* errors);
-};
-void RegisterShaderValidator(const ShaderValidatorHooks& hooks);
 
 namespace fxc {
 // The same, for the effect compiler: tokens into vectors and messages into its list.

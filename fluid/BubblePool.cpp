@@ -1,4 +1,4 @@
-// Bubble pool: blocks, birth and motion, and the camera-facing squares they are drawn as.
+// Bubble pool: blocks, birth, motion and retirement.
 #include "fluid/BubblePool.h"
 
 #include <cassert>
@@ -175,49 +175,5 @@ void BubblePool::UpdateBubbles(FluidSolver& s, float dt, SurfaceGrid& surface) {
         bool retire = b.age > kMaxAge || b.size > kMaxSize ||
                       static_cast<double>(tb) < kColdTemperature;
         at = retire ? Remove(at.block, at.index) : Next(at);
-    }
-}
-
-// [SECTION] Drawing geometry
-
-void BubbleQuad(BubbleVertex out[4], const Vector3& position, float size, const Matrix4& orientation) {
-    static constexpr float kCorners[4][4] = {
-        // corner x, y, sprite u, v
-        {-1.0f, 1.0f, 0.0f, 0.0f},
-        {1.0f, 1.0f, 1.0f, 0.0f},
-        {1.0f, -1.0f, 1.0f, 1.0f},
-        {-1.0f, -1.0f, 0.0f, 1.0f},
-    };
-    for (int k = 0; k < 4; ++k) {
-        Vector3 corner{size * kCorners[k][0], size * kCorners[k][1], 0.0f};
-        Vector3 turned;
-        D3DXVec3TransformCoord(&turned, &corner, &orientation);
-        out[k] = {position.x + turned.x, position.y + turned.y, position.z + turned.z,
-                  kCorners[k][2], kCorners[k][3]};
-    }
-}
-
-UINT BubblePool::WriteQuads(const Matrix4& cameraToWorld, BubbleVertex* out, UINT maxBubbles) const {
-    Matrix4 orientation = cameraToWorld;
-    orientation.m[3][0] = orientation.m[3][1] = orientation.m[3][2] = 0.0f;
-    UINT written = 0;
-    for (Position p = First(); p.block && written < maxBubbles; p = Next(p), ++written) {
-        const Bubble& b = At(p);
-        BubbleQuad(out + 4 * written, {b.x, b.y, b.z}, b.size, orientation);
-    }
-    return written;
-}
-
-void WriteQuadIndices(WORD* out, UINT bubbles) {
-    assert(bubbles <= 16384);
-    for (UINT b = 0; b < bubbles; ++b) {
-        WORD v = static_cast<WORD>(4 * b);
-        WORD* q = out + 6 * b;
-        q[0] = v;
-        q[1] = static_cast<WORD>(v + 1);
-        q[2] = static_cast<WORD>(v + 2);
-        q[3] = v;
-        q[4] = static_cast<WORD>(v + 2);
-        q[5] = static_cast<WORD>(v + 3);
     }
 }

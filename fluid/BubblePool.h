@@ -28,13 +28,6 @@ struct BubbleBlock {
     BubbleBlock* next;
 };
 
-// A bubble-square vertex: position and sprite coordinate (D3DFVF_XYZ | D3DFVF_TEX1, 20 bytes).
-struct BubbleVertex {
-    float x, y, z;
-    float u, v;
-};
-static_assert(sizeof(BubbleVertex) == 20);
-
 class BubblePool {
 public:
     static constexpr int kBlockCapacity = BubbleBlock::kCapacity;
@@ -73,10 +66,6 @@ public:
     // dt solver time units. Forces go into the solver's force arrays for its next step.
     void UpdateBubbles(FluidSolver& solver, float dt, SurfaceGrid& surface);
 
-    // Writes the squares of the first maxBubbles bubbles in iteration order, four vertices
-    // each, turned towards the viewer by cameraToWorld; returns how many were written.
-    UINT WriteQuads(const Matrix4& cameraToWorld, BubbleVertex* out, UINT maxBubbles) const;
-
     // Releases every block.
     void Clear();
 
@@ -85,13 +74,3 @@ public:
     BubbleBlock* first = nullptr;
     BubbleBlock* last = nullptr;
 };
-
-// The four vertices of one bubble's square: position + TransformCoord(size * corner,
-// orientation) for the corners (-1, 1), (1, 1), (1, -1), (-1, -1) with the sprite
-// coordinates (0, 0), (1, 0), (1, 1), (0, 1). orientation is the camera's cameraToWorld with
-// its translation (elements 41, 42, 43) set to 0.
-void BubbleQuad(BubbleVertex out[4], const Vector3& position, float size, const Matrix4& orientation);
-
-// The shared index pattern: (4b, 4b + 1, 4b + 2) and (4b, 4b + 2, 4b + 3) for b < bubbles.
-// out needs room for 6 * bubbles indices; bubbles must not exceed 16384.
-void WriteQuadIndices(WORD* out, UINT bubbles);

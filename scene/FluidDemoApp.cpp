@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "fluid/FluidComponent.h"
+#include "scene/FluidComponent.h"
 #include "fluid/FluidSolver.h"
 #include "scene/FontTexture.h"
 #include "scene/SceneMedia.h"
@@ -44,7 +44,7 @@ FluidDemoApp::FluidDemoApp(const std::string& mediaRoot) {
     std::unique_ptr<FluidSolver> made;
     FluidSolver::Create(8, &made);
     solver = made.release();
-    fluidComponent = new FluidComponent(media, &camera);
+    fluidComponent = new FluidComponent(media, solver, &camera);
     components.Add(fluidComponent);
 }
 
@@ -74,7 +74,6 @@ void FluidDemoApp::ResetCamera() {
 
 HRESULT FluidDemoApp::InitScene() {
     std::memset(keyState, 0, sizeof keyState);
-    media->solver = solver;
     solver->SetParameters(0.001f, 0.01f, 0.0005f);
     return S_OK;
 }

@@ -10,7 +10,7 @@
 #include "mesh/XFile.h"
 #include "platform/win/WinFile.h"
 #include "texture/D3DXTexture.h"
-#include "effect/EffectCompiler.h"
+#include "effect/runtime/CreateEffect.h"
 
 const char* const kSceneEffectFiles[SceneEffectCount] = {
     "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha"};

@@ -9,8 +9,6 @@
 #include "platform/d3d/d3d8.h"
 #include "scene/SceneComponent.h"
 
-class FluidSolver;
-
 // The four effects, in the order they are loaded, lost and restored.
 enum SceneEffect { EffectVelocityLines, EffectBubbles, EffectPot, EffectWater, SceneEffectCount };
 
@@ -40,7 +38,6 @@ public:
     static HRESULT SelectFirstValidTechnique(EffectFile* effect);
 
     // [SECTION] Members, in the order of the design
-    FluidSolver* solver = nullptr;  // not owned; set by the application's InitScene
     IDirect3DTexture8* environmentTexture = nullptr;
     IDirect3DTexture8* potTexture = nullptr;
     IDirect3DTexture8* bubbleTexture = nullptr;

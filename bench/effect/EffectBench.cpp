@@ -1,7 +1,7 @@
 // Effect compiler speed: a large synthetic effect (parameters, techniques, passes with render
 // states, folded expressions, references and both kinds of shaders) and the program's own four
 // effect files. Reported as bytes of source per second.
-#include "effect/EffectCompiler.h"
+#include "effect/CompileEffect.h"
 #include "effect/FileBytes.h"
 
 #include <benchmark/benchmark.h>

@@ -11,7 +11,7 @@
 
 #include "app/AppFramework.h"
 #include "effect/runtime/EffectFile.h"
-#include "fluid/FluidComponent.h"
+#include "scene/FluidComponent.h"
 #include "fluid/FluidSolver.h"
 #include "platform/d3d/D3DHost.h"
 #include "platform/win/Rand.h"
@@ -60,8 +60,7 @@ struct Simulation {
     Simulation() {
         FluidSolver::Create(8, &solver);
         solver->SetParameters(0.001f, 0.01f, 0.0005f);
-        media.solver = solver.get();
-        fluid = std::make_unique<FluidComponent>(&media, &camera);
+        fluid = std::make_unique<FluidComponent>(&media, solver.get(), &camera);
     }
 };
 
@@ -89,7 +88,7 @@ void BM_WaterVertices(benchmark::State& state) {
                                                        Vector3{0.3f, -0.2f, 0.1f}, 1.0f);
     std::vector<WaterVertex> draw(rest.size());
     for (auto _ : state) {
-        surface.WriteWaterVertices(rest.data(), draw.data(), static_cast<UINT>(rest.size()));
+        WriteWaterVertices(surface, rest.data(), draw.data(), static_cast<UINT>(rest.size()));
         benchmark::DoNotOptimize(draw.data());
     }
 }
@@ -105,7 +104,7 @@ void BM_BubbleQuads(benchmark::State& state) {
     camera.target = Vector3{0.0f, 0.0f, 35.0f};
     camera.UpdateView();
     for (auto _ : state) {
-        s.fluid->bubbles.WriteQuads(camera.cameraToWorld, quads.data(), FluidComponent::kMaxBubbleQuads);
+        WriteQuads(s.fluid->bubbles, camera.cameraToWorld, quads.data(), FluidComponent::kMaxBubbleQuads);
         benchmark::DoNotOptimize(quads.data());
     }
 }
@@ -129,7 +128,6 @@ struct HeadlessDemo {
     bool ok = false;
     HeadlessDemo() {
         ResetFrameworkStateForTesting();
-        RegisterEffectRuntime();
         win::InitDisplay(true);
         d3dhost::SetHeadless(true);
         win::SetMessageBoxHook([](LPCSTR, LPCSTR, UINT) { return 1; });

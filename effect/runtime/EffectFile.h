@@ -95,6 +95,3 @@ HRESULT CreateEffectFromCompiledBuffer(IDirect3DDevice8* device, DataBuffer* com
 HRESULT CreateEffectFromCompiledBlock(IDirect3DDevice8* device, const void* block, size_t size,
                                       EffectFile** effect);
 
-// Hands CreateEffectFromCompiledBuffer to the compiler's CreateEffect and CreateEffectFromFile, which
-// make effects from then on (call once at start-up; calling again does no harm).
-void RegisterEffectRuntime();

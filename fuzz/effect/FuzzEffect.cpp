@@ -1,5 +1,5 @@
 // Fuzz target: any bytes as an effect text. Checks the compiled block's framing on success.
-#include "effect/EffectCompiler.h"
+#include "effect/CompileEffect.h"
 
 #include <cassert>
 #include <cstdint>

@@ -12,7 +12,7 @@
 #include "effect/runtime/EffectBuild.h"
 #include "effect/EffectStates.h"
 #include "platform/d3d/d3d8types.h"
-#include "tests/effect_runtime/BlockWriter.h"
+#include "tests/effect/runtime/BlockWriter.h"
 
 namespace {
 

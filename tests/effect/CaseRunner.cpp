@@ -12,7 +12,7 @@
 // Words: hexadecimal (0x...), decimal, floats (1.5f), tags ('PARM'), and BANNER for the
 // assembler's ten-word banner comment.
 #include "effect/DeclarationCompiler.h"
-#include "effect/EffectCompiler.h"
+#include "effect/CompileEffect.h"
 #include "effect/FileBytes.h"
 #include "effect/ShaderAssembler.h"
 

@@ -14,7 +14,7 @@
 
 #include "app/AppFramework.h"
 #include "effect/runtime/EffectFile.h"
-#include "fluid/FluidComponent.h"
+#include "scene/FluidComponent.h"
 #include "fluid/FluidSolver.h"
 #include "platform/d3d/D3DHost.h"
 #include "platform/d3d/d3d8.h"
@@ -94,8 +94,7 @@ struct Simulation {
     Simulation() {
         FluidSolver::Create(8, &solver);
         solver->SetParameters(0.001f, 0.01f, 0.0005f);
-        media.solver = solver.get();
-        fluid = std::make_unique<FluidComponent>(&media, &camera);
+        fluid = std::make_unique<FluidComponent>(&media, solver.get(), &camera);
     }
     // Heats until bubbles are being born, always from the same generator state.
     void Heat() {
@@ -155,7 +154,6 @@ TEST(FluidComponentStep, FramesBelowTheCapAreUnchanged) {
 class MediaOnDevice : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegisterEffectRuntime();
         d3dhost::SetHeadless(true);
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
         ASSERT_TRUE(d3d);
@@ -265,9 +263,8 @@ TEST_F(MediaOnDevice, MissingFilesLeaveEmptySlotsWithOneWarningEach) {
     // The fluid component draws nothing and still steps.
     std::unique_ptr<FluidSolver> solver;
     FluidSolver::Create(8, &solver);
-    media.solver = solver.get();
     Camera camera;
-    FluidComponent fluid(&media, &camera);
+    FluidComponent fluid(&media, solver.get(), &camera);
     fluid.CreateResources(device);
     fluid.RestoreResources();
     device->BeginScene();
@@ -379,7 +376,6 @@ public:
 
 TEST(DemoApplication, ALostDeviceIsResetKeepingBubblesOrbitAndHelp) {
     ResetFrameworkStateForTesting();
-    RegisterEffectRuntime();
     ASSERT_TRUE(win::InitDisplay(true));
     d3dhost::SetHeadless(true);
     win::SetMessageBoxHook([](LPCSTR, LPCSTR, UINT) { return 1; });

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "effect/EffectCompiler.h"
+#include "effect/CompileEffect.h"
 #include "platform/d3d/shader/ShaderValidator.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "EffectDump.h"
 
 #include "effect/DeclarationCompiler.h"
-#include "effect/EffectCompiler.h"
+#include "effect/runtime/CreateEffect.h"
 #include "effect/FileBytes.h"
 #include "effect/ShaderAssembler.h"
 #include "effect/runtime/EffectFile.h"
@@ -156,7 +156,6 @@ int Check(const Options& o) {
     std::vector<char> bytes;
     if (!ReadInput(o.file, &bytes)) return 2;
     if (bytes.empty()) bytes.push_back(' ');
-    RegisterEffectRuntime();
     d3dhost::SetHeadless(true);
     const D3DDEVTYPE type = o.device == "hal" ? D3DDEVTYPE_HAL : D3DDEVTYPE_REF;
     IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);

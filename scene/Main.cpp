@@ -24,7 +24,6 @@ std::string ExecutableFolder() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    RegisterEffectRuntime();
     const std::string installed = ExecutableFolder() + "/media";
     return RunApplication(argc, argv, [&installed]() -> std::unique_ptr<AppFramework> {
         return std::make_unique<FluidDemoApp>(FindMediaRoot("", installed));

@@ -1,6 +1,6 @@
 // Software-GL harness for the shader tests: EGL device platform, Mesa's software device,
 // surfaceless GL 3.3 core context, a 1x1 RGBA32F target with a depth attachment.
-#include "tests/platform/shader/GlHarness.h"
+#include "tests/platform/d3d/shader/GlHarness.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>

@@ -2,7 +2,7 @@
 // constants set through the device; and one lit, textured square drawn by the fixed-function
 // pipeline and by the equivalent shader pair, which must give the same pixels.
 #include "tests/platform/d3d/D3DTestUtil.h"
-#include "tests/platform/shader/ShaderTestTokens.h"
+#include "tests/platform/d3d/shader/ShaderTestTokens.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-// Surface grid cells, the water normals and their relaxation, temperature colours and the
-// velocity display's lines.
-#include "fluid/SurfaceGrid.h"
+// The fluid's drawing geometry: water normals from the surface grid, temperature colours, the
+// velocity display's lines and the bubble squares with their shared index pattern.
+#include "scene/FluidGeometry.h"
 
 #include <gtest/gtest.h>
 
@@ -9,45 +9,24 @@
 #include <memory>
 #include <vector>
 
+#include "fluid/BubblePool.h"
 #include "fluid/FluidSolver.h"
+#include "fluid/SurfaceGrid.h"
 #include "platform/win/Rand.h"
 
-TEST(SurfaceGrid, CellOfAWorldPositionWrapsAtTheFarEdge) {
-    struct Case {
-        float x;
-        int column;
-    };
-    // -85 and +85 are the same grid point; 82.4 is already nearer to it than to column 31.
-    for (Case c : {Case{85.0f, 0}, Case{-85.0f, 0}, Case{80.0f, 31}, Case{82.4f, 0},
-                   Case{0.0f, 16}, Case{-82.0f, 1}}) {
-        EXPECT_EQ(SurfaceGrid::CellOf(c.x, -85.0f), c.column) << c.x;
-        EXPECT_EQ(SurfaceGrid::CellOf(-85.0f, c.x), 32 * c.column) << c.x;
-    }
-    EXPECT_EQ(SurfaceGrid::CellOf(std::numeric_limits<float>::quiet_NaN(), 1e30f), 0);
-}
+namespace {
 
-TEST(SurfaceGrid, PushAndRelax) {
-    SurfaceGrid grid;
-    grid.PushSurface(80.0f, 0.0f, {1.0f, 2.0f, 4.0f}, 1.0f);
-    grid.PushSurface(80.0f, 0.0f, {1.0f, 2.0f, 4.0f}, 0.5f);
-    const Vector3& c = grid.cell[16 * 32 + 31];
-    EXPECT_FLOAT_EQ(c.x, 1.5f);
-    EXPECT_FLOAT_EQ(c.y, 3.0f);
-    EXPECT_FLOAT_EQ(c.z, 6.0f);
-    grid.Relax(0.05f);   // k = 1 / (0.05 * 20 + 1) = 1/2
-    EXPECT_FLOAT_EQ(c.x, 0.75f);
-    EXPECT_FLOAT_EQ(c.z, 3.0f);
-    grid.Relax(0.0f);
-    EXPECT_FLOAT_EQ(c.z, 3.0f);
-}
+Bubble Aged(float age) { return {0.0f, 0.0f, 10.0f, 1.0f, age, 0}; }
 
-TEST(SurfaceGrid, RestingWaterGetsJitteredUpwardNormals) {
+}  // namespace
+
+TEST(WaterVertices, RestingWaterGetsJitteredUpwardNormals) {
     win::ResetRandForTesting();
     SurfaceGrid grid;
     std::vector<Vector3> rest;
     for (int i = 0; i < 200; ++i) rest.push_back({-84.0f + 0.8f * i, 40.0f - 0.3f * i, 70.0f});
     std::vector<WaterVertex> draw(rest.size());
-    grid.WriteWaterVertices(rest.data(), draw.data(), static_cast<UINT>(rest.size()));
+    WriteWaterVertices(grid, rest.data(), draw.data(), static_cast<UINT>(rest.size()));
     for (size_t i = 0; i < rest.size(); ++i) {
         EXPECT_EQ(draw[i].x, rest[i].x);
         EXPECT_EQ(draw[i].y, rest[i].y);
@@ -61,7 +40,7 @@ TEST(SurfaceGrid, RestingWaterGetsJitteredUpwardNormals) {
     EXPECT_NE(draw[0].nx, draw[1].nx);
 }
 
-TEST(SurfaceGrid, NormalsFollowTheDisplacementToTheNextColumnAndRow) {
+TEST(WaterVertices, NormalsFollowTheDisplacementToTheNextColumnAndRow) {
     SurfaceGrid grid;
     // Cell 31 (last column of row 0): its next column is cell 32, the first of row 1.
     grid.cell[31] = {1.0f, 0.0f, 0.0f};
@@ -72,7 +51,7 @@ TEST(SurfaceGrid, NormalsFollowTheDisplacementToTheNextColumnAndRow) {
     ASSERT_EQ(SurfaceGrid::CellOf(rest[0].x, rest[0].y), 31);
     ASSERT_EQ(SurfaceGrid::CellOf(rest[1].x, rest[1].y), 1023);
     WaterVertex draw[2];
-    grid.WriteWaterVertices(rest, draw, 2);
+    WriteWaterVertices(grid, rest, draw, 2);
     EXPECT_NEAR(draw[0].nx, std::atan(1.0f), 0.0011f);
     EXPECT_NEAR(draw[0].ny, 0.0f, 0.0011f);
     EXPECT_NEAR(draw[1].nx, 0.0f, 0.0011f);   // cells 1023 and 0: no x displacement
@@ -127,4 +106,46 @@ TEST(VelocityDisplay, RestingFluidDraws192ZeroLengthLinesAndVelocityScales) {
     EXPECT_FLOAT_EQ(b.x - a.x, 17.0f);
     EXPECT_FLOAT_EQ(b.z - a.z, -85.0f);
     EXPECT_EQ(b.color, 0x80FEFC01u);
+}
+
+TEST(BubbleQuad, CornersAndSpriteCoordinates) {
+    BubbleVertex v[4];
+    BubbleQuad(v, {1.0f, 2.0f, 3.0f}, 2.0f, Matrix4::Identity());
+    const float expected[4][5] = {
+        {-1, 4, 3, 0, 0}, {3, 4, 3, 1, 0}, {3, 0, 3, 1, 1}, {-1, 0, 3, 0, 1}};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_FLOAT_EQ(v[k].x, expected[k][0]) << k;
+        EXPECT_FLOAT_EQ(v[k].y, expected[k][1]) << k;
+        EXPECT_FLOAT_EQ(v[k].z, expected[k][2]) << k;
+        EXPECT_EQ(v[k].u, expected[k][3]) << k;
+        EXPECT_EQ(v[k].v, expected[k][4]) << k;
+    }
+
+    // Turned by a camera looking along +y with z up: right is -x, up is +z; the camera's own
+    // translation must not move the square.
+    Matrix4 camera{{{-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 1, 0, 0}, {500, -20, 300, 1}}};
+    BubblePool pool;
+    pool.Allocate({10.0f, 20.0f, 30.0f, 0.5f, 0.0f, 0});
+    BubbleVertex q[4];
+    ASSERT_EQ(WriteQuads(pool, camera, q, 2000), 1u);
+    EXPECT_FLOAT_EQ(q[0].x, 10.5f);   // (-1, 1) -> +0.5 x (right is -x), +0.5 z
+    EXPECT_FLOAT_EQ(q[0].y, 20.0f);
+    EXPECT_FLOAT_EQ(q[0].z, 30.5f);
+    EXPECT_FLOAT_EQ(q[2].x, 9.5f);
+    EXPECT_FLOAT_EQ(q[2].z, 29.5f);
+}
+
+TEST(BubbleQuad, AtMost2000SquaresAndTheSharedIndexPattern) {
+    BubblePool pool;
+    for (int i = 0; i < 2500; ++i) pool.Allocate(Aged(static_cast<float>(i)));
+    std::vector<BubbleVertex> vertices(4 * 2000);
+    EXPECT_EQ(WriteQuads(pool, Matrix4::Identity(), vertices.data(), 2000), 2000u);
+    EXPECT_EQ(pool.count, 2500);
+
+    std::vector<WORD> indices(6 * 2000);
+    WriteQuadIndices(indices.data(), 2000);
+    const WORD last[6] = {7996, 7997, 7998, 7996, 7998, 7999};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(indices[6 * 1999 + i], last[i]);
+    EXPECT_EQ(indices[3], 0);
+    EXPECT_EQ(indices[5], 3);
 }

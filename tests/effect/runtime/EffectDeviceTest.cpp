@@ -9,12 +9,12 @@
 #include <string>
 
 #include "effect/DataBuffer.h"
-#include "effect/EffectCompiler.h"
+#include "effect/runtime/CreateEffect.h"
 #include "effect/runtime/EffectFile.h"
 #include "effect/runtime/EffectValue.h"
 #include "platform/d3d/d3d8.h"
-#include "tests/effect_runtime/BlockWriter.h"
-#include "tests/effect_runtime/CountingDevice.h"
+#include "tests/effect/runtime/BlockWriter.h"
+#include "tests/effect/runtime/CountingDevice.h"
 
 using namespace blockwriter;
 
@@ -434,7 +434,6 @@ namespace {
 // REF device validates, and drawing with it restores what it changed.
 TEST_F(EffectDeviceTest, DemoEffectsCreateValidateAndDraw) {
     CreateDevice();
-    RegisterEffectRuntime();
     const char* source = std::getenv("SIMMERGLASS_SOURCE_DIR");
     ASSERT_TRUE(source);
     IDirect3DTexture8* texture = SolidTexture(0xFF808080);

@@ -1,8 +1,8 @@
 // Translator: generated stages compile and, run on the software GL device for one vertex or
 // one pixel, give the hand-computed results of each instruction family.
 #include "platform/d3d/shader/ShaderTranslator.h"
-#include "tests/platform/shader/GlHarness.h"
-#include "tests/platform/shader/ShaderTestTokens.h"
+#include "tests/platform/d3d/shader/GlHarness.h"
+#include "tests/platform/d3d/shader/ShaderTestTokens.h"
 
 #include <gtest/gtest.h>
 

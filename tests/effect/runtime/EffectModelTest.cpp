@@ -10,12 +10,12 @@
 #include <limits>
 
 #include "effect/DataBuffer.h"
-#include "effect/EffectCompiler.h"
+#include "effect/CompileEffect.h"
 #include "effect/runtime/EffectBlock.h"
 #include "effect/runtime/EffectBuild.h"
 #include "effect/runtime/EffectValue.h"
 #include "platform/d3d/d3d8.h"
-#include "tests/effect_runtime/BlockWriter.h"
+#include "tests/effect/runtime/BlockWriter.h"
 
 using namespace blockwriter;
 

@@ -1,5 +1,5 @@
-// Bubble pool: blocks and their release, removal during iteration, the drawn squares, and one
-// step of birth and motion against a real solver.
+// Bubble pool: blocks and their release, removal during iteration, and one step of birth and
+// motion against a real solver.
 #include "fluid/BubblePool.h"
 
 #include <gtest/gtest.h>
@@ -96,48 +96,6 @@ TEST(BubblePool, RemovalDuringIterationVisitsEveryBubbleOnce) {
         EXPECT_NE(static_cast<int>(age) % 3, 0);
         EXPECT_FALSE(age >= 100 && age < 200);
     }
-}
-
-TEST(BubbleQuad, CornersAndSpriteCoordinates) {
-    BubbleVertex v[4];
-    BubbleQuad(v, {1.0f, 2.0f, 3.0f}, 2.0f, Matrix4::Identity());
-    const float expected[4][5] = {
-        {-1, 4, 3, 0, 0}, {3, 4, 3, 1, 0}, {3, 0, 3, 1, 1}, {-1, 0, 3, 0, 1}};
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_FLOAT_EQ(v[k].x, expected[k][0]) << k;
-        EXPECT_FLOAT_EQ(v[k].y, expected[k][1]) << k;
-        EXPECT_FLOAT_EQ(v[k].z, expected[k][2]) << k;
-        EXPECT_EQ(v[k].u, expected[k][3]) << k;
-        EXPECT_EQ(v[k].v, expected[k][4]) << k;
-    }
-
-    // Turned by a camera looking along +y with z up: right is -x, up is +z; the camera's own
-    // translation must not move the square.
-    Matrix4 camera{{{-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 1, 0, 0}, {500, -20, 300, 1}}};
-    BubblePool pool;
-    pool.Allocate({10.0f, 20.0f, 30.0f, 0.5f, 0.0f, 0});
-    BubbleVertex q[4];
-    ASSERT_EQ(pool.WriteQuads(camera, q, 2000), 1u);
-    EXPECT_FLOAT_EQ(q[0].x, 10.5f);   // (-1, 1) -> +0.5 x (right is -x), +0.5 z
-    EXPECT_FLOAT_EQ(q[0].y, 20.0f);
-    EXPECT_FLOAT_EQ(q[0].z, 30.5f);
-    EXPECT_FLOAT_EQ(q[2].x, 9.5f);
-    EXPECT_FLOAT_EQ(q[2].z, 29.5f);
-}
-
-TEST(BubbleQuad, AtMost2000SquaresAndTheSharedIndexPattern) {
-    BubblePool pool;
-    for (int i = 0; i < 2500; ++i) pool.Allocate(Aged(static_cast<float>(i)));
-    std::vector<BubbleVertex> vertices(4 * 2000);
-    EXPECT_EQ(pool.WriteQuads(Matrix4::Identity(), vertices.data(), 2000), 2000u);
-    EXPECT_EQ(pool.count, 2500);
-
-    std::vector<WORD> indices(6 * 2000);
-    WriteQuadIndices(indices.data(), 2000);
-    const WORD last[6] = {7996, 7997, 7998, 7996, 7998, 7999};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(indices[6 * 1999 + i], last[i]);
-    EXPECT_EQ(indices[3], 0);
-    EXPECT_EQ(indices[5], 3);
 }
 
 TEST(UpdateBubbles, ColdWaterGivesNoBubblesAndNoForces) {

@@ -4,9 +4,11 @@
 
 #include "fluid/BubblePool.h"
 #include "fluid/SurfaceGrid.h"
+#include "scene/FluidGeometry.h"
 #include "scene/SceneComponent.h"
 
 class Camera;
+class FluidSolver;
 class ID3DXMesh;
 class SceneMedia;
 
@@ -18,7 +20,7 @@ public:
     static constexpr float kMaxStepSeconds = 0.25f;
     static constexpr UINT kMaxBubbleQuads = 2000;
 
-    FluidComponent(SceneMedia* media, const Camera* camera);
+    FluidComponent(SceneMedia* media, FluidSolver* solver, const Camera* camera);
     ~FluidComponent() override = default;
 
     HRESULT CreateResources(IDirect3DDevice8* newDevice) override;
@@ -33,6 +35,7 @@ public:
     void UpdateWaterMesh(float elapsedSeconds);
 
     SceneMedia* media;      // not owned
+    FluidSolver* solver;    // not owned; null draws and steps nothing of the fluid
     const Camera* camera;   // not owned
     BYTE showVelocity = 0;  // F2
     BYTE wireframe = 0;     // F3

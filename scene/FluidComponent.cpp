@@ -1,6 +1,6 @@
 // FluidComponent: per frame, draw what the previous frame's step left, then step. The
 // forces the bubbles add in this frame's step act in the next frame's solver step.
-#include "fluid/FluidComponent.h"
+#include "scene/FluidComponent.h"
 
 #include <algorithm>
 
@@ -8,17 +8,15 @@
 #include "scene/Camera.h"
 #include "scene/SceneMedia.h"
 
-FluidComponent::FluidComponent(SceneMedia* mediaIn, const Camera* cameraIn)
-    : media(mediaIn), camera(cameraIn) {
-    surface.media = mediaIn;
-}
+FluidComponent::FluidComponent(SceneMedia* mediaIn, FluidSolver* solverIn, const Camera* cameraIn)
+    : media(mediaIn), solver(solverIn), camera(cameraIn) {}
 
 HRESULT FluidComponent::CreateResources(IDirect3DDevice8* newDevice) {
     return SceneComponent::CreateResources(newDevice);
 }
 
 HRESULT FluidComponent::RestoreResources() {
-    const int n = media->solver ? media->solver->n : 0;
+    const int n = solver ? solver->n : 0;
     const UINT n3 = static_cast<UINT>(n * n * n);
     device->CreateVertexBuffer(n3 * 2 * sizeof(LineVertex), D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC,
                                D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DPOOL_DEFAULT, &lineBuffer);
@@ -70,7 +68,6 @@ void SetCameraParameters(EffectFile* effect, const Camera& camera) {
 }  // namespace
 
 void FluidComponent::DrawVelocityLines() {
-    FluidSolver* solver = media->solver;
     if (!lineBuffer || !solver || !media->IsEffectUsable(EffectVelocityLines)) return;
     const UINT n3 = static_cast<UINT>(solver->nCubed);
     BYTE* data = nullptr;
@@ -111,7 +108,7 @@ void FluidComponent::DrawBubbles() {
     BYTE* data = nullptr;
     if (FAILED(quadBuffer->Lock(0, quads * 4 * sizeof(BubbleVertex), &data, D3DLOCK_DISCARD)))
         return;
-    bubbles.WriteQuads(orientation, reinterpret_cast<BubbleVertex*>(data), quads);
+    WriteQuads(bubbles, orientation, reinterpret_cast<BubbleVertex*>(data), quads);
     quadBuffer->Unlock();
     device->SetIndices(quadIndexBuffer, 0);
     device->SetStreamSource(0, quadBuffer, sizeof(BubbleVertex));
@@ -144,7 +141,6 @@ void FluidComponent::Tick(float elapsedSeconds) {
 // [SECTION] Simulation
 
 void FluidComponent::StepSimulation(float elapsedSeconds) {
-    FluidSolver* solver = media->solver;
     if (!solver) return;
     // Below the cap the frame steps exactly by its elapsed time; a stall steps by the cap.
     // NaN counts as no time at all.
@@ -173,7 +169,7 @@ void FluidComponent::UpdateWaterMesh(float elapsedSeconds) {
         if (restBuffer && drawBuffer &&
             SUCCEEDED(restBuffer->Lock(0, 0, &restData, D3DLOCK_READONLY))) {
             if (SUCCEEDED(drawBuffer->Lock(0, 0, &drawData, D3DLOCK_DISCARD))) {
-                surface.WriteWaterVertices(reinterpret_cast<const Vector3*>(restData),
+                WriteWaterVertices(surface, reinterpret_cast<const Vector3*>(restData),
                                            reinterpret_cast<WaterVertex*>(drawData), count);
                 drawBuffer->Unlock();
             }

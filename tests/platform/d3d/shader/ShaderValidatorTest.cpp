@@ -3,7 +3,7 @@
 #include "platform/d3d/shader/ShaderValidator.h"
 #include "platform/d3d/shader/ShaderTranslator.h"
 #include "platform/d3d/shader/VertexDeclaration.h"
-#include "tests/platform/shader/ShaderTestTokens.h"
+#include "tests/platform/d3d/shader/ShaderTestTokens.h"
 
 #include <gtest/gtest.h>
 
