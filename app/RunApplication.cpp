@@ -119,6 +119,16 @@ public:
     // Events of frame 0, before the first frame.
     void Begin(AppFramework& app) { DeliverKeys(app); }
 
+    // After the run: a screenshot asked for but never taken (the device went away with a
+    // failed reset, say) is a failure that says so.
+    void Finish() {
+        if (options.screenshot.empty() || screenshotDone) return;
+        screenshotDone = true;
+        std::fprintf(stderr, "simmerglass: the device was gone before the last frame could be kept; %s not written\n",
+                     options.screenshot.c_str());
+        failed = true;
+    }
+
     bool Failed() const { return failed; }
 
 private:
@@ -268,7 +278,10 @@ int RunApplication(int argc, char** argv, const AppFactory& factory) {
             } else {
                 runner.Begin(*app);
                 status = app->Run();
+                runner.Finish();
             }
+            // A fatal error after the start closes the window like a normal end; the run failed.
+            if (app->FatalErrorReported()) status = 1;
             app->SetFrameObserver(nullptr);
         }
     }
