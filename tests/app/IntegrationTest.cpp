@@ -217,6 +217,36 @@ TEST(Integration, AFatalErrorAfterTheStartFailsTheRun) {
     EXPECT_NE(err.find(shot + " not written"), std::string::npos) << err;
 }
 
+// Output into a full device: --help, --version and the statistics lines fail the run, and
+// standard error says why.
+TEST(Integration, LostStandardOutputFailsTheRun) {
+    win::SetMessageBoxHook([](LPCSTR, LPCSTR, UINT) { return static_cast<int>(IDOK); });
+    const std::vector<std::vector<std::string>> runs = {
+        {"simmerglass", "--help"},
+        {"simmerglass", "--version"},
+        {"simmerglass", "--headless", "--frames", "2", "--size", "32x32", "--stats"},
+    };
+    for (std::vector<std::string> args : runs) {
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        std::fflush(stdout);
+        int saved = dup(1);
+        int full = open("/dev/full", O_WRONLY);
+        ASSERT_GE(full, 0);
+        dup2(full, 1);
+        close(full);
+        testing::internal::CaptureStderr();
+        int status = RunApplication(static_cast<int>(argv.size()), argv.data(), [] { return std::make_unique<ClearApp>(); });
+        std::string err = testing::internal::GetCapturedStderr();
+        dup2(saved, 1);
+        close(saved);
+        std::clearerr(stdout);
+        EXPECT_EQ(status, 1) << args[1];
+        EXPECT_NE(err.find("simmerglass: cannot write to standard output"), std::string::npos) << err;
+    }
+    win::SetMessageBoxHook(nullptr);
+}
+
 // Runs only on a display (the test "test_app_integration_display" runs it under Xvfb): the
 // same program in a real window, its frames presented through the window layer.
 TEST(Integration, WindowedRunOnADisplay) {
