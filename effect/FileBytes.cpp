@@ -18,42 +18,69 @@ std::string Mebibytes(size_t bytes) {
     return bytes % (size_t(1) << 20) == 0 ? std::to_string(bytes >> 20) + " MiB" : std::to_string(bytes) + " bytes";
 }
 
-}  // namespace
-
-bool ReadFileBytes(const char* path, std::vector<char>* bytes, std::string* reason, size_t maxBytes) {
-    bytes->clear();
-    if (!path || !*path) return Fail(bytes, reason, "no file name");
+// Opens `path` for reading when it is a regular file of at most maxBytes; *size receives its
+// size. INVALID_HANDLE_VALUE with *reason otherwise.
+HANDLE OpenWithin(const char* path, size_t maxBytes, unsigned long long* size, std::string* reason) {
+    if (!path || !*path) {
+        *reason = "no file name";
+        return INVALID_HANDLE_VALUE;
+    }
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         switch (GetFileAttributesA(path)) {
-            case INVALID_FILE_ATTRIBUTES: return Fail(bytes, reason, "no such file");
-            case FILE_ATTRIBUTE_DIRECTORY: return Fail(bytes, reason, "a folder, not a file");
-            case FILE_ATTRIBUTE_DEVICE: return Fail(bytes, reason, "not a regular file");
-            default: return Fail(bytes, reason, "cannot be opened");
+            case INVALID_FILE_ATTRIBUTES: *reason = "no such file"; break;
+            case FILE_ATTRIBUTE_DIRECTORY: *reason = "a folder, not a file"; break;
+            case FILE_ATTRIBUTE_DEVICE: *reason = "not a regular file"; break;
+            default: *reason = "cannot be opened"; break;
         }
+        return INVALID_HANDLE_VALUE;
     }
     DWORD high = 0;
     DWORD low = GetFileSize(file, &high);
-    const unsigned long long size = (static_cast<unsigned long long>(high) << 32) | low;
-    bool ok = true;
-    std::string why;
+    *size = (static_cast<unsigned long long>(high) << 32) | low;
     if (low == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) {
-        ok = false, why = "cannot be read";
-    } else if (size > maxBytes) {
-        ok = false, why = "larger than " + Mebibytes(maxBytes);
+        *reason = "cannot be read";
+    } else if (*size > maxBytes) {
+        *reason = "larger than " + Mebibytes(maxBytes);
     } else {
-        try {
-            bytes->resize(static_cast<size_t>(size));
-        } catch (const std::bad_alloc&) {
-            ok = false, why = "out of memory";
-        }
-        DWORD got = 0;
-        // The size was taken at the open; a file that shrank since is read as far as it goes.
-        if (ok && size > 0 && !ReadFile(file, bytes->data(), static_cast<DWORD>(size), &got, nullptr))
-            ok = false, why = "cannot be read";
-        if (ok) bytes->resize(got);
+        return file;
     }
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+bool CheckFileToRead(const char* path, size_t maxBytes, std::string* reason) {
+    unsigned long long size = 0;
+    std::string why;
+    HANDLE file = OpenWithin(path, maxBytes, &size, &why);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (reason) *reason = why;
+        return false;
+    }
+    CloseHandle(file);
+    return true;
+}
+
+bool ReadFileBytes(const char* path, std::vector<char>* bytes, std::string* reason, size_t maxBytes) {
+    bytes->clear();
+    unsigned long long size = 0;
+    std::string why;
+    HANDLE file = OpenWithin(path, maxBytes, &size, &why);
+    if (file == INVALID_HANDLE_VALUE) return Fail(bytes, reason, why);
+    bool ok = true;
+    try {
+        bytes->resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        ok = false, why = "out of memory";
+    }
+    DWORD got = 0;
+    // The size was taken at the open; a file that shrank since is read as far as it goes.
+    if (ok && size > 0 && !ReadFile(file, bytes->data(), static_cast<DWORD>(size), &got, nullptr))
+        ok = false, why = "cannot be read";
+    if (ok) bytes->resize(got);
     CloseHandle(file);
     return ok ? true : Fail(bytes, reason, why);
 }

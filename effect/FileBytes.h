@@ -9,6 +9,10 @@
 // The largest effect, shader or declaration source read from a file.
 constexpr size_t kMaxSourceFileBytes = size_t(64) << 20;
 
+// True when `path` names a regular file of at most maxBytes that opens for reading; else false
+// with *reason (when given) as ReadFileBytes gives it. For loaders that read files themselves.
+bool CheckFileToRead(const char* path, size_t maxBytes, std::string* reason = nullptr);
+
 // False when the file cannot be read: missing, a folder, not a regular file (a pipe or a
 // device), larger than maxBytes, out of memory or unreadable. *reason (when given) then says
 // which, in a few words ("larger than 64 MiB").
