@@ -65,6 +65,14 @@ grep -q "needs a file name" err.txt || { echo "FAIL: -o '' message: $(cat err.tx
 grep -q "cannot write to standard output" err.txt || { echo "FAIL: dump message: $(cat err.txt)"; failures=$((failures + 1)); }
 "$effectc" --help > /dev/full 2> /dev/null; check "--help into a full device" 2 $?
 "$effectc" --version > /dev/full 2> /dev/null; check "--version into a full device" 2 $?
+# Too little memory for the input is a clean error, not an abort. (Skipped where the tool cannot
+# start at all under the limit, as with the address sanitizer.)
+if (ulimit -v 40000; "$effectc" --version > /dev/null 2>&1); then
+    truncate -s 50000000 zeros.fx
+    (ulimit -v 40000; "$effectc" compile zeros.fx 2> err.txt); check "compile with too little memory" 2 $?
+    grep -q "out of memory" err.txt || { echo "FAIL: memory message: $(cat err.txt)"; failures=$((failures + 1)); }
+    rm -f zeros.fx
+fi
 : > empty.fx
 "$effectc" check empty.fx > out.txt 2> err.txt; check "check an empty effect" 1 $?
 grep -q "^effectc: empty.fx: the effect has no techniques$" err.txt || { echo "FAIL: empty check: $(cat err.txt)"; failures=$((failures + 1)); }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -264,6 +265,9 @@ int main(int argc, char** argv) {
     try {
         status = Run(argc, argv);
     } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "effectc: out of memory\n");
+        status = 2;
+    } catch (const std::length_error&) {  // a size beyond what a container can hold
         std::fprintf(stderr, "effectc: out of memory\n");
         status = 2;
     }
