@@ -141,7 +141,7 @@ private:
         } else if (WritePng(path, pixels.data(), w, h, &error)) {
             return;
         }
-        std::fprintf(stderr, "simmerglass: %s: %s\n", path.c_str(), error.c_str());
+        std::fprintf(stderr, "simmerglass: cannot write %s: %s\n", path.c_str(), error.c_str());
         failed = true;
     }
 

@@ -36,7 +36,7 @@ bool WritePng(const std::string& path, const DWORD* pixels, UINT width, UINT hei
         return false;
     }
     if (const char* why = CannotReplace(path); *why) {
-        *error = std::string("cannot write ") + path + ": " + why;
+        *error = why;
         return false;
     }
     std::vector<png_byte> rgb(static_cast<size_t>(width) * height * 3);
@@ -49,7 +49,7 @@ bool WritePng(const std::string& path, const DWORD* pixels, UINT width, UINT hei
     const std::string folder = FolderOf(path);
     std::vector<char> temp(MAX_PATH);
     if (GetTempFileNameA(folder.c_str(), "sg", 0, temp.data()) == 0) {
-        *error = std::string("cannot write ") + path + ": no new file can be made in " + folder;
+        *error = "no new file can be made in " + folder;
         return false;
     }
     png_image image;
@@ -60,10 +60,10 @@ bool WritePng(const std::string& path, const DWORD* pixels, UINT width, UINT hei
     image.format = PNG_FORMAT_RGB;
     bool written = png_image_write_to_file(&image, temp.data(), 0, rgb.data(),
                                            static_cast<png_int_32>(width * 3), nullptr) != 0;
-    if (!written) *error = std::string("cannot write ") + path + ": " + image.message;
+    if (!written) *error = image.message;
     png_image_free(&image);
     if (written && !MoveFileExA(temp.data(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        *error = std::string("cannot write ") + path + ": it cannot be replaced";
+        *error = "what is there cannot be replaced";
         written = false;
     }
     // Only the file made here is ever removed (libpng may have removed it already).
