@@ -403,6 +403,7 @@ const char* ReportKindSuffix(DWORD kind) {
 HRESULT AppFramework::ReportError(HRESULT code, DWORD kind) {
     char message[512];
     std::snprintf(message, sizeof message, "%s%s", AppErrorMessage(code), ReportKindSuffix(kind));
+    if (kind == Fatal) fatalErrorReported = true;
     MessageBoxA(nullptr, message, windowTitle, kind == Fatal ? MB_ICONERROR : MB_ICONWARNING);
     if (kind == Fatal && window) SendMessageA(window, WM_CLOSE, 0, 0);
     return code;

@@ -118,6 +118,8 @@ public:
     HWND MainWindow() const { return window; }
     IDirect3DDevice8* Device() const { return device; }
     const char* FrameRateText() const { return frameRateText; }
+    // A fatal error was reported since Create began: the run failed, whatever Run returns.
+    bool FatalErrorReported() const { return fatalErrorReported; }
     void SetInitialClientSize(DWORD width, DWORD height) {
         initialWidth = width;
         initialHeight = height;
@@ -169,6 +171,7 @@ private:
     void FillPresentParamsForSwitch();
 
     FrameObserver* frameObserver = nullptr;
+    bool fatalErrorReported = false;
 };
 
 // The process-wide application object (written by the AppFramework constructor).

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/d3d/D3DHost.h"
 #include "platform/win/WinUser.h"
 
 namespace {
@@ -41,7 +42,9 @@ bool ParseSize(const std::string& text, unsigned* w, unsigned* h) {
     if (x == std::string::npos) x = text.find('X');
     if (x == std::string::npos) return false;
     unsigned long long a = 0, b = 0;
-    if (!ParseUnsigned(text.substr(0, x), 16384, &a) || !ParseUnsigned(text.substr(x + 1), 16384, &b)) return false;
+    // The window's client area is the device's back buffer: no larger than the device makes.
+    const unsigned long long max = d3dhost::kMaxBackBufferSide;
+    if (!ParseUnsigned(text.substr(0, x), max, &a) || !ParseUnsigned(text.substr(x + 1), max, &b)) return false;
     if (a < 16 || b < 16) return false;
     *w = static_cast<unsigned>(a);
     *h = static_cast<unsigned>(b);
@@ -236,7 +239,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* opti
                 break;
             case OptionId::Size:
                 if (!ParseSize(value, &o.width, &o.height)) {
-                    *error = "--size needs WIDTHxHEIGHT, each from 16 to 16384, not '" + value + "'";
+                    *error = "--size needs WIDTHxHEIGHT, each from 16 to " + std::to_string(d3dhost::kMaxBackBufferSide) +
+                             " (the largest picture the device makes), not '" + value + "'";
                     return ParseResult::UsageError;
                 }
                 break;
@@ -265,7 +269,8 @@ std::string UsageText(const char* program) {
            "  --screenshot PATH     write the last presented frame as a PNG\n"
            "  --capture DIR         write presented frames as numbered PNGs into DIR\n"
            "  --every K             with --capture: every K-th frame (default 1)\n"
-           "  --size WxH            initial client size of the window\n"
+           "  --size WxH            initial client size of the window, each side from 16 to\n"
+           "                        " + std::to_string(d3dhost::kMaxBackBufferSide) + " (the largest picture the device makes)\n"
            "  --stats               one statistics line per frame on standard output\n"
            "  --help                show this text\n"
            "  --version             show the version\n"

@@ -119,6 +119,16 @@ public:
     // Events of frame 0, before the first frame.
     void Begin(AppFramework& app) { DeliverKeys(app); }
 
+    // After the run: a screenshot asked for but never taken (the device went away with a
+    // failed reset, say) is a failure that says so.
+    void Finish() {
+        if (options.screenshot.empty() || screenshotDone) return;
+        screenshotDone = true;
+        std::fprintf(stderr, "simmerglass: the device was gone before the last frame could be kept; %s not written\n",
+                     options.screenshot.c_str());
+        failed = true;
+    }
+
     bool Failed() const { return failed; }
 
 private:
@@ -131,7 +141,7 @@ private:
         } else if (WritePng(path, pixels.data(), w, h, &error)) {
             return;
         }
-        std::fprintf(stderr, "simmerglass: %s: %s\n", path.c_str(), error.c_str());
+        std::fprintf(stderr, "simmerglass: cannot write %s: %s\n", path.c_str(), error.c_str());
         failed = true;
     }
 
@@ -193,6 +203,14 @@ std::string ProgramName(const char* argv0) {
     return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
+// Standard output that never arrived (a full disk, a closed pipe) fails a run that would
+// otherwise have succeeded.
+int CheckStandardOutput(const std::string& program, int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    std::fprintf(stderr, "%s: cannot write to standard output\n", program.c_str());
+    return status == 0 ? 1 : status;
+}
+
 bool EnsureFolder(const std::string& dir, std::string* error) {
     DWORD attributes = GetFileAttributesA(dir.c_str());
     if (attributes == FILE_ATTRIBUTE_DIRECTORY) return true;
@@ -217,8 +235,12 @@ int RunApplication(int argc, char** argv, const AppFactory& factory) {
     RunOptions options;
     std::string error;
     switch (ParseCommandLine(argc, argv, &options, &error)) {
-        case ParseResult::Help: std::fputs(UsageText(program.c_str()).c_str(), stdout); return 0;
-        case ParseResult::Version: std::printf("%s %s\n", program.c_str(), ProgramVersion()); return 0;
+        case ParseResult::Help:
+            std::fputs(UsageText(program.c_str()).c_str(), stdout);
+            return CheckStandardOutput(program, 0);
+        case ParseResult::Version:
+            std::printf("%s %s\n", program.c_str(), ProgramVersion());
+            return CheckStandardOutput(program, 0);
         case ParseResult::UsageError:
             std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
             std::fputs(UsageText(program.c_str()).c_str(), stderr);
@@ -268,7 +290,10 @@ int RunApplication(int argc, char** argv, const AppFactory& factory) {
             } else {
                 runner.Begin(*app);
                 status = app->Run();
+                runner.Finish();
             }
+            // A fatal error after the start closes the window like a normal end; the run failed.
+            if (app->FatalErrorReported()) status = 1;
             app->SetFrameObserver(nullptr);
         }
     }
@@ -278,5 +303,5 @@ int RunApplication(int argc, char** argv, const AppFactory& factory) {
     win::UseFixedStepClock(0.0);
     win::SetMessageBoxesToStandardError(false);
     win::ShutdownDisplay();
-    return status;
+    return CheckStandardOutput(program, status);
 }

@@ -10,8 +10,9 @@
 typedef std::function<std::unique_ptr<AppFramework>()> AppFactory;
 
 // Exit status: Run's result after a normal close (0); 1 when the program could not start
-// (no display without --headless, a failed Create) or a requested picture could not be
-// written; 2 for a usage error. --help and --version print and return 0.
+// (no display without --headless, a failed Create), a fatal error ended it, a requested
+// picture could not be taken or written, or standard output could not be written; 2 for a
+// usage error. --help and --version print and return 0.
 int RunApplication(int argc, char** argv, const AppFactory& factory);
 
 // The version --version prints.

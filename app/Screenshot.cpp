@@ -1,15 +1,42 @@
-// PNG writer on libpng's simplified API; the alpha byte of the frame is dropped.
+// PNG writer on libpng's simplified API; the alpha byte of the frame is dropped. The picture is
+// written to a new file beside the target and renamed over it only once it is complete, so a
+// failed write leaves whatever was at the target as it was.
 #include "app/Screenshot.h"
 
 #include <png.h>
 
-#include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "platform/win/WinFile.h"
+
+namespace {
+
+// What is at `path` when it is not something a picture may replace ("" when it may).
+const char* CannotReplace(const std::string& path) {
+    switch (GetFileAttributesA(path.c_str())) {
+        case FILE_ATTRIBUTE_DIRECTORY: return "it is a folder";
+        case FILE_ATTRIBUTE_DEVICE: return "it is not a regular file";
+        case FILE_ATTRIBUTE_READONLY: return "it is write-protected";
+        default: return "";
+    }
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
 
 bool WritePng(const std::string& path, const DWORD* pixels, UINT width, UINT height, std::string* error) {
     if (!pixels || width == 0 || height == 0 || width > 16384 || height > 16384) {
         *error = "no picture to write";
+        return false;
+    }
+    if (const char* why = CannotReplace(path); *why) {
+        *error = why;
         return false;
     }
     std::vector<png_byte> rgb(static_cast<size_t>(width) * height * 3);
@@ -19,18 +46,27 @@ bool WritePng(const std::string& path, const DWORD* pixels, UINT width, UINT hei
         rgb[i * 3 + 1] = static_cast<png_byte>((p >> 8) & 0xFF);
         rgb[i * 3 + 2] = static_cast<png_byte>(p & 0xFF);
     }
+    const std::string folder = FolderOf(path);
+    std::vector<char> temp(MAX_PATH);
+    if (GetTempFileNameA(folder.c_str(), "sg", 0, temp.data()) == 0) {
+        *error = "no new file can be made in " + folder;
+        return false;
+    }
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     image.width = width;
     image.height = height;
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), static_cast<png_int_32>(width * 3), nullptr)) {
-        *error = std::string("cannot write ") + path + ": " + image.message;
-        png_image_free(&image);
-        std::remove(path.c_str());
-        return false;
-    }
+    bool written = png_image_write_to_file(&image, temp.data(), 0, rgb.data(),
+                                           static_cast<png_int_32>(width * 3), nullptr) != 0;
+    if (!written) *error = image.message;
     png_image_free(&image);
-    return true;
+    if (written && !MoveFileExA(temp.data(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        *error = "what is there cannot be replaced";
+        written = false;
+    }
+    // Only the file made here is ever removed (libpng may have removed it already).
+    if (!written) DeleteFileA(temp.data());
+    return written;
 }

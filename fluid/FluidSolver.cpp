@@ -23,21 +23,26 @@ struct SamplePoint {
 };
 
 // Wraps one grid coordinate c onto n cells: the low cell lo, the next cell hi (periodic) and
-// the fraction f of the way from lo to hi. The base cell is trunc(c) for c >= 0 and
-// trunc(c - 1) below 0, so f lies in [0, 1] (exactly 1 for negative whole numbers, and a
-// float's width above 1 where c - 1 rounds onto a whole number).
+// the fraction f of the way from lo to hi. The base cell is t = trunc(c) for c >= 0 and t - 1
+// below 0, counted in integers: the whole part t of a float is a float and c - t is exact, so
+// f = c - t, or (c - t) + 1 below 0, lies in [0, 1] for every float (exactly 1 for negative
+// whole numbers). Computing c - 1 in floats instead would round it onto another whole number
+// where floats are 2 or more apart, and f would reach 2.
 // Coordinates whose base does not fit an int (NaN, infinities, |c| >= 2^31) must not reach
 // the integer conversion: NaN and infinities take cell 0; huge finite values are whole
 // numbers and take the cell they wrap to, with f = 0.
 inline void WrapAxis(float c, int32_t n, int32_t* lo, int32_t* hi, float* f) {
     constexpr float kIntLimit = 2147483648.0f;  // 2^31
     int32_t base;
-    if (c >= 0.0f && c < kIntLimit) {
-        base = static_cast<int32_t>(c);
-        *f = c - static_cast<float>(base);
-    } else if (c < 0.0f && c - 1.0f >= -kIntLimit) {
-        base = static_cast<int32_t>(c - 1.0f);
-        *f = c - static_cast<float>(base);
+    if (c > -kIntLimit && c < kIntLimit) {
+        const int32_t whole = static_cast<int32_t>(c);
+        if (c < 0.0f) {
+            base = whole - 1;  // whole > -2^31, so this stays an int
+            *f = (c - static_cast<float>(whole)) + 1.0f;
+        } else {
+            base = whole;
+            *f = c - static_cast<float>(whole);
+        }
     } else {
         *f = 0.0f;
         int32_t cell = 0;
@@ -91,15 +96,16 @@ inline int32_t MaxWaveNumberSquared(int32_t n) {
 using fluid_sampling::RowTraces;
 using fluid_sampling::SampleGridShape;
 
-// The sampler's base and fraction of coordinate c; *inside is 0 unless the base lies in
-// -1 ... n. Out-of-range values (NaN included) are replaced by 0 before the conversion to int.
+// The sampler's base and fraction of coordinate c (as WrapAxis makes them); *inside is 0
+// unless the base lies in -1 ... n. Out-of-range values (NaN included) are replaced by 0 before
+// the conversion to int.
 inline float Base(float c, float highLimit, float* f, int32_t* inside) {
-    const float t = c - (c < 0.0f ? 1.0f : 0.0f);      // c, or c - 1 below 0
-    const int32_t ok = (t > -2.0f) & (t < highLimit);  // 0 for NaN
-    const float base = static_cast<float>(static_cast<int32_t>(ok ? t : 0.0f));
-    *f = c - base;
+    const int32_t ok = (c > -1.0f) & (c < highLimit);  // 0 for NaN
+    const float below = c < 0.0f ? 1.0f : 0.0f;
+    const float whole = static_cast<float>(static_cast<int32_t>(ok ? c : 0.0f));  // trunc(c)
+    *f = (c - whole) + below;
     *inside &= ok;
-    return base;
+    return whole - below;
 }
 
 // Back-traces of one x row, without branches so that the loop vectorises: cells

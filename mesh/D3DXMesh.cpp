@@ -449,8 +449,12 @@ HRESULT D3DXLoadMeshFromX(LPCSTR fileName, DWORD options, IDirect3DDevice8* devi
     if (file == INVALID_HANDLE_VALUE) return XFILE_FILENOTFOUND;
     DWORD sizeHigh = 0;
     DWORD size = GetFileSize(file, &sizeHigh);
+    if (sizeHigh != 0 || (size > kMaxXFileBytes && size != INVALID_FILE_SIZE)) {
+        CloseHandle(file);
+        return E_OUTOFMEMORY;
+    }
     HANDLE mapping = nullptr;
-    if (size != INVALID_FILE_SIZE && sizeHigh == 0)
+    if (size != INVALID_FILE_SIZE)
         mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
     HRESULT hr = XFILE_BADFILETYPE;  // empty or unreadable

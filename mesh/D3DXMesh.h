@@ -73,6 +73,9 @@ UINT D3DXGetFVFVertexSize(DWORD fvf);
 HRESULT D3DXCreateMeshFVF(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf,
                           IDirect3DDevice8* device, ID3DXMesh** mesh);
 
+// The largest .x file D3DXLoadMeshFromX reads; a larger one gives E_OUTOFMEMORY unread.
+constexpr DWORD kMaxXFileBytes = DWORD(64) << 20;
+
 // Loads every mesh of a text or binary .x file, frames applied, as one mesh. adjacency (3 DWORDs per
 // face, 0xFFFFFFFF where an edge has no neighbour), materials (D3DXMATERIAL array; one default
 // material when the file has none) and numMaterials are optional.

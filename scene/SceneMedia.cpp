@@ -7,10 +7,11 @@
 #include <cstring>
 
 #include "effect/DataBuffer.h"
+#include "effect/FileBytes.h"
+#include "effect/runtime/CreateEffect.h"
 #include "mesh/XFile.h"
 #include "platform/win/WinFile.h"
 #include "texture/D3DXTexture.h"
-#include "effect/runtime/CreateEffect.h"
 
 const char* const kSceneEffectFiles[SceneEffectCount] = {
     "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha"};
@@ -22,10 +23,8 @@ bool IsDirectory(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool FileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+// The most a texture file may hold: the image readers' pixel budget limits what is decoded.
+constexpr size_t kAnyFileSize = ~size_t(0);
 
 bool HoldsMedia(const std::string& root) {
     std::string base = root.empty() ? std::string(".") : root;
@@ -44,7 +43,7 @@ const Reason kReasons[] = {
     {XFILE_BADFILEVERSION, "an .x file version that is not read"},
     {XFILE_BADFILEFLOATSIZE, "an .x file float size that is not read"},
     {XFILE_PARSEERROR, "malformed .x file"},
-    {E_OUTOFMEMORY, "out of memory"},
+    {E_OUTOFMEMORY, "too large to load into memory"},
     {D3DERR_INVALIDCALL, "the device refused it"},
     {D3DERR_NOTAVAILABLE, "the device does not support it"},
     {E_NOTIMPL, "not supported"},
@@ -79,14 +78,20 @@ void SceneMedia::Warn(const char* fileName, const std::string& reason) {
     std::fprintf(stderr, "warning: %s: %s\n", PathOf(fileName).c_str(), reason.c_str());
 }
 
+// Whether a data file may be given to its loader: a regular file (a pipe or a device would make
+// the start wait or read without end) of at most maxBytes. Warns when not.
+bool SceneMedia::CanRead(const char* fileName, size_t maxBytes) {
+    std::string reason;
+    if (CheckFileToRead(PathOf(fileName).c_str(), maxBytes, &reason)) return true;
+    Warn(fileName, reason);
+    return false;
+}
+
 // [SECTION] Load wrappers
 
 IDirect3DTexture8* SceneMedia::LoadTexture(IDirect3DDevice8* dev, const char* fileName) {
     std::string path = PathOf(fileName);
-    if (!FileExists(path)) {
-        Warn(fileName, "no such file");
-        return nullptr;
-    }
+    if (!CanRead(fileName, kAnyFileSize)) return nullptr;
     IDirect3DTexture8* texture = nullptr;
     HRESULT hr = D3DXCreateTextureFromFileExA(dev, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
                                               D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
@@ -101,10 +106,7 @@ IDirect3DTexture8* SceneMedia::LoadTexture(IDirect3DDevice8* dev, const char* fi
 
 EffectFile* SceneMedia::LoadEffect(IDirect3DDevice8* dev, const char* fileName) {
     std::string path = PathOf(fileName);
-    if (!FileExists(path)) {
-        Warn(fileName, "no such file");
-        return nullptr;
-    }
+    if (!CanRead(fileName, kMaxSourceFileBytes)) return nullptr;
     EffectFile* effect = nullptr;
     DataBuffer* messages = nullptr;
     HRESULT hr = CreateEffectFromFile(dev, path.c_str(), &effect, &messages);
@@ -128,10 +130,7 @@ EffectFile* SceneMedia::LoadEffect(IDirect3DDevice8* dev, const char* fileName) 
 ID3DXMesh* SceneMedia::LoadMesh(IDirect3DDevice8* dev, const char* fileName, DWORD options,
                                 D3DMATERIAL8* material) {
     std::string path = PathOf(fileName);
-    if (!FileExists(path)) {
-        Warn(fileName, "no such file");
-        return nullptr;
-    }
+    if (!CanRead(fileName, kMaxXFileBytes)) return nullptr;
     ID3DXBuffer* adjacency = nullptr;
     ID3DXBuffer* materials = nullptr;
     DWORD materialCount = 0;

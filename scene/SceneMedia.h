@@ -52,6 +52,7 @@ public:
 private:
     std::string PathOf(const char* fileName) const;
     void Warn(const char* fileName, const std::string& reason);
+    bool CanRead(const char* fileName, size_t maxBytes);
 
     std::string mediaRoot;
     bool effectUsable[SceneEffectCount] = {};

@@ -260,7 +260,11 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void
                                             IDirect3DTexture8** texture) {
     if (!device || !srcData || !texture) return D3DERR_INVALIDCALL;
     Image image;
-    if (!ReadImage(static_cast<const uint8_t*>(srcData), srcDataSize, &image)) return D3DXERR_INVALIDDATA;
+    if (!ReadImage(static_cast<const uint8_t*>(srcData), srcDataSize, &image)) {
+        // A valid file beyond the readers' pixel budget is refused as an allocation that
+        // cannot be made, so that its caller can say it is too large rather than damaged.
+        return image.tooLarge ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
+    }
     if (srcInfo) {
         srcInfo->Width = image.levels[0].width;
         srcInfo->Height = image.levels[0].height;

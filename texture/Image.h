@@ -20,16 +20,21 @@ struct Image {
     std::vector<ImageLevel> levels;        // top level first (DDS files may hold more)
     bool hasPalette = false;
     PALETTEENTRY palette[256] = {};        // peFlags = alpha
+    // Set, on an otherwise empty image, when a reader recognised the file but refused it only
+    // because its size is beyond the limits.
+    bool tooLarge = false;
 };
 
-// Bounds that keep absurd headers from allocating: each side and the top level's pixel count.
+// The bound that keeps absurd headers from allocating: the top level's pixel count. It bounds
+// each side as well, so a long thin image within it is read whatever its width.
 struct ImageLimits {
-    uint32_t maxSide = 16384;
     uint64_t maxPixels = uint64_t(1) << 24;
 };
 
 // Tries the readers in the order BMP, PPM, DDS, JPEG, PNG, TGA, DIB on `size` bytes; the first
-// that accepts them fills `image`. False when none does (image then empty).
+// that accepts them fills `image`. False when none does (image then empty); a file that one of
+// the readers that know their files by a signature (all but TGA and DIB) recognised as its own
+// but found too large stops the search with image->tooLarge set.
 bool ReadImage(const uint8_t* data, size_t size, Image* image, const ImageLimits& limits = {});
 
 // The readers one by one (false and an empty image when the bytes are not theirs or broken).

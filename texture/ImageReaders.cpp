@@ -32,7 +32,8 @@ uint32_t Le32(const uint8_t* p) {
 }
 
 bool SizeAllowed(uint64_t width, uint64_t height, const ImageLimits& limits) {
-    return width > 0 && height > 0 && width <= limits.maxSide && height <= limits.maxSide &&
+    // Both sides come from 32-bit fields (or smaller), so the product cannot wrap.
+    return width > 0 && height > 0 && width <= 0xFFFFFFFFu && height <= 0xFFFFFFFFu &&
            width * height <= limits.maxPixels;
 }
 
@@ -55,6 +56,13 @@ void SetPixel(ImageLevel& level, size_t index, float r, float g, float b, float 
 
 bool Refuse(Image* image) {
     *image = Image{};
+    return false;
+}
+
+// A file the reader knows as its own (by its signature) whose size is beyond the limits.
+bool RefuseTooLarge(Image* image) {
+    *image = Image{};
+    image->tooLarge = true;
     return false;
 }
 
@@ -139,7 +147,7 @@ bool ReadDibAt(const uint8_t* data, size_t size, size_t header, size_t pixelOffs
     bool topDown = height < 0;
     if (topDown) height = -height;
     if (planes != 1 || width <= 0 || height <= 0) return false;
-    if (!SizeAllowed(width, height, limits)) return false;
+    if (!SizeAllowed(width, height, limits)) return RefuseTooLarge(image);
     size_t cursor = header + headerSize;
     bool bitFields = compression == BI_BITFIELDS_ || compression == BI_ALPHABITFIELDS_;
     switch (bitCount) {
@@ -336,13 +344,14 @@ bool ReadBmp(const uint8_t* data, size_t size, Image* image, const ImageLimits& 
     uint32_t offBits = Le32(data + 10);
     if (offBits < 14 + 12 || offBits > size) return Refuse(image);
     image->fileFormat = D3DXIFF_BMP;
-    if (!ReadDibAt(data, size, 14, offBits, image, limits)) return Refuse(image);
+    if (!ReadDibAt(data, size, 14, offBits, image, limits)) return image->tooLarge ? false : Refuse(image);
     image->fileFormat = D3DXIFF_BMP;
     return true;
 }
 
 bool ReadDib(const uint8_t* data, size_t size, Image* image, const ImageLimits& limits) {
     *image = Image{};
+    // Without a signature any bytes may look like a header: none is called too large.
     if (!ReadDibAt(data, size, 0, 0, image, limits)) return Refuse(image);
     image->fileFormat = D3DXIFF_DIB;
     return true;
@@ -358,7 +367,8 @@ bool ReadPpm(const uint8_t* data, size_t size, Image* image, const ImageLimits& 
     if (!PpmNumber(data, size, &p, &width) || !PpmNumber(data, size, &p, &height) ||
         !PpmNumber(data, size, &p, &maxValue))
         return false;
-    if (p >= size || maxValue == 0 || maxValue > 65535 || !SizeAllowed(width, height, limits)) return false;
+    if (p >= size || maxValue == 0 || maxValue > 65535) return false;
+    if (!SizeAllowed(width, height, limits)) return RefuseTooLarge(image);
     ++p;  // the single whitespace character before the samples
     size_t channels = colour ? 3 : 1, bytes = maxValue > 255 ? 2 : 1;
     size_t needed = static_cast<size_t>(width) * height * channels * bytes;
@@ -392,7 +402,7 @@ bool ReadDds(const uint8_t* data, size_t size, Image* image, const ImageLimits& 
     uint32_t rMask = Le32(h + 88), gMask = Le32(h + 92), bMask = Le32(h + 96), aMask = Le32(h + 100);
     uint32_t caps2 = Le32(h + 108);
     if (caps2 & 0x200000) return Refuse(image);  // volume textures are not loaded
-    if (!SizeAllowed(width, height, limits)) return Refuse(image);
+    if (!SizeAllowed(width, height, limits)) return RefuseTooLarge(image);
     D3DFORMAT format = D3DFMT_UNKNOWN;
     if (pfFlags & 0x4) {
         format = static_cast<D3DFORMAT>(fourCC);
@@ -472,7 +482,7 @@ bool ReadJpeg(const uint8_t* data, size_t size, Image* image, const ImageLimits&
     info.out_color_space = grey ? JCS_GRAYSCALE : (cmyk ? JCS_CMYK : JCS_RGB);
     if (!SizeAllowed(info.image_width, info.image_height, limits)) {
         jpeg_destroy_decompress(&info);
-        return Refuse(image);
+        return RefuseTooLarge(image);
     }
     jpeg_start_decompress(&info);
     image->format = grey ? D3DFMT_L8 : D3DFMT_R8G8B8;
@@ -525,11 +535,16 @@ bool ReadPng(const uint8_t* data, size_t size, Image* image, const ImageLimits& 
         return Refuse(image);
     }
     png_set_read_fn(png, &source, PngRead);
-    png_set_user_limits(png, limits.maxSide, limits.maxSide);
+    // libpng's own bound on each side is lifted to the format's; the pixel budget below decides,
+    // right after the header and before any row is allocated.
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     png_read_info(png, info);
     png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
     int depth = png_get_bit_depth(png, info), type = png_get_color_type(png, info);
-    if (!SizeAllowed(width, height, limits)) png_error(png, "too large");
+    if (!SizeAllowed(width, height, limits)) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return RefuseTooLarge(image);
+    }
     bool palettized = type == PNG_COLOR_TYPE_PALETTE;
     bool hasTrns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     if (palettized) {
@@ -610,7 +625,7 @@ bool ReadTga(const uint8_t* data, size_t size, Image* image, const ImageLimits& 
         return false;
     if (truecolour && bits != 15 && bits != 16 && bits != 24 && bits != 32) return false;
     if (grey && bits != 8 && bits != 16) return false;
-    if (!SizeAllowed(width, height, limits)) return false;
+    if (!SizeAllowed(width, height, limits)) return false;  // no signature: not called too large
     uint32_t alphaBits = descriptor & 15;
     size_t p = 18 + static_cast<size_t>(idLength);
     size_t mapEntryBytes = mapType ? (mapBits + 7) / 8 : 0;
@@ -705,7 +720,12 @@ bool ReadImage(const uint8_t* data, size_t size, Image* image, const ImageLimits
     if (!data || !image) return false;
     for (Reader reader : kReaders) {
         if (reader(data, size, image, limits)) return true;
+        bool tooLarge = image->tooLarge;
         *image = Image{};  // whatever a failed reader made is gone before the next one tries
+        if (tooLarge) {
+            image->tooLarge = true;
+            return false;
+        }
     }
     return false;
 }

@@ -724,11 +724,12 @@ HRESULT EffectObject::GetPassDesc(NameOrIndex techniqueName, NameOrIndex passNam
 
 HRESULT EffectObject::FindNextValidTechnique(NameOrIndex name, EffectTechniqueDesc* desc) {
     EffectTechnique* start = FindTechnique(name);
-    if (begun || !device) return D3DERR_INVALIDCALL;
+    // The description is the answer, so it is not optional: without it nothing is done.
+    if (begun || !device || !desc) return D3DERR_INVALIDCALL;
     if (!start) return techniques.empty() ? E_FAIL : D3DERR_INVALIDCALL;
     for (size_t i = start->index; i < techniques.size(); ++i) {
         if (FAILED(ValidateTechnique(techniques[i]))) continue;
-        if (desc) *desc = {techniques[i].name, techniques[i].index, static_cast<UINT>(techniques[i].passes.size())};
+        *desc = {techniques[i].name, techniques[i].index, static_cast<UINT>(techniques[i].passes.size())};
         return S_OK;
     }
     return E_FAIL;

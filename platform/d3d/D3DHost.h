@@ -12,6 +12,9 @@ class IDirect3DDevice8;
 
 namespace d3dhost {
 
+// The largest back buffer a device makes, in pixels on each side (a larger one is an invalid call).
+constexpr UINT kMaxBackBufferSide = 8192;
+
 // Implemented by the window layer. All calls come from the thread that drives the device.
 class Presenter {
 public:

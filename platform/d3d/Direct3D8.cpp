@@ -478,7 +478,8 @@ HRESULT Direct3D::CheckPresentParameters(UINT adapter, D3DDEVTYPE type, D3DPRESE
         }
         if (!found) return D3DERR_INVALIDCALL;
     }
-    if (pp->BackBufferWidth > 8192 || pp->BackBufferHeight > 8192) return D3DERR_INVALIDCALL;
+    if (pp->BackBufferWidth > d3dhost::kMaxBackBufferSide || pp->BackBufferHeight > d3dhost::kMaxBackBufferSide)
+        return D3DERR_INVALIDCALL;
     return D3D_OK;
 }
 

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <map>
 
@@ -23,6 +25,15 @@ struct KernelObject {
     uintptr_t fileId;   // Mapping: the file it maps (the file may be closed while it lives)
     int mapFd;          // Mapping: its own duplicate of the descriptor
 };
+
+// The attributes of what stat found (see GetFileAttributesA).
+DWORD AttributesOf(const char* path, const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    if (!S_ISREG(st.st_mode)) return FILE_ATTRIBUTE_DEVICE;
+    // Permission bits alone would not protect a file from a process that may write anything.
+    bool protectedFile = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path, W_OK) != 0;
+    return protectedFile ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+}
 
 // Ids start high and are never reused, so a stale handle can never reach a new object.
 std::map<uintptr_t, KernelObject> objects;
@@ -50,6 +61,9 @@ DWORD ErrorFromErrno(int e) {
         case EPERM:
         case EISDIR: return ERROR_ACCESS_DENIED;
         case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+        case ENOSPC: return ERROR_DISK_FULL;
+        case EXDEV: return ERROR_NOT_SAME_DEVICE;
+        case EEXIST: return ERROR_ALREADY_EXISTS;
         default: return ERROR_FILE_NOT_FOUND;
     }
 }
@@ -68,7 +82,9 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD, LPVOID, DWORD creation,
         lastError = ERROR_CALL_NOT_IMPLEMENTED;
         return INVALID_HANDLE_VALUE;
     }
-    int fd = open(fileName, O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK the open of a pipe would wait for a writer; only regular files are
+    // kept, and for them the flag changes nothing.
+    int fd = open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         lastError = ErrorFromErrno(errno);
         return INVALID_HANDLE_VALUE;
@@ -218,7 +234,7 @@ DWORD GetFileAttributesA(LPCSTR fileName) {
         return INVALID_FILE_ATTRIBUTES;
     }
     lastError = ERROR_SUCCESS;
-    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    return AttributesOf(fileName, st);
 }
 
 BOOL CreateDirectoryA(LPCSTR pathName, LPVOID) {
@@ -228,6 +244,89 @@ BOOL CreateDirectoryA(LPCSTR pathName, LPVOID) {
     }
     if (mkdir(pathName, 0777) != 0) {
         lastError = errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno);
+        return FALSE;
+    }
+    lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
+UINT GetTempFileNameA(LPCSTR pathName, LPCSTR prefixString, UINT unique, LPSTR tempFileName) {
+    if (!pathName || !*pathName || !tempFileName) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    char prefix[4] = {};
+    if (prefixString) std::strncpy(prefix, prefixString, 3);
+    // The numbers start from the process and the clock so that two programs writing into one
+    // folder rarely try the same name; a taken name moves on to the next number.
+    UINT number = unique ? unique
+                         : static_cast<UINT>(getpid()) * 2654435761u ^ static_cast<UINT>(time(nullptr));
+    for (int attempt = 0; attempt < 1000; ++attempt, ++number) {
+        if (number == 0) ++number;
+        char name[MAX_PATH];
+        int n = std::snprintf(name, sizeof name, "%s/%s%X.tmp", pathName, prefix, number);
+        if (n < 0 || static_cast<size_t>(n) >= sizeof name) {
+            lastError = ERROR_INVALID_PARAMETER;
+            return 0;
+        }
+        int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0) {
+            close(fd);
+            std::memcpy(tempFileName, name, static_cast<size_t>(n) + 1);
+            lastError = ERROR_SUCCESS;
+            return number;
+        }
+        // A given number is tried once only, as the platform does.
+        if (errno != EEXIST || unique) {
+            lastError = ErrorFromErrno(errno);
+            return 0;
+        }
+    }
+    lastError = ERROR_ALREADY_EXISTS;
+    return 0;
+}
+
+BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
+    if (!existingFileName || !newFileName || !*existingFileName || !*newFileName) {
+        lastError = ERROR_PATH_NOT_FOUND;
+        return FALSE;
+    }
+    struct stat target {};
+    if (lstat(newFileName, &target) == 0) {
+        if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
+            lastError = ERROR_ALREADY_EXISTS;
+            return FALSE;
+        }
+        // What is replaced must be an ordinary file its owner let us change: never a folder,
+        // a device or a link, and never a write-protected file.
+        if (!S_ISREG(target.st_mode) || AttributesOf(newFileName, target) != FILE_ATTRIBUTE_NORMAL) {
+            lastError = ERROR_ACCESS_DENIED;
+            return FALSE;
+        }
+    } else if (errno != ENOENT) {
+        lastError = ErrorFromErrno(errno);
+        return FALSE;
+    }
+    if (rename(existingFileName, newFileName) != 0) {
+        lastError = ErrorFromErrno(errno);
+        return FALSE;
+    }
+    lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR fileName) {
+    struct stat st {};
+    if (!fileName || lstat(fileName, &st) != 0) {
+        lastError = fileName ? ErrorFromErrno(errno) : ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    if (!S_ISREG(st.st_mode) || AttributesOf(fileName, st) != FILE_ATTRIBUTE_NORMAL) {
+        lastError = ERROR_ACCESS_DENIED;
+        return FALSE;
+    }
+    if (unlink(fileName) != 0) {
+        lastError = ErrorFromErrno(errno);
         return FALSE;
     }
     lastError = ERROR_SUCCESS;

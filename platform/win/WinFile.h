@@ -15,7 +15,9 @@ constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x00000001;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
+constexpr DWORD FILE_ATTRIBUTE_DEVICE = 0x00000040;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 constexpr DWORD FILE_FLAG_RANDOM_ACCESS = 0x10000000;
@@ -31,6 +33,8 @@ constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
+constexpr DWORD ERROR_DISK_FULL = 112;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_FILE_INVALID = 1006;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
@@ -40,7 +44,8 @@ DWORD GetLastError();
 void SetLastError(DWORD error);
 
 // Only reading is offered: GENERIC_READ with OPEN_EXISTING. Anything else fails with
-// ERROR_CALL_NOT_IMPLEMENTED. Directories fail with ERROR_ACCESS_DENIED.
+// ERROR_CALL_NOT_IMPLEMENTED. The open never waits: only regular files open, and folders,
+// pipes, devices and sockets fail with ERROR_ACCESS_DENIED.
 HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPVOID security,
                    DWORD creation, DWORD flagsAndAttributes, HANDLE templateFile);
 DWORD GetFileSize(HANDLE file, LPDWORD fileSizeHigh);
@@ -55,11 +60,28 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
 BOOL UnmapViewOfFile(LPCVOID base);
 BOOL CloseHandle(HANDLE object);
 
-// FILE_ATTRIBUTE_DIRECTORY for a folder, FILE_ATTRIBUTE_NORMAL for anything else that exists,
+// FILE_ATTRIBUTE_DIRECTORY for a folder; for a regular file FILE_ATTRIBUTE_NORMAL, or
+// FILE_ATTRIBUTE_READONLY when it is write-protected (no write permission for anyone, or none
+// for this process); FILE_ATTRIBUTE_DEVICE for anything else (pipes, devices, sockets);
 // INVALID_FILE_ATTRIBUTES when nothing is there.
 DWORD GetFileAttributesA(LPCSTR fileName);
 // One new folder (its parent must exist); ERROR_ALREADY_EXISTS when the name is taken.
 BOOL CreateDirectoryA(LPCSTR pathName, LPVOID security);
+
+// The longest path the file calls take, with its terminator (the system's limit here).
+constexpr DWORD MAX_PATH = 4096;
+// Creates a new empty file "<pathName>/<prefix, 3 characters at most><hex number>.tmp" that did
+// not exist before and copies its name into tempFileName (MAX_PATH characters). unique 0 picks
+// the number; the result is the number, 0 on failure (GetLastError says why).
+UINT GetTempFileNameA(LPCSTR pathName, LPCSTR prefixString, UINT unique, LPSTR tempFileName);
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
+// Renames a file within its volume (ERROR_NOT_SAME_DEVICE across volumes). An existing target
+// fails with ERROR_ALREADY_EXISTS, or with MOVEFILE_REPLACE_EXISTING is replaced in one step;
+// only a regular file that is not write-protected is replaced (else ERROR_ACCESS_DENIED).
+BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags);
+// Removes a regular file; folders, other kinds and write-protected files fail with
+// ERROR_ACCESS_DENIED.
+BOOL DeleteFileA(LPCSTR fileName);
 
 // The program's own path (module null), as the platform gives it: the length copied without the
 // terminator, 0 on failure; a path longer than the buffer is cut (ERROR_INSUFFICIENT_BUFFER).

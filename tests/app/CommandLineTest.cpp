@@ -47,6 +47,11 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     ASSERT_EQ(Parse({}, &none, &error), ParseResult::Run);
     EXPECT_FALSE(none.headless);
     EXPECT_EQ(none.frames, 0u);
+    // The largest size is the largest back buffer the device makes, and the help says so.
+    RunOptions largest;
+    ASSERT_EQ(Parse({"--size", "8192x8192"}, &largest, &error), ParseResult::Run) << error;
+    EXPECT_EQ(largest.width, 8192u);
+    EXPECT_NE(UsageText("simmerglass").find("16 to\n                        8192"), std::string::npos);
     EXPECT_EQ(Parse({"--help"}, &o, &error), ParseResult::Help);
     EXPECT_EQ(Parse({"--version"}, &o, &error), ParseResult::Version);
 }
@@ -57,7 +62,7 @@ TEST(CommandLine, BadOptionsAndValuesAreUsageErrors) {
         {"--device", "gpu"},   {"--frames", "0"},       {"--frames", "-3"},     {"--frames", "12x"},
         {"--frames", "99999999999999"}, {"--fixed-step", "0"}, {"--fixed-step", "nan"}, {"--fixed-step", "-1"},
         {"--fixed-step", "1e9"}, {"--size", "64"},      {"--size", "0x48"},     {"--size", "64x48x2"},
-        {"--size", "8x8"},     {"--every", "2"},        {"--capture", "d", "--every", "0"},
+        {"--size", "8x8"},     {"--size", "8193x16"},   {"--size", "16x8193"},  {"--every", "2"},        {"--capture", "d", "--every", "0"},
         {"--screenshot", ""},  {"--headless=yes"},      {"--keys", ""},         {"--keys", "1:down"},
         {"--keys", "x:down:A"}, {"--keys", "1:hold:A"}, {"--keys", "1:down:F13"}, {"--keys", "1:down:AB"},
         {"--keys", "1:char:ab"}, {"--keys", "1:down:A,"}, {"--keys", ",1:down:A"}, {"--keys", "-1:down:A"},

@@ -1,8 +1,10 @@
 // One headless run on the real software (REF) device through the entry point: a small
 // application clears its frames, and the screenshot, the captures and the statistics lines
 // are checked.
+#include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -40,6 +42,17 @@ public:
     }
     std::string FrameStatsText() override { return "extra " + std::to_string(frames); }
     int frames = 0;
+};
+
+// Its device objects cannot be restored in a window once it has been full screen: switching
+// back fails, and so does the fallback to a new windowed device.
+class ResetFailsApp : public ClearApp {
+public:
+    HRESULT ResetDeviceObjects() override {
+        if (!windowed) wentFullscreen = true;
+        return windowed && wentFullscreen ? E_FAIL : S_OK;
+    }
+    bool wentFullscreen = false;
 };
 
 bool ReadPng(const std::string& path, std::vector<unsigned char>* rgb, unsigned* width, unsigned* height) {
@@ -116,6 +129,122 @@ TEST(Integration, UnwritableScreenshotFailsTheRun) {
     win::SetMessageBoxHook(nullptr);
     EXPECT_EQ(status, 1);
     EXPECT_NE(err.find("/nonexistent-folder/shot.png"), std::string::npos) << err;
+}
+
+// A screenshot that cannot be written leaves what was at its path as it was: a folder, a
+// write-protected file (even for a process that may write anything) and a pipe, which stands in
+// for a device here (a device node would be lost for good should the test ever fail).
+TEST(Integration, AFailedScreenshotRemovesNothing) {
+    win::SetMessageBoxHook([](LPCSTR, LPCSTR, UINT) { return static_cast<int>(IDOK); });
+    const std::string dir = testing::TempDir() + "sg_app_keep";
+    mkdir(dir.c_str(), 0777);
+    const std::string folder = dir + "/d";
+    mkdir(folder.c_str(), 0777);
+    const std::string locked = dir + "/shot.png";
+    if (std::FILE* f = std::fopen(locked.c_str(), "wb")) {
+        std::fputs("keep me", f);
+        std::fclose(f);
+    }
+    chmod(locked.c_str(), 0444);
+    const std::string pipe = dir + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // A reader is there, so that a program that wrongly opened the pipe would not wait.
+    int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    struct Case {
+        std::string path, reason;
+    } cases[] = {{folder, "is a folder"}, {locked, "is write-protected"}, {pipe, "is not a regular file"}};
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"simmerglass", "--headless", "--frames", "1", "--size", "32x32",
+                                         "--screenshot", c.path};
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        testing::internal::CaptureStderr();
+        int status = RunApplication(static_cast<int>(argv.size()), argv.data(), [] { return std::make_unique<ClearApp>(); });
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, 1) << c.path;
+        EXPECT_NE(err.find(c.path + ": it " + c.reason), std::string::npos) << err;
+    }
+    win::SetMessageBoxHook(nullptr);
+    char piped[8];
+    EXPECT_LE(read(reader, piped, sizeof piped), 0);  // nothing was written into the pipe
+    close(reader);
+
+    struct stat st {};
+    ASSERT_EQ(stat(folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    ASSERT_EQ(stat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    char text[16] = {};
+    if (std::FILE* f = std::fopen(locked.c_str(), "rb")) {
+        EXPECT_EQ(std::fread(text, 1, sizeof text - 1, f), 7u);
+        std::fclose(f);
+    }
+    EXPECT_STREQ(text, "keep me");
+    // No temporary file was left beside the targets.
+    chmod(locked.c_str(), 0644);
+    EXPECT_EQ(std::remove(locked.c_str()), 0);
+    EXPECT_EQ(std::remove(pipe.c_str()), 0);
+    EXPECT_EQ(rmdir(folder.c_str()), 0);
+    EXPECT_EQ(rmdir(dir.c_str()), 0);
+}
+
+// A reset that fails after the start ends the run with the fatal box and exit status 1; the
+// screenshot asked for could not be taken, and one line says so.
+TEST(Integration, AFatalErrorAfterTheStartFailsTheRun) {
+    std::vector<std::string> boxes;
+    static std::vector<std::string>* seen = nullptr;
+    seen = &boxes;
+    win::SetMessageBoxHook([](LPCSTR text, LPCSTR, UINT) {
+        seen->push_back(text ? text : "");
+        return static_cast<int>(IDOK);
+    });
+    const std::string shot = testing::TempDir() + "sg_app_fatal.png";
+    std::remove(shot.c_str());
+    std::vector<std::string> args = {"simmerglass", "--headless", "--frames", "6", "--size", "32x32",
+                                     "--keys", "1:press:F11,3:press:F11", "--screenshot", shot};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    testing::internal::CaptureStderr();
+    int status = RunApplication(static_cast<int>(argv.size()), argv.data(), [] { return std::make_unique<ResetFailsApp>(); });
+    std::string err = testing::internal::GetCapturedStderr();
+    win::SetMessageBoxHook(nullptr);
+    EXPECT_EQ(status, 1);
+    bool fatalBox = false;
+    for (const std::string& text : boxes)
+        fatalBox = fatalBox || text.find("This program will now exit.") != std::string::npos;
+    EXPECT_TRUE(fatalBox);
+    EXPECT_FALSE(Exists(shot));
+    EXPECT_NE(err.find(shot + " not written"), std::string::npos) << err;
+}
+
+// Output into a full device: --help, --version and the statistics lines fail the run, and
+// standard error says why.
+TEST(Integration, LostStandardOutputFailsTheRun) {
+    win::SetMessageBoxHook([](LPCSTR, LPCSTR, UINT) { return static_cast<int>(IDOK); });
+    const std::vector<std::vector<std::string>> runs = {
+        {"simmerglass", "--help"},
+        {"simmerglass", "--version"},
+        {"simmerglass", "--headless", "--frames", "2", "--size", "32x32", "--stats"},
+    };
+    for (std::vector<std::string> args : runs) {
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        std::fflush(stdout);
+        int saved = dup(1);
+        int full = open("/dev/full", O_WRONLY);
+        ASSERT_GE(full, 0);
+        dup2(full, 1);
+        close(full);
+        testing::internal::CaptureStderr();
+        int status = RunApplication(static_cast<int>(argv.size()), argv.data(), [] { return std::make_unique<ClearApp>(); });
+        std::string err = testing::internal::GetCapturedStderr();
+        dup2(saved, 1);
+        close(saved);
+        std::clearerr(stdout);
+        EXPECT_EQ(status, 1) << args[1];
+        EXPECT_NE(err.find("simmerglass: cannot write to standard output"), std::string::npos) << err;
+    }
+    win::SetMessageBoxHook(nullptr);
 }
 
 // Runs only on a display (the test "test_app_integration_display" runs it under Xvfb): the

@@ -1,10 +1,13 @@
 // The compile entry points: argument checks, precompiled blocks, message buffers, the parser
 // stack limit, locale independence and that nothing carries over from one compile to the next.
 #include "effect/DeclarationCompiler.h"
+#include "effect/FileBytes.h"
 #include "effect/runtime/CreateEffect.h"
 #include "effect/ShaderAssembler.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
@@ -69,6 +72,41 @@ TEST(EffectEntry, MissingFileIsInvalidData) {
     EXPECT_EQ(messages, nullptr);
     EXPECT_EQ(CreateEffectFromFile(nullptr, "/", nullptr, nullptr), D3DXERR_INVALIDDATA);
     EXPECT_EQ(CreateEffectFromFile(nullptr, "/dev/null", nullptr, nullptr), D3DXERR_INVALIDDATA);
+}
+
+// Only regular files are read, opening one never waits, and what is read is capped: a pipe
+// without a writer and an endless device are refused at once.
+TEST(EffectEntry, OnlyRegularFilesWithinTheLimitAreRead) {
+    std::vector<char> bytes;
+    std::string reason;
+    EXPECT_FALSE(ReadFileBytes("/dev/zero", &bytes, &reason));
+    EXPECT_EQ(reason, "not a regular file");
+    const std::string fifo = testing::TempDir() + "sg_effect_fifo";
+    unlink(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(ReadFileBytes(fifo.c_str(), &bytes, &reason));
+    EXPECT_EQ(reason, "not a regular file");
+    EXPECT_EQ(CreateEffectFromFile(nullptr, fifo.c_str(), nullptr, nullptr), D3DXERR_INVALIDDATA);
+    unlink(fifo.c_str());
+    EXPECT_FALSE(ReadFileBytes(testing::TempDir().c_str(), &bytes, &reason));
+    EXPECT_EQ(reason, "a folder, not a file");
+    EXPECT_FALSE(ReadFileBytes("/nonexistent/dir/none.fx", &bytes, &reason));
+    EXPECT_EQ(reason, "no such file");
+
+    // A file larger than the limit is refused without being read; one at the limit is read.
+    const std::string big = testing::TempDir() + "sg_effect_big.fx";
+    if (FILE* f = std::fopen(big.c_str(), "wb")) std::fclose(f);
+    ASSERT_EQ(truncate(big.c_str(), 4097), 0);
+    EXPECT_FALSE(ReadFileBytes(big.c_str(), &bytes, &reason, 4096));
+    EXPECT_EQ(reason, "larger than 4096 bytes");
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_TRUE(ReadFileBytes(big.c_str(), &bytes, &reason, 4097));
+    EXPECT_EQ(bytes.size(), 4097u);
+    ASSERT_EQ(truncate(big.c_str(), static_cast<off_t>(kMaxSourceFileBytes) + 1), 0);  // sparse
+    EXPECT_FALSE(ReadFileBytes(big.c_str(), &bytes, &reason));
+    EXPECT_EQ(reason, "larger than 64 MiB");
+    EXPECT_EQ(CreateEffectFromFile(nullptr, big.c_str(), nullptr, nullptr), D3DXERR_INVALIDDATA);
+    std::remove(big.c_str());
 }
 
 TEST(EffectEntry, FileIsReadAndSuccessIsReducedToZero) {

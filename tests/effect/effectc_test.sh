@@ -45,6 +45,38 @@ printf 'float v0[3];\n' > d.decl
 printf 'FX81\001\000\000\000' > broken.fxo
 "$effectc" dump broken.fxo > /dev/null; check "dump damaged block" 1 $?
 
+# Inputs that are not regular files, or too large, are refused with a reason, never read
+# without end; an empty output name is a usage error; lost standard output is a failure.
+"$effectc" compile /dev/zero 2> err.txt; check "compile /dev/zero" 2 $?
+grep -q "^effectc: cannot read '/dev/zero': not a regular file$" err.txt || { echo "FAIL: /dev/zero message: $(cat err.txt)"; failures=$((failures + 1)); }
+"$effectc" check /dev/null 2> err.txt; check "check /dev/null" 2 $?
+grep -q "not a regular file" err.txt || { echo "FAIL: /dev/null message: $(cat err.txt)"; failures=$((failures + 1)); }
+mkdir folder.fx
+"$effectc" compile folder.fx 2> err.txt; check "compile a folder" 2 $?
+grep -q "a folder, not a file" err.txt || { echo "FAIL: folder message: $(cat err.txt)"; failures=$((failures + 1)); }
+truncate -s 67108865 big.fx
+"$effectc" compile big.fx 2> err.txt; check "compile beyond 64 MiB" 2 $?
+grep -q "larger than 64 MiB" err.txt || { echo "FAIL: size message: $(cat err.txt)"; failures=$((failures + 1)); }
+rm -f big.fx
+"$effectc" compile good.fx -o '' 2> err.txt; check "-o ''" 2 $?
+grep -q "needs a file name" err.txt || { echo "FAIL: -o '' message: $(cat err.txt)"; failures=$((failures + 1)); }
+"$effectc" asm s.vsh --constants '' 2> /dev/null; check "--constants ''" 2 $?
+"$effectc" dump good.fxo > /dev/full 2> err.txt; check "dump into a full device" 2 $?
+grep -q "cannot write to standard output" err.txt || { echo "FAIL: dump message: $(cat err.txt)"; failures=$((failures + 1)); }
+"$effectc" --help > /dev/full 2> /dev/null; check "--help into a full device" 2 $?
+"$effectc" --version > /dev/full 2> /dev/null; check "--version into a full device" 2 $?
+# Too little memory for the input is a clean error, not an abort. (Skipped where the tool cannot
+# start at all under the limit, as with the address sanitizer.)
+if (ulimit -v 40000; "$effectc" --version > /dev/null 2>&1); then
+    truncate -s 50000000 zeros.fx
+    (ulimit -v 40000; "$effectc" compile zeros.fx 2> err.txt); check "compile with too little memory" 2 $?
+    grep -q "out of memory" err.txt || { echo "FAIL: memory message: $(cat err.txt)"; failures=$((failures + 1)); }
+    rm -f zeros.fx
+fi
+: > empty.fx
+"$effectc" check empty.fx > out.txt 2> err.txt; check "check an empty effect" 1 $?
+grep -q "^effectc: empty.fx: the effect has no techniques$" err.txt || { echo "FAIL: empty check: $(cat err.txt)"; failures=$((failures + 1)); }
+
 # check: the effect made on the headless REF device, each technique validated.
 "$effectc" check good.fx > out.txt; check "check valid" 0 $?
 [ "$(cat out.txt)" = 'technique 0 "t": valid' ] || { echo "FAIL: check listing: $(cat out.txt)"; failures=$((failures + 1)); }

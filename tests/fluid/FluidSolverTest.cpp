@@ -190,6 +190,51 @@ TEST_F(Sampler, EveryFloatGivesCellsInsideTheGrid) {
     EXPECT_EQ(s->Sample(field.data()), At(0, 0, 0));
 }
 
+// Around every power of two up to 2^31 on both sides, where floats are whole numbers 1, 2, 4 ...
+// apart: the fraction stays in [0, 1] and the sample is the one computed in doubles. (A base
+// found as trunc(c - 1) in floats rounds onto the next whole number below -2^24, and the
+// sample then extrapolates: -16777218 gave a fraction of 2.)
+TEST_F(Sampler, FractionStaysWithinOneAroundEveryPowerOfTwo) {
+    auto expected = [&](float c) {
+        const double low = std::floor(double(c)), fraction = double(c) - low;
+        const long long cell = ((static_cast<long long>(low) % n) + n) % n;
+        return At(int(cell), 0, 0) * (1.0 - fraction) + At(int((cell + 1) % n), 0, 0) * fraction;
+    };
+    int checked = 0;
+    for (int k = 0; k <= 31; ++k) {
+        for (double sign : {1.0, -1.0}) {
+            const float centre = float(sign * std::ldexp(1.0, k));
+            std::vector<float> around;
+            for (float offset : {0.0f, 0.5f, 1.0f, 2.0f, 3.0f, 5.0f}) {
+                around.push_back(centre + offset);
+                around.push_back(centre - offset);
+            }
+            float up = centre, down = centre;
+            for (int step = 0; step < 4; ++step) {
+                up = std::nextafter(up, std::numeric_limits<float>::infinity());
+                down = std::nextafter(down, -std::numeric_limits<float>::infinity());
+                around.push_back(up);
+                around.push_back(down);
+            }
+            for (float c : around) {
+                if (c >= 2147483648.0f || c < -2147483648.0f) continue;  // beyond an int: the wrap test
+                s->SetSamplePoint(c, 0, 0);
+                EXPECT_GE(s->fx, 0.0f) << c;
+                EXPECT_LE(s->fx, 1.0f) << c;
+                const double want = expected(c);
+                EXPECT_NEAR(s->Sample(field.data()), want, 1e-4 * (1.0 + std::fabs(want))) << c;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 1000);
+    // The case that was found: a whole number whose half is odd, between -2^25 and -2^24.
+    s->SetSamplePoint(-16777218.0f, 0, 0);
+    EXPECT_EQ(s->fx, 1.0f);
+    EXPECT_EQ(s->x0, int(((-16777219LL % n) + n) % n));
+    EXPECT_EQ(s->Sample(field.data()), At(int(((-16777218LL % n) + n) % n), 0, 0));
+}
+
 TEST(SamplerWrap, HugeCoordinatesWrapLikeTheirWholeNumbers) {
     auto s = MakeSolver(6);  // not a power of two: the wrap is a true modulo
     ASSERT_TRUE(s);
@@ -200,10 +245,14 @@ TEST(SamplerWrap, HugeCoordinatesWrapLikeTheirWholeNumbers) {
     for (float c : cases) {
         s->SetSamplePoint(c, 0, 0);
         const long long whole = c >= 1e18f ? 0 : (long long)c;  // 1e20 is a multiple of 6 below
-        const int expected = c >= 1e18f ? int(std::fmod(double(c), 6.0)) : wrap(whole);
+        int expected = c >= 1e18f ? int(std::fmod(double(c), 6.0)) : wrap(whole);
+        // A negative whole number that still converts to an int is, like -1, the upper cell
+        // of the one below it, with fraction 1.
+        const bool below = c < 0.0f && c > -2147483648.0f;
+        if (below) expected = wrap(whole - 1);
         EXPECT_EQ(s->x0, expected) << c;
         EXPECT_EQ(s->x1, (expected + 1) % 6) << c;
-        EXPECT_EQ(s->fx, 0.0f) << c;
+        EXPECT_EQ(s->fx, below ? 1.0f : 0.0f) << c;
     }
 }
 

@@ -5,6 +5,9 @@
 #include "mesh/XFile.h"
 #include "tests/texture/DeviceFixture.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 
 namespace {
@@ -213,5 +216,13 @@ TEST_F(MeshTest, DefaultMaterialAndRefusedFiles) {
     EXPECT_EQ(D3DXLoadMeshFromX(WriteText("ok.x", bare).c_str(), D3DXMESH_VB_SYSTEMMEM | D3DXMESH_VB_MANAGED, device,
                                 nullptr, nullptr, nullptr, &mesh),
               D3DERR_INVALIDCALL);
+    // A file beyond the limit is refused unread (a sparse file of zeros: its size is all it has),
+    // and a pipe is not waited on.
+    std::string big = WriteText("big.x", "xof 0303txt 0032\n");
+    ASSERT_EQ(truncate(big.c_str(), static_cast<off_t>(kMaxXFileBytes) + 1), 0);
+    EXPECT_EQ(D3DXLoadMeshFromX(big.c_str(), 0, device, nullptr, nullptr, nullptr, &mesh), E_OUTOFMEMORY);
+    std::string fifo = (dir / "pipe.x").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(D3DXLoadMeshFromX(fifo.c_str(), 0, device, nullptr, nullptr, nullptr, &mesh), XFILE_FILENOTFOUND);
     EXPECT_EQ(mesh, untouched);
 }

@@ -2,6 +2,7 @@
 // stalled frame, what the media binds to which effect parameter and what it says about missing
 // files, and a lost device that the application resets without losing the scene's state.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -24,6 +25,7 @@
 #include "scene/Camera.h"
 #include "scene/FluidDemoApp.h"
 #include "scene/SceneMedia.h"
+#include "tests/texture/ImageFiles.h"
 
 namespace {
 
@@ -304,6 +306,48 @@ TEST_F(MediaOnDevice, BrokenFilesWarnWithTheirReason) {
     EXPECT_FALSE(media.waterMesh || media.waterRestCopy || media.waterDrawCopy);
     media.LoseResources();
     media.ReleaseResources();
+}
+
+// Things that are not data files of a sane size: a folder, a pipe without a writer, an endless
+// device, files beyond their loader's limit and a picture beyond the pixel budget. Each gets one
+// warning naming it and saying what it is; none makes the start wait or read without end.
+TEST_F(MediaOnDevice, FilesThatCannotBeLoadedSayWhatTheyAre) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::path(testing::TempDir()) / "sg_scene_odd_media";
+    fs::remove_all(root);
+    for (const char* folder : {"efx", "tex", "mesh"}) fs::create_directories(root / folder);
+    fs::create_directories(root / "tex/Environment.png");
+    ASSERT_EQ(mkfifo((root / "efx/Water.sha").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", root / "efx/Particle.sha");
+    for (const char* file : {"efx/BaseTexEnvi.sha", "mesh/Puodas.x"}) {
+        std::ofstream(root / file) << "x";
+        fs::resize_file(root / file, (size_t(64) << 20) + 1);  // sparse: nothing is written
+    }
+    std::vector<uint8_t> png = testimg::Png(4, 4, std::vector<uint8_t>(64, 255), 3);
+    testimg::SetPngSize(&png, 16384, 16384);
+    std::ofstream(root / "tex/WaterPoint.png", std::ios::binary).write(reinterpret_cast<const char*>(png.data()),
+                                                                         static_cast<std::streamsize>(png.size()));
+    SceneMedia media;
+    media.SetMediaRoot(root.string());
+    testing::internal::CaptureStderr();
+    media.CreateResources(device);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::pair<const char*, const char*> expected[] = {
+        {"tex/Environment.png", "a folder, not a file"},
+        {"efx/Water.sha", "not a regular file"},
+        {"efx/Particle.sha", "not a regular file"},
+        {"efx/BaseTexEnvi.sha", "larger than 64 MiB"},
+        {"mesh/Puodas.x", "larger than 64 MiB"},
+        {"tex/WaterPoint.png", "too large to load into memory (0x8007000E)"},
+    };
+    for (const auto& [file, reason] : expected) {
+        const std::string line = "warning: " + (root / file).string() + ": " + reason + "\n";
+        EXPECT_NE(err.find(line), std::string::npos) << line << err;
+    }
+    EXPECT_FALSE(media.environmentTexture || media.bubbleTexture || media.potMesh);
+    EXPECT_FALSE(media.effects[EffectVelocityLines] || media.effects[EffectBubbles] || media.effects[EffectPot]);
+    media.ReleaseResources();
+    fs::remove_all(root);
 }
 
 // An effect whose only technique needs shaders, on a device without them: one warning, however

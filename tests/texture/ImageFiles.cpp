@@ -192,4 +192,20 @@ Bytes DdsArgb(uint32_t width, uint32_t height, const std::vector<uint32_t>& colo
     return b;
 }
 
+void SetPngSize(Bytes* png, uint32_t width, uint32_t height) {
+    // IHDR is the first chunk: length at 8, type at 12, width at 16, height at 20, CRC at 29.
+    Bytes& p = *png;
+    for (int i = 0; i < 4; ++i) {
+        p[16 + i] = static_cast<uint8_t>(width >> (24 - 8 * i));
+        p[20 + i] = static_cast<uint8_t>(height >> (24 - 8 * i));
+    }
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 12; i < 29; ++i) {
+        crc ^= p[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    crc = ~crc;
+    for (int i = 0; i < 4; ++i) p[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+}
+
 }  // namespace testimg

@@ -15,6 +15,8 @@ Bytes Png(uint32_t width, uint32_t height, const std::vector<uint8_t>& rgba, int
 // Palette PNG: indices one per pixel, palette RGBA (4 bytes per entry).
 Bytes PalettePng(uint32_t width, uint32_t height, const std::vector<uint8_t>& indices,
                  const std::vector<uint8_t>& paletteRgba);
+// Rewrites the size in a PNG's header (with a good checksum); the pixel data stays as it was.
+void SetPngSize(Bytes* png, uint32_t width, uint32_t height);
 // Baseline JPEG at quality 100; grey when `grey`, else RGB from rgba.
 Bytes Jpeg(uint32_t width, uint32_t height, const std::vector<uint8_t>& rgba, bool grey);
 // Uncompressed 24-bit bottom-up BMP.

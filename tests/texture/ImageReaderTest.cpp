@@ -148,10 +148,59 @@ TEST(ImageReaders, AbsurdSizesAreRefusedBeforeAllocating) {
         Image image;
         EXPECT_FALSE(ReadImage(file->data(), file->size(), &image));
     }
-    // A limit below the picture refuses it too.
+    // A limit below the picture refuses it too, as too large.
     ImageLimits tight;
     tight.maxPixels = 4;
     Image image;
     Bytes small = testimg::Png(3, 2, kPixels, 4);
     EXPECT_FALSE(ReadImage(small.data(), small.size(), &image, tight));
+    EXPECT_TRUE(image.tooLarge);
+    EXPECT_TRUE(image.levels.empty());
+}
+
+// Only the pixel count limits a picture: a long thin one within it is read at its own width,
+// and a valid file beyond it is refused as too large (not as damaged), before allocating.
+TEST(ImageReaders, ThePixelBudgetIsTheOnlySizeLimit) {
+    const uint32_t wide = 20000;
+    std::vector<uint8_t> grey(wide * 2 * 4);
+    for (uint32_t i = 0; i < wide * 2; ++i) grey[i * 4] = grey[i * 4 + 1] = grey[i * 4 + 2] = static_cast<uint8_t>(i), grey[i * 4 + 3] = 255;
+    for (const Bytes& file : {testimg::Png(wide, 2, grey, 1), testimg::Png(2, wide, grey, 1), testimg::Bmp24(wide, 2, grey)}) {
+        Image image;
+        ASSERT_TRUE(ReadImage(file.data(), file.size(), &image));
+        EXPECT_EQ(uint64_t(image.levels[0].width) * image.levels[0].height, uint64_t(wide) * 2);
+        EXPECT_FALSE(image.tooLarge);
+    }
+
+    // A 16384 x 16384 PNG (a header with a good checksum; the reader stops before the pixels).
+    Bytes png = testimg::Png(3, 2, kPixels, 1);
+    testimg::SetPngSize(&png, 16384, 16384);
+    Bytes bmp = testimg::Bmp24(3, 2, kPixels);
+    bmp[18 + 2] = 0x01;  // width 65539
+    bmp[22 + 2] = 0x01;  // height 65538
+    Bytes ppm = {'P', '6', ' ', '9', '9', '9', '9', '9', '9', ' ', '9', '9', '9', '9', '9', '9', ' ', '2', '5', '5', '\n', 0};
+    Bytes dds = testimg::DdsArgb(4, 2, {1});
+    dds[12] = dds[13] = dds[14] = 0x7F;
+    Bytes jpeg = testimg::Jpeg(8, 8, std::vector<uint8_t>(256, 77), true);
+    ImageLimits limits;
+    limits.maxPixels = 63;  // 8 x 8 is one pixel too many
+    const struct {
+        const char* kind;
+        const Bytes* file;
+        ImageLimits limits;
+    } large[] = {{"PNG", &png, {}}, {"BMP", &bmp, {}}, {"PPM", &ppm, {}}, {"DDS", &dds, {}}, {"JPEG", &jpeg, limits}};
+    for (const auto& c : large) {
+        Image image;
+        EXPECT_FALSE(ReadImage(c.file->data(), c.file->size(), &image, c.limits)) << c.kind;
+        EXPECT_TRUE(image.tooLarge) << c.kind;
+        EXPECT_TRUE(image.levels.empty());
+    }
+    // Without a signature a too large header is not taken for a too large picture.
+    Image image;
+    Bytes tga = testimg::Tga32(3, 2, kPixels, false);
+    tga[12] = tga[13] = tga[14] = tga[15] = 0xFF;
+    EXPECT_FALSE(ReadImage(tga.data(), tga.size(), &image));
+    EXPECT_FALSE(image.tooLarge);
+    const uint8_t junk[] = "this is not an image at all";
+    EXPECT_FALSE(ReadImage(junk, sizeof(junk), &image));
+    EXPECT_FALSE(image.tooLarge);
 }

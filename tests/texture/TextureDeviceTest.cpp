@@ -206,6 +206,28 @@ TEST_F(TextureTest, FailuresLeaveNothingBehind) {
     EXPECT_EQ(texture, sentinel);
 }
 
+// A wide image within the pixel budget loads with its width cut to the device's largest; one
+// beyond the budget is refused as an allocation that cannot be made, before anything is made.
+TEST_F(TextureTest, WideImagesAreCutAndHugeOnesAreTooLarge) {
+    std::vector<uint8_t> grey(20000 * 2 * 4, 200);
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(Load(WriteFile("wide.png", testimg::Png(20000, 2, grey, 1)), &texture), S_OK);
+    D3DSURFACE_DESC desc{};
+    texture->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Width, 8192u);
+    EXPECT_EQ(desc.Height, 2u);
+    EXPECT_EQ(texture->GetLevelCount(), 14u);
+    texture->Release();
+
+    // A 16384 x 16384 PNG header: refused as too large before its pixels are read.
+    std::vector<uint8_t> big = testimg::Png(4, 4, Gradient(4, 4), 3);
+    testimg::SetPngSize(&big, 16384, 16384);
+    IDirect3DTexture8* sentinel = reinterpret_cast<IDirect3DTexture8*>(0x1234);
+    texture = sentinel;
+    EXPECT_EQ(Load(WriteFile("huge.png", big), &texture), E_OUTOFMEMORY);
+    EXPECT_EQ(texture, sentinel);
+}
+
 TEST_F(TextureTest, TheProgramsTexturesLoadWithDefaults) {
     const char* source = std::getenv("SIMMERGLASS_SOURCE_DIR");
     if (!source) GTEST_SKIP() << "SIMMERGLASS_SOURCE_DIR not set";

@@ -1,6 +1,6 @@
 // effectc: the command-line front end of the effect compiler, the shader assembler and the
-// vertex-declaration compiler. Exit codes: 0 success, 1 the input has errors, 2 bad usage or
-// an unreadable file.
+// vertex-declaration compiler. Exit codes: 0 success, 1 the input has errors, 2 bad usage, a
+// file that cannot be read or written (standard output included) or too little memory.
 #include "EffectDump.h"
 
 #include "effect/DeclarationCompiler.h"
@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -33,7 +35,9 @@ const char kUsage[] =
     "dump:    lists a compiled effect (or compiles an effect file first).\n"
     "check:   creates the effect on a device (REF unless --device hal), headless, and lists each\n"
     "         technique with whether it validates; exit 0 when at least one does.\n"
-    "exit status: 0 success, 1 errors in the input, 2 bad usage or unreadable file.\n";
+    "input files are regular files of at most 64 MiB.\n"
+    "exit status: 0 success, 1 errors in the input, 2 bad usage, a file that cannot be read or\n"
+    "written (standard output included) or too little memory.\n";
 
 int Usage(const char* problem) {
     std::fprintf(stderr, "effectc: %s (try effectc --help)\n", problem);
@@ -71,12 +75,9 @@ int WriteOut(const std::string& path, DataBuffer* buffer) {
 }
 
 bool ReadInput(const std::string& path, std::vector<char>* bytes) {
-    if (!ReadFileBytes(path.c_str(), bytes)) {
-        std::fprintf(stderr, "effectc: cannot read '%s'\n", path.c_str());
-        return false;
-    }
-    if (bytes->size() > 0xFFFFFFF0u) {
-        std::fprintf(stderr, "effectc: '%s' is too large\n", path.c_str());
+    std::string reason;
+    if (!ReadFileBytes(path.c_str(), bytes, &reason)) {
+        std::fprintf(stderr, "effectc: cannot read '%s': %s\n", path.c_str(), reason.c_str());
         return false;
     }
     return true;
@@ -190,6 +191,7 @@ int Check(const Options& o) {
     } else {
         EffectDesc description = {};
         effect->GetDesc(&description);
+        if (description.Techniques == 0) std::fprintf(stderr, "effectc: %s: the effect has no techniques\n", o.file.c_str());
         for (UINT t = 0; t < description.Techniques; ++t) {
             EffectTechniqueDesc technique = {};
             effect->GetTechniqueDesc(t, &technique);
@@ -205,9 +207,7 @@ int Check(const Options& o) {
     return rc;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 2) return Usage("no command");
     std::string first = argv[1];
     if (first == "--help" || first == "-h") {
@@ -231,9 +231,9 @@ int main(int argc, char** argv) {
             return true;
         };
         if (arg == "-o" && o.command != "dump") {
-            if (!value(&o.out)) return Usage("-o needs a file name");
+            if (!value(&o.out) || o.out.empty()) return Usage("-o needs a file name");
         } else if (arg == "--constants" && o.command == "asm") {
-            if (!value(&o.constants)) return Usage("--constants needs a file name");
+            if (!value(&o.constants) || o.constants.empty()) return Usage("--constants needs a file name");
         } else if (arg == "--no-debug" && o.command == "asm") {
             o.noDebug = true;
         } else if (arg == "--device" && o.command == "check") {
@@ -255,4 +255,25 @@ int main(int argc, char** argv) {
     if (o.command == "decl") return Declaration(o);
     if (o.command == "check") return Check(o);
     return Dump(o);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int status;
+    try {
+        status = Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "effectc: out of memory\n");
+        status = 2;
+    } catch (const std::length_error&) {  // a size beyond what a container can hold
+        std::fprintf(stderr, "effectc: out of memory\n");
+        status = 2;
+    }
+    // Output that never arrived (a full disk, a closed pipe) is a failure, not a success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "effectc: cannot write to standard output\n");
+        if (status == 0) status = 2;
+    }
+    return status;
 }

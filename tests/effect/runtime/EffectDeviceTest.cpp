@@ -285,6 +285,14 @@ TEST_F(EffectDeviceTest, FindNextValidTechniqueSkipsWhatTheCapsRefuse) {
     EXPECT_STREQ("plain2", desc.Name);
     EXPECT_EQ(E_FAIL, effect->FindNextValidTechnique(3, &desc));
     EXPECT_EQ(D3DERR_INVALIDCALL, effect->FindNextValidTechnique("missing", &desc));
+    // The description is not optional: without it the call is refused and nothing changes.
+    const char* before = nullptr;
+    const char* after = nullptr;
+    ASSERT_EQ(S_OK, effect->GetTechnique(&before));
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->FindNextValidTechnique(nullptr, nullptr));
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->FindNextValidTechnique(1, nullptr));
+    ASSERT_EQ(S_OK, effect->GetTechnique(&after));
+    EXPECT_STREQ(before, after);
 
     ASSERT_EQ(S_OK, effect->SetTechnique("blend"));
     EXPECT_EQ(E_FAIL, effect->Validate());
@@ -307,7 +315,8 @@ TEST_F(EffectDeviceTest, WrongStateCallsAreRefusedAndChangeNothing) {
     const char* name = nullptr;
     EXPECT_EQ(E_FAIL, empty->GetTechnique(&name));
     EXPECT_EQ(S_OK, empty->Validate());
-    EXPECT_EQ(E_FAIL, empty->FindNextValidTechnique(nullptr, nullptr));
+    EffectTechniqueDesc none{};
+    EXPECT_EQ(E_FAIL, empty->FindNextValidTechnique(nullptr, &none));
     empty->Release();
 
     EffectFile* effect = Make(Root({Parameter(EFFECT_VECTOR, "tint"), Technique("a", {Pass("p", FactorPass())}),

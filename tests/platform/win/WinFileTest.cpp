@@ -2,6 +2,7 @@
 #include "platform/win/WinFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -109,6 +110,77 @@ TEST(WinFile, FoldersAndTheProgramsOwnPath) {
     EXPECT_EQ(GetModuleFileNameA(nullptr, tiny, sizeof tiny), 4u);
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(std::strlen(tiny), 3u);
+}
+
+// Nothing that is not a regular file opens, and opening a pipe without a writer does not wait.
+TEST(WinFile, OnlyRegularFilesOpenAndNothingWaits) {
+    std::string fifo = testing::TempDir() + "sg_win_fifo";
+    unlink(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(GetFileAttributesA(fifo.c_str()), FILE_ATTRIBUTE_DEVICE);
+    EXPECT_EQ(CreateFileA(fifo.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    unlink(fifo.c_str());
+    EXPECT_EQ(GetFileAttributesA("/dev/zero"), FILE_ATTRIBUTE_DEVICE);
+    EXPECT_EQ(CreateFileA("/dev/zero", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+}
+
+// Temporary files are new files in the folder given; a rename replaces only a regular file that
+// is not write-protected, and a delete removes nothing else.
+TEST(WinFile, TemporaryFilesRenamesAndDeletes) {
+    const std::string dir = testing::TempDir() + "sg_win_move";
+    mkdir(dir.c_str(), 0777);
+    char first[MAX_PATH], second[MAX_PATH];
+    UINT a = GetTempFileNameA(dir.c_str(), "sgxyz", 0, first);
+    UINT b = GetTempFileNameA(dir.c_str(), "sg", 0, second);
+    ASSERT_NE(a, 0u);
+    ASSERT_NE(b, 0u);
+    EXPECT_STRNE(first, second);
+    EXPECT_EQ(std::string(first).rfind(dir + "/sgx", 0), 0u) << first;  // the prefix is cut to 3
+    EXPECT_EQ(GetFileAttributesA(first), FILE_ATTRIBUTE_NORMAL);
+    // A number given is used as it is, and only when the name is free.
+    char fixed[MAX_PATH];
+    EXPECT_EQ(GetTempFileNameA(dir.c_str(), "sg", 0xABC, fixed), 0xABCu);
+    EXPECT_EQ(std::string(fixed), dir + "/sgABC.tmp");
+    EXPECT_EQ(GetTempFileNameA(dir.c_str(), "sg", 0xABC, fixed), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(GetTempFileNameA((dir + "/missing").c_str(), "sg", 0, fixed), 0u);
+
+    const std::string target = dir + "/target.bin";
+    EXPECT_TRUE(MoveFileExA(first, target.c_str(), 0));
+    EXPECT_EQ(GetFileAttributesA(first), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(MoveFileExA(second, target.c_str(), 0));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(MoveFileExA(second, target.c_str(), MOVEFILE_REPLACE_EXISTING));
+
+    // Write-protected (even for a process that may write anything), a folder, a device: kept.
+    chmod(target.c_str(), 0444);
+    EXPECT_EQ(GetFileAttributesA(target.c_str()), FILE_ATTRIBUTE_READONLY);
+    ASSERT_NE(GetTempFileNameA(dir.c_str(), "sg", 0, first), 0u);
+    EXPECT_FALSE(MoveFileExA(first, target.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(DeleteFileA(target.c_str()));
+    EXPECT_EQ(GetFileAttributesA(target.c_str()), FILE_ATTRIBUTE_READONLY);
+    const std::string folder = dir + "/folder";
+    mkdir(folder.c_str(), 0777);
+    EXPECT_FALSE(MoveFileExA(first, folder.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(DeleteFileA(folder.c_str()));
+    EXPECT_EQ(GetFileAttributesA(folder.c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    const std::string fifo = dir + "/fifo";
+    mkfifo(fifo.c_str(), 0600);
+    EXPECT_FALSE(MoveFileExA(first, fifo.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(DeleteFileA(fifo.c_str()));
+    EXPECT_EQ(GetFileAttributesA(fifo.c_str()), FILE_ATTRIBUTE_DEVICE);
+
+    EXPECT_TRUE(DeleteFileA(first));
+    EXPECT_FALSE(DeleteFileA(first));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    chmod(target.c_str(), 0644);
+    EXPECT_TRUE(DeleteFileA(target.c_str()));
+    EXPECT_TRUE(DeleteFileA(fixed));
+    unlink(fifo.c_str());
+    rmdir(folder.c_str());
+    EXPECT_EQ(rmdir(dir.c_str()), 0);  // nothing was left behind
 }
 
 TEST(WinRegistry, KeysOpenButHoldNoValues) {
