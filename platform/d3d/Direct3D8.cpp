@@ -109,7 +109,8 @@ void ProbeSampleCounts(EglDevice* out) {
     GLint maxSamples = 0;
     glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
     if (maxSamples > 16) maxSamples = 16;
-    // The colour storage and the storage of every depth format in the format table.
+    // The colour storage and the storage of every depth format in the format table (a format missing here is
+    // simply offered no samples).
     const GLenum formats[] = {kBackBufferStorage, GL_DEPTH_COMPONENT16, GL_DEPTH24_STENCIL8, GL_DEPTH_COMPONENT32F};
     GLuint renderbuffer = 0;
     glGenRenderbuffers(1, &renderbuffer);
