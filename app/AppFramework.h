@@ -124,6 +124,11 @@ public:
         initialWidth = width;
         initialHeight = height;
     }
+    // The multisample type each device of the table is to use (--msaa), set before Create. A device that
+    // cannot use it in its windowed format and every full-screen mode keeps none.
+    void SetMultiSampleType(D3DMULTISAMPLE_TYPE type) { requestedMultiSample = type; }
+    // The type of the device in use (none before Create).
+    D3DMULTISAMPLE_TYPE CurrentMultiSampleType() const;
 
 protected:
     // [SECTION] Fields
@@ -169,9 +174,11 @@ private:
     void UpdateFrameStatistics();
     bool ReleaseDevice();  // true when the device had no references left
     void FillPresentParamsForSwitch();
+    D3DMULTISAMPLE_TYPE AcceptedMultiSample(UINT ordinal, const DeviceEntry& dev, D3DFORMAT desktopFormat);
 
     FrameObserver* frameObserver = nullptr;
     bool fatalErrorReported = false;
+    D3DMULTISAMPLE_TYPE requestedMultiSample = D3DMULTISAMPLE_NONE;
 };
 
 // The process-wide application object (written by the AppFramework constructor).

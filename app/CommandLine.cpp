@@ -60,7 +60,9 @@ const NamedKey kNamedKeys[] = {
     {"RIGHT", VK_RIGHT}, {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN},
 };
 
-enum class OptionId { Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Stats, Help, Version };
+enum class OptionId {
+    Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Msaa, Stats, Help, Version
+};
 struct OptionEntry {
     const char* name;
     OptionId id;
@@ -71,7 +73,8 @@ const OptionEntry kOptions[] = {
     {"--frames", OptionId::Frames, true},      {"--fixed-step", OptionId::FixedStep, true},
     {"--keys", OptionId::Keys, true},          {"--screenshot", OptionId::Screenshot, true},
     {"--capture", OptionId::Capture, true},    {"--every", OptionId::Every, true},
-    {"--size", OptionId::Size, true},          {"--stats", OptionId::Stats, false},
+    {"--size", OptionId::Size, true},          {"--msaa", OptionId::Msaa, true},
+    {"--stats", OptionId::Stats, false},
     {"--help", OptionId::Help, false},         {"--version", OptionId::Version, false},
 };
 
@@ -244,6 +247,13 @@ ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* opti
                     return ParseResult::UsageError;
                 }
                 break;
+            case OptionId::Msaa:
+                if (value != "0" && value != "2" && value != "4") {
+                    *error = "--msaa needs 0, 2 or 4 samples per pixel, not '" + value + "'";
+                    return ParseResult::UsageError;
+                }
+                o.msaa = static_cast<unsigned>(value[0] - '0');
+                break;
         }
     }
     if (everyGiven && o.captureDir.empty()) {
@@ -271,6 +281,8 @@ std::string UsageText(const char* program) {
            "  --every K             with --capture: every K-th frame (default 1)\n"
            "  --size WxH            initial client size of the window, each side from 16 to\n"
            "                        " + std::to_string(d3dhost::kMaxBackBufferSide) + " (the largest picture the device makes)\n"
+           "  --msaa N              anti-aliasing with N samples per pixel: 0 (none, the\n"
+           "                        default), 2 or 4; a device without N runs with none\n"
            "  --stats               one statistics line per frame on standard output\n"
            "  --help                show this text\n"
            "  --version             show the version\n"

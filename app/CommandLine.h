@@ -31,6 +31,7 @@ struct RunOptions {
     unsigned every = 1;
     unsigned width = 0, height = 0;  // initial client size; 0 = the application's own
     bool stats = false;       // one statistics line per frame on standard output
+    unsigned msaa = 0;        // samples per pixel asked of the device: 0 (none), 2 or 4
 };
 
 enum class ParseResult { Run, Help, Version, UsageError };

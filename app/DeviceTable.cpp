@@ -186,6 +186,7 @@ HRESULT AppFramework::BuildDeviceTable() {
                 d.canWindow = TRUE;
                 d.windowed = TRUE;
             }
+            d.multiSampleType = AcceptedMultiSample(ordinal, d, a.desktopMode.Format);
             if (d.modeCount > 0) ++a.deviceCount;
         }
         if (a.deviceCount > 0) ++adapterCount;
@@ -216,6 +217,32 @@ HRESULT AppFramework::BuildDeviceTable() {
         ReportError(why, SwitchedToReference);
     }
     return S_OK;
+}
+
+D3DMULTISAMPLE_TYPE AppFramework::AcceptedMultiSample(UINT ordinal, const DeviceEntry& d, D3DFORMAT desktopFormat) {
+    const D3DMULTISAMPLE_TYPE type = requestedMultiSample;
+    if (type == D3DMULTISAMPLE_NONE) return type;
+    // The device switches between windowed and full screen without a new table: every back-buffer and depth
+    // format it may be created with must take the type.
+    auto accepts = [&](D3DFORMAT format, BOOL windowedCheck) {
+        return SUCCEEDED(direct3d->CheckDeviceMultiSampleType(ordinal, d.deviceType, format, windowedCheck, type));
+    };
+    if (d.canWindow && !accepts(desktopFormat, TRUE)) return D3DMULTISAMPLE_NONE;
+    for (UINT i = 0; i < d.modeCount; ++i) {
+        const ModeEntry& m = d.modes[i];
+        if (!accepts(m.format, FALSE)) return D3DMULTISAMPLE_NONE;
+        if (!useDepthBuffer) continue;
+        // A windowed device takes the depth format of its current mode.
+        if (!accepts(m.depthStencilFormat, FALSE) || (d.canWindow && !accepts(m.depthStencilFormat, TRUE)))
+            return D3DMULTISAMPLE_NONE;
+    }
+    return type;
+}
+
+D3DMULTISAMPLE_TYPE AppFramework::CurrentMultiSampleType() const {
+    if (!device || currentAdapter >= adapterCount) return D3DMULTISAMPLE_NONE;
+    const AdapterEntry& a = adapters[currentAdapter];
+    return a.devices[a.currentDevice].multiSampleType;
 }
 
 void AppFramework::ComposeDeviceText(const AdapterEntry& adapter, const DeviceEntry& dev, const ModeEntry& mode) {

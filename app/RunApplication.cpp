@@ -283,11 +283,16 @@ int RunApplication(int argc, char** argv, const AppFactory& factory) {
             status = 1;
         } else {
             if (options.width != 0) app->SetInitialClientSize(options.width, options.height);
+            const auto samples = static_cast<D3DMULTISAMPLE_TYPE>(options.msaa);
+            app->SetMultiSampleType(samples);
             app->SetFrameObserver(&runner);
             if (FAILED(app->Create(GetModuleHandleA(nullptr)))) {
                 // A failed start is a failure for the shell as well, whatever the box said.
                 status = 1;
             } else {
+                if (app->CurrentMultiSampleType() != samples)
+                    std::fprintf(stderr, "%s: the device does not offer %u samples per pixel; running without\n",
+                                 program.c_str(), options.msaa);
                 runner.Begin(*app);
                 status = app->Run();
                 runner.Finish();

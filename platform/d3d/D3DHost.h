@@ -70,6 +70,19 @@ bool GetPresentedFrame(IDirect3DDevice8* device, std::vector<DWORD>* pixels, UIN
 // Returns D3DERR_INVALIDCALL for a null or foreign device.
 HRESULT ForceDeviceLoss(IDirect3DDevice8* device, UINT lostCalls = 1);
 
+// What a device holds, for tests that look for growth over many resets.
+struct DeviceObjectCounts {
+    UINT cachedPrograms;  // linked programs in the device's program cache
+    UINT shaders;         // vertex and pixel shader handles alive
+    UINT resources;       // buffers, textures and surfaces alive (the back buffer included)
+    UINT stateBlocks;     // state blocks alive
+    // GL objects alive in the device's context, found by asking GL about every name up to a freshly made one
+    // (programs and shader objects, buffers, textures, renderbuffers, framebuffers).
+    UINT glObjects;
+};
+// Fills *counts; D3DERR_INVALIDCALL for a null or foreign device or a null pointer.
+HRESULT GetDeviceObjectCounts(IDirect3DDevice8* device, DeviceObjectCounts* counts);
+
 // Edits the capabilities reported for a device type (IDirect3D8::GetDeviceCaps and the device's), e.g. to
 // clear D3DCAPS2_CANRENDERWINDOWED or narrow MaxTextureWidth. Only narrowing makes sense: the device does not
 // gain features. A null function removes the editor.

@@ -242,15 +242,22 @@ void Device::ChildDestroyed(DeviceChild* child) {
 
 HRESULT Device::CreateBackBuffer() {
     MakeCurrent();
-    const FormatInfo* colour = FindFormat(pp.BackBufferFormat);
-    assert(colour);
+    assert(FindFormat(pp.BackBufferFormat));
+    const GLsizei width = static_cast<GLsizei>(pp.BackBufferWidth), height = static_cast<GLsizei>(pp.BackBufferHeight);
+    // The multisample type is the sample count (CheckPresentParameters let only supported counts through).
+    const GLsizei samples = static_cast<GLsizei>(pp.MultiSampleType);
+    auto storage = [&](GLenum internalFormat) {
+        if (samples) {
+            GL_CHECK(glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, internalFormat, width, height));
+        } else {
+            GL_CHECK(glRenderbufferStorage(GL_RENDERBUFFER, internalFormat, width, height));
+        }
+    };
     GL_CHECK(glGenFramebuffers(1, &framebuffer));
     GL_CHECK(glBindFramebuffer(GL_FRAMEBUFFER, framebuffer));
     GL_CHECK(glGenRenderbuffers(1, &colourBuffer));
     GL_CHECK(glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer));
-    // Every colour format is kept as 8 bits per channel; locks convert to the format asked for.
-    GL_CHECK(glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(pp.BackBufferWidth),
-                                   static_cast<GLsizei>(pp.BackBufferHeight)));
+    storage(kBackBufferStorage);
     GL_CHECK(glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer));
     depthFormat = nullptr;
     if (pp.EnableAutoDepthStencil) {
@@ -258,14 +265,23 @@ HRESULT Device::CreateBackBuffer() {
         assert(depthFormat);
         GL_CHECK(glGenRenderbuffers(1, &depthBuffer));
         GL_CHECK(glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer));
-        GL_CHECK(glRenderbufferStorage(GL_RENDERBUFFER, depthFormat->internalFormat,
-                                       static_cast<GLsizei>(pp.BackBufferWidth),
-                                       static_cast<GLsizei>(pp.BackBufferHeight)));
+        storage(depthFormat->internalFormat);
         GLenum attachment = depthFormat->internalFormat == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT
                                                                                : GL_DEPTH_ATTACHMENT;
         GL_CHECK(glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, depthBuffer));
     }
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (complete && samples) {
+        GL_CHECK(glGenFramebuffers(1, &resolveFramebuffer));
+        GL_CHECK(glBindFramebuffer(GL_FRAMEBUFFER, resolveFramebuffer));
+        GL_CHECK(glGenRenderbuffers(1, &resolveBuffer));
+        GL_CHECK(glBindRenderbuffer(GL_RENDERBUFFER, resolveBuffer));
+        GL_CHECK(glRenderbufferStorage(GL_RENDERBUFFER, kBackBufferStorage, width, height));
+        GL_CHECK(glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolveBuffer));
+        complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        GL_CHECK(glBindFramebuffer(GL_FRAMEBUFFER, framebuffer));
+    }
+    if (!complete) {
         DestroyBackBuffer();
         return D3DERR_NOTAVAILABLE;
     }
@@ -295,7 +311,27 @@ void Device::DestroyBackBuffer() {
     if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
     if (colourBuffer) glDeleteRenderbuffers(1, &colourBuffer);
     if (depthBuffer) glDeleteRenderbuffers(1, &depthBuffer);
-    framebuffer = colourBuffer = depthBuffer = 0;
+    if (resolveFramebuffer) glDeleteFramebuffers(1, &resolveFramebuffer);
+    if (resolveBuffer) glDeleteRenderbuffers(1, &resolveBuffer);
+    framebuffer = colourBuffer = depthBuffer = resolveFramebuffer = resolveBuffer = 0;
+}
+
+void Device::BindPictureForReading() {
+    if (!resolveFramebuffer) {
+        GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer));
+        return;
+    }
+    // Each pixel becomes the average of its samples. Blits honour the scissor test (always off outside Clear)
+    // and, on some drivers, the colour mask: open it, and let the next draw send its own again.
+    const GLsizei width = static_cast<GLsizei>(pp.BackBufferWidth), height = static_cast<GLsizei>(pp.BackBufferHeight);
+    GL_CHECK(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
+    gl.valid = 0;
+    glStateDirty = true;
+    GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer));
+    GL_CHECK(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer));
+    GL_CHECK(glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST));
+    GL_CHECK(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer));
+    GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, resolveFramebuffer));
 }
 
 void Device::SetDefaultStates() {
@@ -390,6 +426,31 @@ HRESULT Device::TestCooperativeLevel() {
 
 void Device::ForceLoss(UINT lostCalls) { lostState = lostCalls + 1; }
 
+void Device::CountObjects(d3dhost::DeviceObjectCounts* counts) {
+    MakeCurrent();
+    counts->cachedPrograms = static_cast<UINT>(programs.size());
+    counts->shaders = static_cast<UINT>(vertexShaders.size() + pixelShaders.size());
+    counts->resources = static_cast<UINT>(children.size());
+    counts->stateBlocks = static_cast<UINT>(stateBlocks.size());
+    // GL hands out a new name above every name in use (Mesa reuses names only when configured to), so a fresh
+    // name of each kind bounds the names worth asking about. Programs and shader objects share one namespace.
+    UINT live = 0;
+    GLuint fresh = glCreateShader(GL_VERTEX_SHADER);
+    for (GLuint n = 1; n < fresh; ++n) live += (glIsProgram(n) || glIsShader(n)) ? 1 : 0;
+    glDeleteShader(fresh);
+    auto scan = [&](void (*gen)(GLsizei, GLuint*), void (*del)(GLsizei, const GLuint*), GLboolean (*is)(GLuint)) {
+        GLuint name = 0;
+        gen(1, &name);
+        for (GLuint n = 1; n < name; ++n) live += is(n) ? 1 : 0;
+        del(1, &name);
+    };
+    scan(glGenBuffers, glDeleteBuffers, glIsBuffer);
+    scan(glGenTextures, glDeleteTextures, glIsTexture);
+    scan(glGenRenderbuffers, glDeleteRenderbuffers, glIsRenderbuffer);
+    scan(glGenFramebuffers, glDeleteFramebuffers, glIsFramebuffer);
+    counts->glObjects = live;
+}
+
 UINT Device::GetAvailableTextureMem() { return 512u * 1024u * 1024u; }
 
 HRESULT Device::ResourceManagerDiscardBytes(DWORD) { return D3D_OK; }
@@ -458,7 +519,7 @@ BOOL Device::ShowCursor(BOOL show) {
 void Device::ReadBackBuffer(std::vector<DWORD>* pixels) {
     MakeCurrent();
     pixels->resize(static_cast<size_t>(pp.BackBufferWidth) * pp.BackBufferHeight);
-    GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer));
+    BindPictureForReading();
     GL_CHECK(glReadPixels(0, 0, static_cast<GLsizei>(pp.BackBufferWidth), static_cast<GLsizei>(pp.BackBufferHeight),
                           GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels->data()));
     const FormatInfo* info = FindFormat(pp.BackBufferFormat);
@@ -502,7 +563,7 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* presentationParameters) {
     if (!presentationParameters) return D3DERR_INVALIDCALL;
     D3DPRESENT_PARAMETERS next = *presentationParameters;
     if (!next.hDeviceWindow) next.hDeviceWindow = pp.hDeviceWindow ? pp.hDeviceWindow : focusWindow;
-    HRESULT hr = d3d->CheckPresentParameters(adapter, type, &next);
+    HRESULT hr = d3d->CheckPresentParameters(adapter, *egl, &next);
     if (FAILED(hr)) return hr;
     // As the platform does: every default-pool resource (the back buffer included) must have been released.
     for (DeviceChild* child : children) {

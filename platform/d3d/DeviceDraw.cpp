@@ -527,6 +527,18 @@ void Device::ApplyGlState() {
             g.stencilWriteMask = write;
         }
     }
+    // Both have an effect only on a multisampled back buffer; bit n of the mask is sample n.
+    bool multisample = rs[D3DRS_MULTISAMPLEANTIALIAS] != 0;
+    if (all || multisample != g.multisample) {
+        multisample ? glEnable(GL_MULTISAMPLE) : glDisable(GL_MULTISAMPLE);
+        g.multisample = multisample;
+    }
+    GLuint sampleMask = rs[D3DRS_MULTISAMPLEMASK];
+    if (all || sampleMask != g.sampleMask) {
+        sampleMask == 0xFFFFFFFFu ? glDisable(GL_SAMPLE_MASK) : glEnable(GL_SAMPLE_MASK);
+        glSampleMaski(0, sampleMask);
+        g.sampleMask = sampleMask;
+    }
     // Rows are stored top row first, which mirrors the picture vertically in GL's window space: a triangle
     // the platform sees counter-clockwise is clockwise to GL. GL_CCW stays the front face.
     DWORD cullMode = rs[D3DRS_CULLMODE];

@@ -36,6 +36,8 @@ constexpr UINT kVsConstCount = 96;
 constexpr UINT kPsConstCount = 8;
 constexpr UINT kMaxActiveLights = 8;
 constexpr UINT kMaxDeclElements = 16;
+// Every back-buffer format is kept as 8 bits per channel; locks convert to the format asked for.
+constexpr GLenum kBackBufferStorage = GL_RGBA8;
 
 // [SECTION] EGL devices
 
@@ -46,6 +48,10 @@ struct EglDevice {
     float maxAnisotropy = 1.0f;
     bool mirrorClampToEdge = false;
     float pointSizeMax = 1.0f;
+    // Sample counts a renderbuffer of an internal format gets exactly as asked (bit n = n samples), for the
+    // formats the back buffer and the depth buffer are made of; probed once.
+    std::vector<std::pair<GLenum, DWORD>> sampleCounts;
+    bool SupportsSamples(GLenum internalFormat, UINT samples) const;
 };
 
 // The EGL device that backs a device type after the host options, or null when that type is absent.
@@ -90,8 +96,9 @@ public:
                          IDirect3DDevice8** returnedDeviceInterface) override;
 
     bool ValidAdapter(UINT adapter);
-    // Checks a presentation description against the adapter; fills defaults (0 sizes, count). INVALIDCALL else.
-    HRESULT CheckPresentParameters(UINT adapter, D3DDEVTYPE type, D3DPRESENT_PARAMETERS* pp);
+    // Checks a presentation description against the adapter and the EGL device that renders it; fills defaults
+    // (0 sizes, count). INVALIDCALL else.
+    HRESULT CheckPresentParameters(UINT adapter, const EglDevice& egl, D3DPRESENT_PARAMETERS* pp);
 
 private:
     ULONG refs = 1;
@@ -480,9 +487,12 @@ public:
     UINT BackBufferWidth() const { return pp.BackBufferWidth; }
     UINT BackBufferHeight() const { return pp.BackBufferHeight; }
     D3DFORMAT BackBufferFormat() const { return pp.BackBufferFormat; }
+    D3DMULTISAMPLE_TYPE MultiSampleType() const { return pp.MultiSampleType; }
     // A GL buffer is about to be deleted: forget every cached binding that names it (GL may hand the
     // name out again, and a stale cache entry would then skip a needed bind).
     void BufferDeleted(GLuint name);
+    // What the device holds now (the test hook behind d3dhost::GetDeviceObjectCounts).
+    void CountObjects(d3dhost::DeviceObjectCounts* counts);
     static Device* FromInterface(IDirect3DDevice8* device);
 
 private:
@@ -492,6 +502,8 @@ private:
     void ReleaseState(StateSet& set);
     HRESULT CreateBackBuffer();
     void DestroyBackBuffer();
+    // Binds the framebuffer that holds the finished single-sample picture for reading (resolving first).
+    void BindPictureForReading();
     bool Lost() const { return lostState != 0; }
     // State-block plumbing.
     void RecordRenderState(D3DRENDERSTATETYPE state, DWORD value);
@@ -512,6 +524,8 @@ private:
     void ApplyGlState();
     void ApplySamplers(UINT stageMask);
     void RefreshBoundShaders();
+    // Deletes the cached programs built with the shader of that serial.
+    void EvictPrograms(UINT serial);
     void UploadUniforms(FixedProgram& program, const ProgramKey& key);
     void UploadShaderConstants(FixedProgram& program);
     void BindVertexLayout(const VertexLayout& layout, const GLuint* buffers, const UINT* strides,
@@ -529,8 +543,11 @@ private:
     D3DCAPS8 caps{};
     D3DPRESENT_PARAMETERS pp{};
 
-    // Back buffer: colour and depth renderbuffers in one framebuffer; rows are stored top row first.
+    // Back buffer: colour and depth renderbuffers in one framebuffer; rows are stored top row first. When
+    // multisampled, both have the samples, and the picture is resolved into a single-sample colour renderbuffer
+    // (its own framebuffer) whenever it is read.
     GLuint framebuffer = 0, colourBuffer = 0, depthBuffer = 0;
+    GLuint resolveFramebuffer = 0, resolveBuffer = 0;
     const FormatInfo* depthFormat = nullptr;
     Surface* backBuffer = nullptr;  // internal reference
     std::vector<DWORD> presented;   // last frame given to Present
@@ -580,7 +597,8 @@ private:
     // Shadow of the GL fixed state so that unchanged state is not sent again.
     struct GlShadow {
         int valid = 0;
-        bool blend, depthTest, stencilTest, cull, polygonOffset, scissor, pointSizeProgram;
+        bool blend, depthTest, stencilTest, cull, polygonOffset, scissor, pointSizeProgram, multisample;
+        GLuint sampleMask;
         GLenum blendSrc, blendDst, blendOp, depthFunc, cullFace, polygonMode;
         GLboolean depthMask, colourMask[4];
         GLenum stencilFunc, stencilFail, stencilZFail, stencilPass;

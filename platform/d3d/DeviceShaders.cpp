@@ -136,9 +136,24 @@ HRESULT Device::GetVertexShader(DWORD* handle) {
     return D3D_OK;
 }
 
+void Device::EvictPrograms(UINT serial) {
+    MakeCurrent();
+    for (auto it = programs.begin(); it != programs.end();) {
+        if (it->first.vertexShaderId != serial && it->first.pixelShaderId != serial) {
+            ++it;
+            continue;
+        }
+        if (it->second.get() == currentProgram) currentProgram = nullptr;
+        glDeleteProgram(it->second->program);
+        it = programs.erase(it);
+    }
+}
+
 HRESULT Device::DeleteVertexShader(DWORD handle) {
     auto it = vertexShaders.find(handle);
     if (it == vertexShaders.end()) return D3DERR_INVALIDCALL;
+    // Serials are never reused, so the programs built with this shader can never be asked for again.
+    EvictPrograms(it->second->serial);
     vertexShaders.erase(it);
     if (state.vertexShader == handle) {
         state.vertexShader = 0;
@@ -253,6 +268,7 @@ HRESULT Device::GetPixelShader(DWORD* handle) {
 HRESULT Device::DeletePixelShader(DWORD handle) {
     auto it = pixelShaders.find(handle);
     if (it == pixelShaders.end()) return D3DERR_INVALIDCALL;
+    EvictPrograms(it->second->serial);
     pixelShaders.erase(it);
     if (state.pixelShader == handle) state.pixelShader = 0;
     keyDirty = true;

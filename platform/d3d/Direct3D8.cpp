@@ -64,6 +64,13 @@ HRESULT ForceDeviceLoss(IDirect3DDevice8* device, UINT lostCalls) {
     return D3D_OK;
 }
 
+HRESULT GetDeviceObjectCounts(IDirect3DDevice8* device, DeviceObjectCounts* counts) {
+    Device* d = Device::FromInterface(device);
+    if (!d || !counts) return D3DERR_INVALIDCALL;
+    d->CountObjects(counts);
+    return D3D_OK;
+}
+
 }  // namespace d3dhost
 
 extern "C" void DebugSetMute(DWORD mute) { Host().debugMute = mute; }
@@ -94,6 +101,33 @@ bool HasExtension(const char* list, const char* name) {
         if ((p == list || p[-1] == ' ') && (p[n] == ' ' || p[n] == '\0')) return true;
     }
     return false;
+}
+
+// Which sample counts each renderbuffer format the device uses gets exactly: GL may round a count up, and the
+// device must not promise 2 samples where it would get 4. Needs a current context.
+void ProbeSampleCounts(EglDevice* out) {
+    GLint maxSamples = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+    if (maxSamples > 16) maxSamples = 16;
+    // The colour storage and the storage of every depth format in the format table (a format missing here is
+    // simply offered no samples).
+    const GLenum formats[] = {kBackBufferStorage, GL_DEPTH_COMPONENT16, GL_DEPTH24_STENCIL8, GL_DEPTH_COMPONENT32F};
+    GLuint renderbuffer = 0;
+    glGenRenderbuffers(1, &renderbuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffer);
+    for (GLenum format : formats) {
+        DWORD counts = 0;
+        for (GLint n = 2; n <= maxSamples; ++n) {
+            glGetError();
+            glRenderbufferStorageMultisample(GL_RENDERBUFFER, n, format, 4, 4);
+            GLint samples = 0;
+            glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_SAMPLES, &samples);
+            if (glGetError() == GL_NO_ERROR && samples == n) counts |= 1u << n;
+        }
+        out->sampleCounts.emplace_back(format, counts);
+    }
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glDeleteRenderbuffers(1, &renderbuffer);
 }
 
 // Opens the display of an EGL device and reads the renderer and limits through a throw-away context.
@@ -138,6 +172,7 @@ bool OpenDevice(EGLDeviceEXT device, EglDevice* out) {
     float range[2] = {1, 1};
     glGetFloatv(GL_POINT_SIZE_RANGE, range);
     out->pointSizeMax = range[1];
+    ProbeSampleCounts(out);
     glGetError();
     if (previous != EGL_NO_CONTEXT) {
         eglMakeCurrent(previousDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, previous);
@@ -175,6 +210,14 @@ void Probe() {
 }
 
 }  // namespace
+
+bool EglDevice::SupportsSamples(GLenum internalFormat, UINT samples) const {
+    if (samples > 16) return false;
+    for (const auto& [format, counts] : sampleCounts) {
+        if (format == internalFormat) return (counts >> samples) & 1u;
+    }
+    return false;
+}
 
 EglDevice* FindEglDevice(D3DDEVTYPE type) {
     HostState& h = Host();
@@ -418,13 +461,30 @@ HRESULT Direct3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORM
     }
 }
 
+namespace {
+
+// The multisample types are sample counts; 1 is not one of them.
+bool ValidMultiSampleType(D3DMULTISAMPLE_TYPE type) {
+    return type == D3DMULTISAMPLE_NONE || (type >= D3DMULTISAMPLE_2_SAMPLES && type <= D3DMULTISAMPLE_16_SAMPLES);
+}
+
+// Whether a surface of the format (a back-buffer or a depth format) can be made with that many samples.
+bool SupportsMultiSample(const EglDevice& egl, const FormatInfo& info, D3DMULTISAMPLE_TYPE type) {
+    if (type == D3DMULTISAMPLE_NONE) return true;
+    GLenum storage = (info.uses & kUseDepth) ? info.internalFormat : kBackBufferStorage;
+    return egl.SupportsSamples(storage, static_cast<UINT>(type));
+}
+
+}  // namespace
+
 HRESULT Direct3D::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT surfaceFormat, BOOL,
                                              D3DMULTISAMPLE_TYPE multiSampleType) {
-    if (!ValidAdapter(adapter)) return D3DERR_INVALIDCALL;
-    if (!FindEglDevice(deviceType)) return D3DERR_NOTAVAILABLE;
+    if (!ValidAdapter(adapter) || !ValidMultiSampleType(multiSampleType)) return D3DERR_INVALIDCALL;
+    EglDevice* egl = FindEglDevice(deviceType);
+    if (!egl) return D3DERR_NOTAVAILABLE;
     const FormatInfo* info = FindFormat(surfaceFormat);
     if (!info || !(info->uses & (kUseBackBuffer | kUseDepth))) return D3DERR_NOTAVAILABLE;
-    return multiSampleType == D3DMULTISAMPLE_NONE ? D3D_OK : D3DERR_NOTAVAILABLE;
+    return SupportsMultiSample(*egl, *info, multiSampleType) ? D3D_OK : D3DERR_NOTAVAILABLE;
 }
 
 HRESULT Direct3D::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
@@ -443,20 +503,22 @@ HRESULT Direct3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS8* c
     return FillCaps(adapter, deviceType, caps) ? D3D_OK : D3DERR_NOTAVAILABLE;
 }
 
-HRESULT Direct3D::CheckPresentParameters(UINT adapter, D3DDEVTYPE type, D3DPRESENT_PARAMETERS* pp) {
+HRESULT Direct3D::CheckPresentParameters(UINT adapter, const EglDevice& egl, D3DPRESENT_PARAMETERS* pp) {
     std::vector<AdapterView> adapters = Adapters();
     if (adapter >= adapters.size() || !pp) return D3DERR_INVALIDCALL;
-    (void)type;
     const FormatInfo* back = FindFormat(pp->BackBufferFormat);
     if (!back || !(back->uses & kUseBackBuffer)) return D3DERR_INVALIDCALL;
     if (pp->BackBufferCount > 3) return D3DERR_INVALIDCALL;
     if (pp->BackBufferCount == 0) pp->BackBufferCount = 1;
-    if (pp->MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_INVALIDCALL;
     if (pp->SwapEffect < D3DSWAPEFFECT_DISCARD || pp->SwapEffect > D3DSWAPEFFECT_COPY_VSYNC)
         return D3DERR_INVALIDCALL;
+    // A multisampled back buffer is resolved when presented, so only the discard swap effect goes with it.
+    const D3DMULTISAMPLE_TYPE samples = pp->MultiSampleType;
+    if (!ValidMultiSampleType(samples) || !SupportsMultiSample(egl, *back, samples)) return D3DERR_INVALIDCALL;
+    if (samples != D3DMULTISAMPLE_NONE && pp->SwapEffect != D3DSWAPEFFECT_DISCARD) return D3DERR_INVALIDCALL;
     if (pp->EnableAutoDepthStencil) {
         const FormatInfo* ds = FindFormat(pp->AutoDepthStencilFormat);
-        if (!ds || !(ds->uses & kUseDepth)) return D3DERR_INVALIDCALL;
+        if (!ds || !(ds->uses & kUseDepth) || !SupportsMultiSample(egl, *ds, samples)) return D3DERR_INVALIDCALL;
     }
     if (pp->Windowed) {
         if (pp->BackBufferWidth == 0 || pp->BackBufferHeight == 0) {
@@ -500,7 +562,7 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
         return D3DERR_INVALIDCALL;
     D3DPRESENT_PARAMETERS pp = *presentationParameters;
     if (!pp.hDeviceWindow) pp.hDeviceWindow = focusWindow;
-    HRESULT hr = CheckPresentParameters(adapter, deviceType, &pp);
+    HRESULT hr = CheckPresentParameters(adapter, *egl, &pp);
     if (FAILED(hr)) return hr;
     Device* device = new Device(this, adapter, deviceType, egl, focusWindow, behaviorFlags);
     hr = device->Initialise(&pp);

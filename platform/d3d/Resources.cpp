@@ -205,7 +205,8 @@ HRESULT Surface::GetDevice(IDirect3DDevice8** out) {
 
 HRESULT Surface::GetDesc(D3DSURFACE_DESC* desc) {
     if (!desc) return D3DERR_INVALIDCALL;
-    *desc = {format, D3DRTYPE_SURFACE, usage, pool, pitch * height, D3DMULTISAMPLE_NONE, width, height};
+    D3DMULTISAMPLE_TYPE samples = kind == kBackBuffer ? device->MultiSampleType() : D3DMULTISAMPLE_NONE;
+    *desc = {format, D3DRTYPE_SURFACE, usage, pool, pitch * height, samples, width, height};
     return D3D_OK;
 }
 

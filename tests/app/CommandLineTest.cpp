@@ -19,7 +19,7 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     std::string error;
     ASSERT_EQ(Parse({"--headless", "--device", "ref", "--frames", "12", "--fixed-step=0.02", "--keys",
                      "5:up:A,1:down:SPACE,1:press:F12,2:char:3", "--screenshot", "out.png", "--capture", "dir",
-                     "--every", "4", "--size", "64x48", "--stats"},
+                     "--every", "4", "--size", "64x48", "--msaa", "4", "--stats"},
                     &o, &error),
               ParseResult::Run)
         << error;
@@ -42,6 +42,7 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     EXPECT_EQ(o.width, 64u);
     EXPECT_EQ(o.height, 48u);
     EXPECT_TRUE(o.stats);
+    EXPECT_EQ(o.msaa, 4u);
 
     RunOptions none;
     ASSERT_EQ(Parse({}, &none, &error), ParseResult::Run);
@@ -52,6 +53,9 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     ASSERT_EQ(Parse({"--size", "8192x8192"}, &largest, &error), ParseResult::Run) << error;
     EXPECT_EQ(largest.width, 8192u);
     EXPECT_NE(UsageText("simmerglass").find("16 to\n                        8192"), std::string::npos);
+    EXPECT_EQ(none.msaa, 0u);
+    ASSERT_EQ(Parse({"--msaa=2"}, &o, &error), ParseResult::Run);
+    EXPECT_EQ(o.msaa, 2u);
     EXPECT_EQ(Parse({"--help"}, &o, &error), ParseResult::Help);
     EXPECT_EQ(Parse({"--version"}, &o, &error), ParseResult::Version);
 }
@@ -66,7 +70,8 @@ TEST(CommandLine, BadOptionsAndValuesAreUsageErrors) {
         {"--screenshot", ""},  {"--headless=yes"},      {"--keys", ""},         {"--keys", "1:down"},
         {"--keys", "x:down:A"}, {"--keys", "1:hold:A"}, {"--keys", "1:down:F13"}, {"--keys", "1:down:AB"},
         {"--keys", "1:char:ab"}, {"--keys", "1:down:A,"}, {"--keys", ",1:down:A"}, {"--keys", "-1:down:A"},
-        {"--keys", "1:down:F0"},
+        {"--keys", "1:down:F0"}, {"--msaa", "3"},     {"--msaa", "8"},       {"--msaa", "04"},
+        {"--msaa", ""},        {"--msaa", "-4"},       {"--msaa"},
     };
     for (const auto& args : bad) {
         RunOptions o;

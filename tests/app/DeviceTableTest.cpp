@@ -244,6 +244,30 @@ TEST_F(DeviceTableTest, ReferenceWarningNamesTheHardwareShortcoming) {
     }
 }
 
+TEST_F(DeviceTableTest, AskedMultiSampleTypeGoesToTheDevicesThatTakeIt) {
+    FakeAdapter a = HardwareAdapter();
+    a.types[0].multiSampleTypes = {0, 2};
+    a.types[1].multiSampleTypes = {0, 2, 4};
+    d3d.adapters = {a};
+    struct Case {
+        D3DMULTISAMPLE_TYPE asked, hal, ref;
+    } cases[] = {
+        {D3DMULTISAMPLE_NONE, D3DMULTISAMPLE_NONE, D3DMULTISAMPLE_NONE},
+        {D3DMULTISAMPLE_2_SAMPLES, D3DMULTISAMPLE_2_SAMPLES, D3DMULTISAMPLE_2_SAMPLES},
+        {D3DMULTISAMPLE_4_SAMPLES, D3DMULTISAMPLE_NONE, D3DMULTISAMPLE_4_SAMPLES},
+    };
+    for (const Case& c : cases) {
+        RecordingApp app;
+        app.SetMultiSampleType(c.asked);
+        ASSERT_EQ(Build(app), S_OK);
+        ASSERT_EQ(app.adapters[0].deviceCount, 2u);
+        EXPECT_EQ(app.adapters[0].devices[0].multiSampleType, c.hal) << c.asked;
+        EXPECT_EQ(app.adapters[0].devices[1].multiSampleType, c.ref) << c.asked;
+        // No device yet: nothing in use.
+        EXPECT_EQ(app.CurrentMultiSampleType(), D3DMULTISAMPLE_NONE);
+    }
+}
+
 TEST_F(DeviceTableTest, DeviceTextNamesTypeVertexProcessingAndAdapter) {
     struct Case {
         bool hal;

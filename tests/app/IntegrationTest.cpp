@@ -131,6 +131,75 @@ TEST(Integration, UnwritableScreenshotFailsTheRun) {
     EXPECT_NE(err.find("/nonexistent-folder/shot.png"), std::string::npos) << err;
 }
 
+// A white triangle on black whose long edge crosses the picture at a slant.
+class EdgeApp : public ClearApp {
+public:
+    HRESULT RenderFrame() override {
+        HRESULT hr = device->BeginScene();
+        if (FAILED(hr)) return hr;
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+        struct Vertex {
+            float x, y, z, rhw;
+            D3DCOLOR colour;
+        };
+        const float w = static_cast<float>(backBufferDesc.Width), h = static_cast<float>(backBufferDesc.Height);
+        const Vertex triangle[3] = {{0, 0, 0.5f, 1, 0xFFFFFFFFu}, {w, h * 0.75f, 0.5f, 1, 0xFFFFFFFFu},
+                                    {0, h, 0.5f, 1, 0xFFFFFFFFu}};
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device->SetRenderState(D3DRS_LIGHTING, FALSE);
+        device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(Vertex));
+        return device->EndScene();
+    }
+};
+
+// Runs the program with --msaa N (and the extra arguments); the screenshot's grey pixels, -1 when it failed.
+int GreyPixelsWithSamples(const char* samples, std::vector<std::string> extra, std::string* err) {
+    win::SetMessageBoxHook([](LPCSTR, LPCSTR, UINT) { return static_cast<int>(IDOK); });
+    const std::string shot = testing::TempDir() + "sg_app_integration_msaa.png";
+    std::remove(shot.c_str());
+    std::vector<std::string> args = {"simmerglass", "--headless", "--device", "ref", "--frames", "3",
+                                     "--size", "64x48", "--msaa", samples, "--screenshot", shot};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    testing::internal::CaptureStderr();
+    int status = RunApplication(static_cast<int>(argv.size()), argv.data(), [] { return std::make_unique<EdgeApp>(); });
+    *err = testing::internal::GetCapturedStderr();
+    win::SetMessageBoxHook(nullptr);
+    std::vector<unsigned char> rgb;
+    unsigned w = 0, h = 0;
+    if (status != 0 || !ReadPng(shot, &rgb, &w, &h)) return -1;
+    int grey = 0;
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) grey += rgb[i] > 0 && rgb[i] < 255 && rgb[i] == rgb[i + 2] ? 1 : 0;
+    return grey;
+}
+
+TEST(Integration, MultisampledRunsScreenshotTheResolvedPicture) {
+    std::string err;
+    EXPECT_EQ(GreyPixelsWithSamples("0", {}, &err), 0) << err;
+    // Along the edge the screenshot mixes the two colours, also after two resets (F11 there and back).
+    EXPECT_GE(GreyPixelsWithSamples("4", {}, &err), 40) << err;
+    EXPECT_EQ(err.find("samples per pixel"), std::string::npos) << err;
+    EXPECT_GE(GreyPixelsWithSamples("4", {"--keys", "0:press:F11,1:press:F11"}, &err), 40) << err;
+    // A count the device does not offer runs without, saying so in one line.
+    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+    d3dhost::SetHeadless(true);
+    bool twoOffered =
+        d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_2_SAMPLES) == D3D_OK &&
+        d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_REF, D3DFMT_D16, TRUE, D3DMULTISAMPLE_2_SAMPLES) == D3D_OK;
+    d3d->Release();
+    d3dhost::ResetHostOptions();
+    int grey = GreyPixelsWithSamples("2", {}, &err);
+    if (twoOffered) {
+        EXPECT_GT(grey, 0) << err;
+    } else {
+        EXPECT_EQ(grey, 0) << err;
+        EXPECT_NE(err.find("the device does not offer 2 samples per pixel; running without\n"), std::string::npos)
+            << err;
+    }
+}
+
 // A screenshot that cannot be written leaves what was at its path as it was: a folder, a
 // write-protected file (even for a process that may write anything) and a pipe, which stands in
 // for a device here (a device node would be lost for good should the test ever fail).

@@ -101,10 +101,6 @@ TEST_F(DeviceTest, FormatChecksAnswerWhatTheDeviceSupports) {
     EXPECT_EQ(depth(D3DFMT_D24S8), D3D_OK);
     EXPECT_EQ(depth(D3DFMT_D15S1), D3DERR_NOTAVAILABLE);
     EXPECT_EQ(d3d->CheckDepthStencilMatch(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_D16), D3D_OK);
-    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_NONE),
-              D3D_OK);
-    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_2_SAMPLES),
-              D3DERR_NOTAVAILABLE);
     // Every texture format the check accepts can be created with mip levels.
     for (D3DFORMAT f : {D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A8L8}) {
         IDirect3DTexture8* t = nullptr;
