@@ -1,7 +1,7 @@
 // A thousand device resets with shaders deleted and made again each time, as the effects do: the device's
 // program cache and the GL objects alive in its context must stay the same size.
 #include "tests/platform/d3d/D3DTestUtil.h"
-#include "tests/platform/shader/ShaderTestTokens.h"
+#include "tests/platform/d3d/shader/ShaderTestTokens.h"
 
 namespace {
 
