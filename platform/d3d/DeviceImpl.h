@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/d3d/FillModes.h"
 #include "platform/d3d/FixedFunction.h"
 #include "platform/d3d/Formats.h"
 #include "platform/d3d/Gl.h"
@@ -136,6 +137,8 @@ public:
     UINT Size() const { return static_cast<UINT>(data.size()); }
     DWORD Usage() const { return usage; }
     UINT Version() const { return version; }
+    // Wireframe and point lists of draws from this buffer (the device fills it).
+    FillListCache& FillLists() { return fillLists; }
 
 private:
     std::vector<BYTE> data;
@@ -146,6 +149,7 @@ private:
     UINT dirtyBegin = 0, dirtyEnd = 0;  // byte range not yet in the GL buffer
     bool discard = false;                // next upload replaces the whole GL store
     UINT version = 0;                    // bumped at each unlock that may have changed data
+    FillListCache fillLists;
 };
 
 class VertexBuffer final : public IDirect3DVertexBuffer8, public Buffer {
@@ -516,6 +520,9 @@ private:
     void UploadShaderConstants(FixedProgram& program);
     void BindVertexLayout(const VertexLayout& layout, const GLuint* buffers, const UINT* strides,
                           const UINT* offsets);
+    // Binds the element buffer that holds a draw's fill list, cached on `source` (null: made now
+    // in a scratch buffer), and returns its index count.
+    GLsizei BindFillList(Buffer* source, const FillListKey& key, const TriangleSource& triangles);
     HRESULT CheckDrawState(const VertexLayout& layout, const ProgramKey& key, DWORD* reasonOut);
 
     Direct3D* d3d;
@@ -568,6 +575,7 @@ private:
     GLuint samplers[kMaxStages] = {};
     bool samplersDirty[kMaxStages] = {true, true, true, true, true, true, true, true};
     GLuint upVertexBuffer = 0, upIndexBuffer = 0;
+    std::vector<uint32_t> fillListScratch;  // a fill list on its way to GL
     // Bound vertex inputs, to skip re-specifying attributes when nothing changed.
     struct BoundAttrib {
         GLuint buffer = 0;
@@ -581,7 +589,7 @@ private:
     struct GlShadow {
         int valid = 0;
         bool blend, depthTest, stencilTest, cull, polygonOffset, scissor, pointSizeProgram;
-        GLenum blendSrc, blendDst, blendOp, depthFunc, cullFace, polygonMode;
+        GLenum blendSrc, blendDst, blendOp, depthFunc, cullFace;
         GLboolean depthMask, colourMask[4];
         GLenum stencilFunc, stencilFail, stencilZFail, stencilPass;
         GLint stencilRef;
