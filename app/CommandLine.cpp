@@ -266,7 +266,9 @@ std::string UsageText(const char* program) {
            "  --capture DIR         write presented frames as numbered PNGs into DIR\n"
            "  --every K             with --capture: every K-th frame (default 1)\n"
            "  --size WxH            initial client size of the window\n"
-           "  --stats               one statistics line per frame on standard output\n"
+           "  --stats               one statistics line per frame on standard output; its last\n"
+           "                        field is the frame's wall-clock time (wall N ms), real time\n"
+           "                        even with --fixed-step\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "Keys besides the program's own: Escape quits; Alt+Enter and F11 switch full screen.\n";
