@@ -1003,6 +1003,7 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, UINT s
                     triangles.vertexBytes = 0;
                 }
                 listKey.stride = triangles.stride;
+                listKey.vertexBytes = triangles.vertexBytes;
             }
         }
         if (source) listKey.version = source->Version();

@@ -45,12 +45,13 @@ GLenum FillListMode(FillList kind);
 // each writing unlock) and the draw's range are those it was made for.
 struct FillListKey {
     UINT version = ~0u;
-    UINT start = 0, primitives = 0, stride = 0;
+    UINT start = 0, primitives = 0;
+    UINT stride = 0, vertexBytes = 0;  // vertices compared without indices (TriangleSource)
     BYTE type = 0;
     FillList kind = FillList::kEdges;
     bool operator==(const FillListKey& o) const {
         return version == o.version && start == o.start && primitives == o.primitives && stride == o.stride &&
-               type == o.type && kind == o.kind;
+               vertexBytes == o.vertexBytes && type == o.type && kind == o.kind;
     }
 };
 
