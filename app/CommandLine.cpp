@@ -283,7 +283,9 @@ std::string UsageText(const char* program) {
            "                        " + std::to_string(d3dhost::kMaxBackBufferSide) + " (the largest picture the device makes)\n"
            "  --msaa N              anti-aliasing with N samples per pixel: 0 (none, the\n"
            "                        default), 2 or 4; a device without N runs with none\n"
-           "  --stats               one statistics line per frame on standard output\n"
+           "  --stats               one statistics line per frame on standard output; its last\n"
+           "                        field is the frame's wall-clock time (wall N ms), real time\n"
+           "                        even with --fixed-step\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "Keys besides the program's own: Escape quits; Alt+Enter and F11 switch full screen.\n";

@@ -1,10 +1,11 @@
 // The entry point: command line, display or headless set-up, the device's presenter, the
 // program's accelerator table, and the per-frame extras of the command line (frame limit,
-// scripted keys with auto-repeat, captures, the statistics line).
+// scripted keys with auto-repeat, captures, the statistics line with each frame's wall-clock time).
 //
 // Index: [SECTION] Presenter, [SECTION] Frame runner, [SECTION] Entry point
 #include "app/RunApplication.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -87,13 +88,25 @@ class FrameRunner : public FrameObserver {
 public:
     explicit FrameRunner(const RunOptions& options) : options(options) {}
 
-    void FrameBegin(AppFramework&) override { win::AdvanceFixedStepClock(); }
+    void FrameBegin(AppFramework&) override {
+        if (!timing) {
+            timing = true;
+            lastPresented = WallClock::now();
+        }
+        win::AdvanceFixedStepClock();
+    }
 
     void FramePresented(AppFramework& app) override {
         ++presented;
+        // The frame's real duration, from the previous presentation (the first frame: from its
+        // start). The application's clock may be the fixed-step one, whose rate says nothing.
+        const WallClock::time_point now = WallClock::now();
+        const double wallMs = std::chrono::duration<double, std::milli>(now - lastPresented).count();
+        lastPresented = now;
         if (options.stats) {
             std::string extra = app.FrameStatsText();
-            std::printf("frame %u | %s%s%s\n", presented, app.FrameRateText(), extra.empty() ? "" : " | ", extra.c_str());
+            std::printf("frame %u | %s%s%s | wall %.2f ms\n", presented, app.FrameRateText(), extra.empty() ? "" : " | ",
+                        extra.c_str(), wallMs);
             std::fflush(stdout);
         }
         if (!options.captureDir.empty() && presented % options.every == 0) {
@@ -188,8 +201,11 @@ private:
         }
     }
 
+    using WallClock = std::chrono::steady_clock;
     const RunOptions& options;
     unsigned presented = 0;
+    bool timing = false;               // lastPresented is set
+    WallClock::time_point lastPresented;
     size_t nextEvent = 0;
     bool held[256] = {};
     double nextRepeat[256] = {};

@@ -1,5 +1,6 @@
 // Device cost against raw OpenGL on the same EGL device in the same process: many small draws with state
 // changes between them, and a full-screen textured pass (fill rate). Compare each Device_* with its Raw_*.
+// The device is REF (the software EGL device); SIMMERGLASS_TEST_DEVICE=hal measures HAL (a hardware one).
 #include <benchmark/benchmark.h>
 
 #include <EGL/egl.h>
@@ -8,6 +9,7 @@
 #include <GL/glcorearb.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -25,6 +27,11 @@ struct Vertex {
     DWORD colour;
 };
 
+bool UseHardware() {
+    const char* choice = std::getenv("SIMMERGLASS_TEST_DEVICE");
+    return choice && std::strcmp(choice, "hal") == 0;
+}
+
 IDirect3DDevice8* CreateDevice(IDirect3D8* d3d, UINT size) {
     D3DPRESENT_PARAMETERS pp{};
     pp.BackBufferWidth = pp.BackBufferHeight = size;
@@ -35,7 +42,8 @@ IDirect3DDevice8* CreateDevice(IDirect3D8* d3d, UINT size) {
     pp.EnableAutoDepthStencil = TRUE;
     pp.AutoDepthStencilFormat = D3DFMT_D24S8;
     IDirect3DDevice8* device = nullptr;
-    d3d->CreateDevice(0, D3DDEVTYPE_REF, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device);
+    d3d->CreateDevice(0, UseHardware() ? D3DDEVTYPE_HAL : D3DDEVTYPE_REF, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                      &pp, &device);
     return device;
 }
 
@@ -51,7 +59,7 @@ void Device_SmallDrawsWithStateChanges(benchmark::State& st) {
     IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
     IDirect3DDevice8* device = CreateDevice(d3d, kSmallTarget);
     if (!device) {
-        st.SkipWithError("no REF device");
+        st.SkipWithError(UseHardware() ? "no HAL device" : "no REF device");
         return;
     }
     IDirect3DVertexBuffer8* vb = nullptr;
@@ -105,9 +113,10 @@ struct RawGl {
         EGLDeviceEXT devices[16];
         EGLint n = 0;
         queryDevices(16, devices, &n);
-        for (EGLint i = 0; i < n; ++i) {
+        for (EGLint i = 0; i < n && display == EGL_NO_DISPLAY; ++i) {
             const char* ext = queryString(devices[i], EGL_EXTENSIONS);
-            if (ext && std::strstr(ext, "EGL_MESA_device_software")) display = platformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[i], nullptr);
+            const bool software = ext && std::strstr(ext, "EGL_MESA_device_software");
+            if (software != UseHardware()) display = platformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[i], nullptr);
         }
         if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) return false;
         eglBindAPI(EGL_OPENGL_API);
@@ -210,7 +219,7 @@ void Device_FullScreenTexturedPass(benchmark::State& st) {
     IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
     IDirect3DDevice8* device = CreateDevice(d3d, kFillTarget);
     if (!device) {
-        st.SkipWithError("no REF device");
+        st.SkipWithError(UseHardware() ? "no HAL device" : "no REF device");
         return;
     }
     IDirect3DTexture8* texture = nullptr;

@@ -1,6 +1,7 @@
-// Frames of the demo on the software (REF) device at 640 x 480 with the bubble pool kept at
-// 2000 or more, and the parts of a frame that run on the CPU outside drawing. Hot water keeps
-// the bubbles alive and being born; each iteration tops the pool up before it runs.
+// Frames of the demo on the software (REF) device with the bubble pool kept at 2000 or more, at
+// 640 x 480 and 1280 x 720 with the velocity lines (F2) and the wireframe (F3) on and off, and
+// the parts of a frame that run on the CPU outside drawing. Hot water keeps the bubbles alive
+// and being born; each iteration tops the pool up before it runs.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -122,18 +123,19 @@ BENCHMARK(BM_VelocityLines)->Unit(benchmark::kMicrosecond);
 
 // [SECTION] On the software device
 
-// The application, headless on REF, with its window's client area at 640 x 480.
+// The application, headless on REF, with its window's client area at the given size.
 struct HeadlessDemo {
     std::unique_ptr<FluidDemoApp> app;
     bool ok = false;
-    explicit HeadlessDemo(D3DMULTISAMPLE_TYPE samples = D3DMULTISAMPLE_NONE) {
+    explicit HeadlessDemo(DWORD width = 640, DWORD height = 480,
+                          D3DMULTISAMPLE_TYPE samples = D3DMULTISAMPLE_NONE) {
         ResetFrameworkStateForTesting();
         win::InitDisplay(true);
         d3dhost::SetHeadless(true);
         win::SetMessageBoxHook([](LPCSTR, LPCSTR, UINT) { return 1; });
         win::UseFixedStepClock(1.0 / 60.0);
         app = std::make_unique<FluidDemoApp>(MediaFolder());
-        app->SetInitialClientSize(640, 480);
+        app->SetInitialClientSize(width, height);
         app->SetMultiSampleType(samples);
         ok = SUCCEEDED(app->Create(nullptr)) && app->CurrentMultiSampleType() == samples;
     }
@@ -148,13 +150,24 @@ struct HeadlessDemo {
     FluidSolver& Solver() { return *const_cast<FluidSolver*>(app->Solver()); }
 };
 
-// Whole frames: clear, pot, 2000 bubbles, water, text, present (the frame is read back for
-// capture as a headless device does).
-void BM_FrameOnRef640x480(benchmark::State& state) {
-    HeadlessDemo demo;
+// Whole boiling frames: clear, pot, 2000 bubbles, water, text, present (the frame is read back
+// for capture as a headless device does). Arguments: width, height, velocity lines (F2) on,
+// wireframe (F3) on, samples per pixel (--msaa). The rows form the table of frame rates; fps is
+// the wall-clock rate.
+void BM_Frame(benchmark::State& state) {
+    HeadlessDemo demo(static_cast<DWORD>(state.range(0)), static_cast<DWORD>(state.range(1)),
+                      static_cast<D3DMULTISAMPLE_TYPE>(state.range(4)));
     if (!demo.ok) {
         state.SkipWithError("the demo could not start on the software device");
         return;
+    }
+    demo.app->Fluid()->showVelocity = state.range(2) != 0;
+    demo.app->Fluid()->wireframe = state.range(3) != 0;
+    // Programs are built and buffers made on the first frames; they are not what is measured.
+    for (int i = 0; i < 3; ++i) {
+        KeepBoiling(demo.Solver(), demo.app->Fluid()->bubbles);
+        win::AdvanceFixedStepClock();
+        demo.app->ProcessFrame();
     }
     const double cpuBefore = ProcessCpuSeconds();
     for (auto _ : state) {
@@ -168,26 +181,15 @@ void BM_FrameOnRef640x480(benchmark::State& state) {
     state.counters["process_cpu_ms_per_frame"] =
         benchmark::Counter((ProcessCpuSeconds() - cpuBefore) * 1000.0, benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_FrameOnRef640x480)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
-
-// The same frame with 4 samples per pixel (--msaa 4): its cost is the difference to the one above.
-void BM_FrameOnRef640x480Msaa4(benchmark::State& state) {
-    HeadlessDemo demo(D3DMULTISAMPLE_4_SAMPLES);
-    if (!demo.ok) {
-        state.SkipWithError("the demo could not start with 4 samples on the software device");
-        return;
-    }
-    const double cpuBefore = ProcessCpuSeconds();
-    for (auto _ : state) {
-        KeepBoiling(demo.Solver(), demo.app->Fluid()->bubbles);
-        win::AdvanceFixedStepClock();
-        demo.app->ProcessFrame();
-    }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["process_cpu_ms_per_frame"] =
-        benchmark::Counter((ProcessCpuSeconds() - cpuBefore) * 1000.0, benchmark::Counter::kAvgIterations);
-}
-BENCHMARK(BM_FrameOnRef640x480Msaa4)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_Frame)
+    ->ArgNames({"width", "height", "velocity", "wireframe", "msaa"})
+    ->ArgsProduct({{640}, {480}, {0, 1}, {0, 1}, {0}})
+    ->ArgsProduct({{1280}, {720}, {0, 1}, {0, 1}, {0}})
+    ->Args({640, 480, 0, 0, 4})
+    ->Args({1280, 720, 0, 0, 4})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(3.0);
 
 // The effects' state changes: Begin, each pass and End of the four effects, without drawing.
 void BM_EffectStates(benchmark::State& state) {

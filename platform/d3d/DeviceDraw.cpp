@@ -554,12 +554,6 @@ void Device::ApplyGlState() {
             g.cullFace = face;
         }
     }
-    DWORD fill = rs[D3DRS_FILLMODE];
-    GLenum polygonMode = fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
-    if (all || polygonMode != g.polygonMode) {
-        glPolygonMode(GL_FRONT_AND_BACK, polygonMode);
-        g.polygonMode = polygonMode;
-    }
     DWORD write = rs[D3DRS_COLORWRITEENABLE];
     bool alphaFormat = FindFormat(pp.BackBufferFormat)->hasAlpha;
     GLboolean cm[4] = {static_cast<GLboolean>((write & 1) != 0), static_cast<GLboolean>((write & 2) != 0),
@@ -911,8 +905,28 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, UINT s
     MakeCurrent();
     ProgramKey key;
     BuildProgramKey(*layout, &key);
-    if (primitiveType == D3DPT_POINTLIST || state.renderStates[D3DRS_FILLMODE] == D3DFILL_POINT)
+    const DWORD fill = state.renderStates[D3DRS_FILLMODE];
+    if (primitiveType == D3DPT_POINTLIST || fill == D3DFILL_POINT)
         key.pointSprite = state.renderStates[D3DRS_POINTSPRITEENABLE] ? 1 : 0;
+    // Wireframe and point fill: the draw's edges or vertices, each once, as lines or points. With
+    // culling the edges come with their triangles' third vertices and the geometry stage culls;
+    // culled points are the draw's own triangles, each kept one giving its three vertices.
+    bool fillList = false;
+    FillList fillKind = FillList::kEdges;
+    if (primitiveType >= D3DPT_TRIANGLELIST && (fill == D3DFILL_WIREFRAME || fill == D3DFILL_POINT)) {
+        const DWORD cullMode = state.renderStates[D3DRS_CULLMODE];
+        const bool culled = cullMode == D3DCULL_CW || cullMode == D3DCULL_CCW;
+        key.fillKeepBack = culled && cullMode == D3DCULL_CW ? 1 : 0;
+        if (fill == D3DFILL_WIREFRAME) {
+            fillList = true;
+            fillKind = culled ? FillList::kEdgesWithFaces : FillList::kEdges;
+            key.fillGeometry = culled ? 1 : 0;
+        } else {
+            fillList = !culled;
+            fillKind = FillList::kPoints;
+            key.fillGeometry = culled ? 2 : 0;
+        }
+    }
     if (keyDirty || !currentProgram || !(key == lastKey)) {
         FixedProgram* program = ProgramFor(key);
         if (!program) return D3DERR_DRIVERINTERNALERROR;
@@ -960,7 +974,54 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, UINT s
     }
     BindVertexLayout(*layout, buffers, strides, offsets);
     GLenum mode = PrimitiveMode(primitiveType);
-    if (!indexed) {
+    if (fillList) {
+        TriangleSource triangles{primitiveType, primitiveCount, nullptr, indexSize, 0, nullptr, 0, 0};
+        FillListKey listKey;
+        listKey.type = static_cast<BYTE>(primitiveType);
+        listKey.primitives = primitiveCount;
+        listKey.kind = fillKind;
+        Buffer* source = nullptr;
+        GLint base = 0;
+        if (indexed) {
+            if (up) {
+                triangles.indices = static_cast<const BYTE*>(upIndices);
+            } else {
+                source = ib;
+                triangles.indices = ib->Data() + static_cast<size_t>(startIndex) * indexSize;
+                listKey.start = startIndex;
+                base = static_cast<GLint>(state.baseVertexIndex);
+            }
+        } else {
+            // Vertices are compared by the bytes the draw reads; only when they all come from stream 0.
+            UINT vertexBytes = 0;
+            bool oneStream = true;
+            for (UINT i = 0; i < layout->count; ++i) {
+                const DeclElement& e = layout->elements[i];
+                oneStream = oneStream && e.stream == 0;
+                UINT end = e.offset + kElementFormats[e.type].bytes;
+                vertexBytes = end > vertexBytes ? end : vertexBytes;
+            }
+            triangles.stride = up ? upStride : state.streams[0].stride;
+            triangles.vertexBytes = oneStream ? vertexBytes : 0;
+            if (up) {
+                triangles.vertices = static_cast<const BYTE*>(upVertices);
+            } else {
+                triangles.firstVertex = startVertex;
+                listKey.start = startVertex;
+                if (state.streams[0].buffer) {
+                    source = state.streams[0].buffer;
+                    triangles.vertices = source->Data() + static_cast<size_t>(startVertex) * triangles.stride;
+                } else {
+                    triangles.vertexBytes = 0;
+                }
+                listKey.stride = triangles.stride;
+                listKey.vertexBytes = triangles.vertexBytes;
+            }
+        }
+        if (source) listKey.version = source->Version();
+        GLsizei listCount = BindFillList(source, listKey, triangles);
+        if (listCount > 0) glDrawElementsBaseVertex(FillListMode(fillKind), listCount, GL_UNSIGNED_INT, nullptr, base);
+    } else if (!indexed) {
         glDrawArrays(mode, up ? 0 : static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
     } else {
         GLenum type = indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
@@ -986,6 +1047,37 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, UINT s
     assert(d3dgl::CheckError("draw", __FILE__, __LINE__));
 #endif
     return D3D_OK;
+}
+
+GLsizei Device::BindFillList(Buffer* source, const FillListKey& key, const TriangleSource& triangles) {
+    FillListCache::Entry scratch;
+    FillListCache::Entry* entry = &scratch;
+    if (source) {
+        FillListCache& cache = source->FillLists();
+        for (FillListCache::Entry& e : cache.entries) {
+            if (e.buffer && e.key == key) {
+                if (boundElementBuffer != e.buffer) {
+                    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, e.buffer);
+                    boundElementBuffer = e.buffer;
+                }
+                return e.indices;
+            }
+        }
+        entry = &cache.entries[cache.next];
+        cache.next = (cache.next + 1) % FillListCache::kEntries;
+        if (!entry->buffer) glGenBuffers(1, &entry->buffer);
+    } else {
+        // Lists of user-pointer draws are made each time in the user-pointer index buffer.
+        entry->buffer = upIndexBuffer;
+    }
+    BuildFillList(triangles, key.kind, &fillListScratch);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, entry->buffer);
+    boundElementBuffer = entry->buffer;
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(fillListScratch.size() * sizeof(uint32_t)),
+                 fillListScratch.data(), source ? GL_STATIC_DRAW : GL_STREAM_DRAW);
+    entry->key = key;
+    entry->indices = static_cast<GLsizei>(fillListScratch.size());
+    return entry->indices;
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE primitiveType, UINT startVertex, UINT primitiveCount) {

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/d3d/FillModes.h"
 #include "platform/d3d/FixedFunction.h"
 #include "platform/d3d/Formats.h"
 #include "platform/d3d/Gl.h"
@@ -143,6 +144,8 @@ public:
     UINT Size() const { return static_cast<UINT>(data.size()); }
     DWORD Usage() const { return usage; }
     UINT Version() const { return version; }
+    // Wireframe and point lists of draws from this buffer (the device fills it).
+    FillListCache& FillLists() { return fillLists; }
 
 private:
     std::vector<BYTE> data;
@@ -153,6 +156,7 @@ private:
     UINT dirtyBegin = 0, dirtyEnd = 0;  // byte range not yet in the GL buffer
     bool discard = false;                // next upload replaces the whole GL store
     UINT version = 0;                    // bumped at each unlock that may have changed data
+    FillListCache fillLists;
 };
 
 class VertexBuffer final : public IDirect3DVertexBuffer8, public Buffer {
@@ -530,6 +534,9 @@ private:
     void UploadShaderConstants(FixedProgram& program);
     void BindVertexLayout(const VertexLayout& layout, const GLuint* buffers, const UINT* strides,
                           const UINT* offsets);
+    // Binds the element buffer that holds a draw's fill list, cached on `source` (null: made now
+    // in a scratch buffer), and returns its index count.
+    GLsizei BindFillList(Buffer* source, const FillListKey& key, const TriangleSource& triangles);
     HRESULT CheckDrawState(const VertexLayout& layout, const ProgramKey& key, DWORD* reasonOut);
 
     Direct3D* d3d;
@@ -585,6 +592,7 @@ private:
     GLuint samplers[kMaxStages] = {};
     bool samplersDirty[kMaxStages] = {true, true, true, true, true, true, true, true};
     GLuint upVertexBuffer = 0, upIndexBuffer = 0;
+    std::vector<uint32_t> fillListScratch;  // a fill list on its way to GL
     // Bound vertex inputs, to skip re-specifying attributes when nothing changed.
     struct BoundAttrib {
         GLuint buffer = 0;
@@ -599,7 +607,7 @@ private:
         int valid = 0;
         bool blend, depthTest, stencilTest, cull, polygonOffset, scissor, pointSizeProgram, multisample;
         GLuint sampleMask;
-        GLenum blendSrc, blendDst, blendOp, depthFunc, cullFace, polygonMode;
+        GLenum blendSrc, blendDst, blendOp, depthFunc, cullFace;
         GLboolean depthMask, colourMask[4];
         GLenum stencilFunc, stencilFail, stencilZFail, stencilPass;
         GLint stencilRef;

@@ -342,13 +342,61 @@ GLuint Compile(GLenum type, const std::string& text, std::string* error) {
     return shader;
 }
 
+// The geometry stage of wireframe and point fill with culling. It keeps a triangle as GL's culling
+// would (by the sign of its area in window space) and passes the vertex outputs on. Edges arrive
+// as (a, b, c, d): edge a-b of triangles (a, b, c) and (b, a, d), drawn when either is kept.
+// Vertices arrive as whole triangles, each vertex a point. A triangle with a vertex behind the
+// eye (w <= 0) is kept: its area in window space is not known before clipping.
+std::string GeometryStage(const ProgramKey& key, const std::string& block) {
+    const bool edges = key.fillGeometry == 1;
+    std::string gs = "#version 330 core\n";
+    gs += edges ? "layout(lines_adjacency) in;\nlayout(line_strip, max_vertices = 2) out;\n"
+                : "layout(triangles) in;\nlayout(points, max_vertices = 3) out;\n";
+    gs += "in " + block + " sg_gIn[];\n";
+    const char* interp = key.flatShading ? "flat " : "";
+    gs += Format("%sout vec4 sg_vD0;\n%sout vec4 sg_vD1;\nout vec4 sg_vT[8];\nout float sg_vFog;\n", interp, interp);
+    gs += Format("bool sg_Kept(vec4 a, vec4 b, vec4 c) {\n"
+                 "    if (a.w <= 0.0 || b.w <= 0.0 || c.w <= 0.0) return true;\n"
+                 "    vec2 p = a.xy / a.w, q = b.xy / b.w, r = c.xy / c.w;\n"
+                 "    float area = (q.x - p.x) * (r.y - p.y) - (r.x - p.x) * (q.y - p.y);\n"
+                 "    return area %s 0.0;\n}\n",
+                 key.fillKeepBack ? "<" : ">");
+    gs += "void sg_Emit(int i) {\n"
+          "    gl_Position = gl_in[i].gl_Position;\n    gl_PointSize = gl_in[i].gl_PointSize;\n";
+    for (int i = 0; i < 6; ++i) {
+        if (key.clipPlanes & (1 << i)) gs += Format("    gl_ClipDistance[%d] = gl_in[i].gl_ClipDistance[%d];\n", i, i);
+    }
+    gs += "    sg_vD0 = sg_gIn[i].sg_vD0;\n    sg_vD1 = sg_gIn[i].sg_vD1;\n"
+          "    for (int t = 0; t < 8; ++t) sg_vT[t] = sg_gIn[i].sg_vT[t];\n"
+          "    sg_vFog = sg_gIn[i].sg_vFog;\n    EmitVertex();\n}\n";
+    gs += "void main() {\n    vec4 a = gl_in[0].gl_Position, b = gl_in[1].gl_Position, c = gl_in[2].gl_Position;\n";
+    if (edges) {
+        gs += "    if (sg_Kept(a, b, c) || sg_Kept(b, a, gl_in[3].gl_Position)) {\n"
+              "        sg_Emit(0);\n        sg_Emit(1);\n        EndPrimitive();\n    }\n}\n";
+    } else {
+        gs += "    if (sg_Kept(a, b, c)) {\n"
+              "        for (int i = 0; i < 3; ++i) {\n            sg_Emit(i);\n            EndPrimitive();\n"
+              "        }\n    }\n}\n";
+    }
+    return gs;
+}
+
 }  // namespace
 
 bool BuildProgram(const ProgramKey& key, const std::string& vertexStage, const std::string& pixelStage,
                   FixedProgram* out, std::string* error) {
     const char* interp = key.flatShading ? "flat " : "";
     std::string vs = "#version 330 core\n";
-    vs += Format("%sout vec4 sg_vD0;\n%sout vec4 sg_vD1;\nout vec4 sg_vT[8];\nout float sg_vFog;\n", interp, interp);
+    // With a geometry stage the vertex outputs travel in a block, read by it as an array.
+    const std::string block = Format("SgVertex {\n    %svec4 sg_vD0;\n    %svec4 sg_vD1;\n    vec4 sg_vT[8];\n"
+                                     "    float sg_vFog;\n}", interp, interp);
+    const char* to = key.fillGeometry ? "sg_gIn." : "";
+    if (key.fillGeometry) {
+        vs += "out " + block + " sg_gIn;\n";
+    } else {
+        vs += Format("%sout vec4 sg_vD0;\n%sout vec4 sg_vD1;\nout vec4 sg_vT[8];\nout float sg_vFog;\n", interp,
+                     interp);
+    }
     vs += "uniform vec4 sg_PosFix;\nuniform vec4 sg_ClipPlane[6];\n";
     vs += "vec4 sg_oPos;\nvec4 sg_oD0;\nvec4 sg_oD1;\nvec4 sg_oT[8];\nfloat sg_oFog;\nfloat sg_oPts;\n";
     vs += vertexStage;
@@ -365,9 +413,11 @@ bool BuildProgram(const ProgramKey& key, const std::string& vertexStage, const s
     for (int i = 0; i < 6; ++i) {
         if (key.clipPlanes & (1 << i)) vs += Format("    gl_ClipDistance[%d] = dot(sg_oPos, sg_ClipPlane[%d]);\n", i, i);
     }
-    vs += "    sg_vD0 = clamp(sg_oD0, 0.0, 1.0);\n    sg_vD1 = clamp(sg_oD1, 0.0, 1.0);\n"
-          "    for (int i = 0; i < 8; ++i) sg_vT[i] = sg_oT[i];\n"
-          "    sg_vFog = clamp(sg_oFog, 0.0, 1.0);\n}\n";
+    vs += Format("    %ssg_vD0 = clamp(sg_oD0, 0.0, 1.0);\n    %ssg_vD1 = clamp(sg_oD1, 0.0, 1.0);\n"
+                 "    for (int i = 0; i < 8; ++i) %ssg_vT[i] = sg_oT[i];\n"
+                 "    %ssg_vFog = clamp(sg_oFog, 0.0, 1.0);\n}\n",
+                 to, to, to, to);
+    const std::string gs = key.fillGeometry ? GeometryStage(key, block) : std::string();
 
     std::string fs = "#version 330 core\n";
     fs += Format("%sin vec4 sg_vD0;\n%sin vec4 sg_vD1;\nin vec4 sg_vT[8];\nin float sg_vFog;\n", interp, interp);
@@ -403,13 +453,21 @@ bool BuildProgram(const ProgramKey& key, const std::string& vertexStage, const s
         glDeleteShader(v);
         return false;
     }
+    GLuint g = 0;
+    if (!gs.empty() && !(g = Compile(GL_GEOMETRY_SHADER, gs, error))) {
+        glDeleteShader(v);
+        glDeleteShader(f);
+        return false;
+    }
     GLuint program = glCreateProgram();
     glAttachShader(program, v);
     glAttachShader(program, f);
+    if (g) glAttachShader(program, g);
     glBindFragDataLocation(program, 0, "sg_FragColor");
     glLinkProgram(program);
     glDeleteShader(v);
     glDeleteShader(f);
+    if (g) glDeleteShader(g);
     GLint ok = 0;
     glGetProgramiv(program, GL_LINK_STATUS, &ok);
     if (!ok) {

@@ -58,6 +58,9 @@ struct ProgramKey {
     uint8_t vertexFogUsed;    // pixel stage blends the interpolated vertex fog factor
     uint8_t alphaFunc;        // 0 = alpha test off, else D3DCMP_*
     uint8_t pointSprite;
+    // Wireframe or point fill of culled triangles: a geometry stage keeps what culling leaves.
+    uint8_t fillGeometry;     // 0 none; 1 edges (lines with adjacency in); 2 vertices (triangles in)
+    uint8_t fillKeepBack;     // culling keeps GL's back faces (D3DCULL_CW) instead of its front faces
     // Translated shaders replacing a stage (0 = fixed function); ids given by the shader integration.
     uint32_t vertexShaderId;
     uint32_t pixelShaderId;

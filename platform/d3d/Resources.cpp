@@ -42,11 +42,16 @@ Buffer::Buffer(Device* device, UINT size, DWORD usage, D3DPOOL pool)
     : DeviceChild(device, pool, true), data(size, 0), usage(usage), dirtyBegin(0), dirtyEnd(size) {}
 
 Buffer::~Buffer() {
-    if (gl) {
-        device->MakeCurrent();
-        device->BufferDeleted(gl);
-        glDeleteBuffers(1, &gl);
+    GLuint names[1 + FillListCache::kEntries];
+    GLsizei count = 0;
+    if (gl) names[count++] = gl;
+    for (const FillListCache::Entry& e : fillLists.entries) {
+        if (e.buffer) names[count++] = e.buffer;
     }
+    if (count == 0) return;
+    device->MakeCurrent();
+    for (GLsizei i = 0; i < count; ++i) device->BufferDeleted(names[i]);
+    glDeleteBuffers(count, names);
 }
 
 HRESULT Buffer::LockRange(UINT offset, UINT size, BYTE** out, DWORD flags) {

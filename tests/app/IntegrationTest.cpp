@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -91,11 +92,23 @@ TEST(Integration, HeadlessRunOnTheReferenceDevice) {
     ASSERT_EQ(status, 0) << out;
 
     // The clock advances 0.5 s a frame from 1 s: the first refresh comes at the first frame
-    // (1 frame in 1.5 s), the next at the fourth frame, so the text stays for three lines.
-    EXPECT_EQ(out,
-              "frame 1 | 0.67 fps (64x48x32) (D16) | extra 1\n"
-              "frame 2 | 0.67 fps (64x48x32) (D16) | extra 2\n"
-              "frame 3 | 0.67 fps (64x48x32) (D16) | extra 3\n");
+    // (1 frame in 1.5 s), the next at the fourth frame, so the text stays for three lines. Each
+    // line ends with the frame's real duration.
+    std::istringstream lines(out);
+    std::string line;
+    for (int frame = 1; frame <= 3; ++frame) {
+        ASSERT_TRUE(std::getline(lines, line)) << out;
+        const std::string expected = "frame " + std::to_string(frame) + " | 0.67 fps (64x48x32) (D16) | extra " +
+                                     std::to_string(frame) + " | wall ";
+        ASSERT_EQ(line.substr(0, expected.size()), expected) << line;
+        float ms = -1.0f;
+        int consumed = 0;
+        const std::string rest = line.substr(expected.size());
+        ASSERT_EQ(std::sscanf(rest.c_str(), "%f ms%n", &ms, &consumed), 1) << line;
+        EXPECT_EQ(consumed, static_cast<int>(rest.size())) << line;
+        EXPECT_GT(ms, 0.0f) << line;
+    }
+    EXPECT_FALSE(std::getline(lines, line)) << out;
 
     std::vector<unsigned char> rgb;
     unsigned w = 0, h = 0;

@@ -1,8 +1,10 @@
-// Test fixture for the Direct3D stand-in: a headless REF device with a small back buffer, and pixel readers.
+// Test fixture for the Direct3D stand-in: a headless device with a small back buffer, and pixel readers.
+// The device is REF; SIMMERGLASS_TEST_DEVICE=hal runs the pixel tests on the hardware device instead.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -14,6 +16,12 @@ struct TLVertex {
 };
 constexpr DWORD kTLVertexFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
 
+// The device type the pixel tests draw on (see above).
+inline D3DDEVTYPE TestDeviceType() {
+    const char* choice = std::getenv("SIMMERGLASS_TEST_DEVICE");
+    return choice && std::strcmp(choice, "hal") == 0 ? D3DDEVTYPE_HAL : D3DDEVTYPE_REF;
+}
+
 class DeviceTest : public ::testing::Test {
 protected:
     static constexpr UINT kSize = 64;
@@ -23,7 +31,8 @@ protected:
         d3dhost::SetHeadless(true);
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr);
-        ASSERT_EQ(CreateDevice(D3DFMT_X8R8G8B8, &device), D3D_OK);
+        ASSERT_EQ(CreateDevice(D3DFMT_X8R8G8B8, &device), D3D_OK)
+            << (TestDeviceType() == D3DDEVTYPE_HAL ? "no hardware device" : "no software device");
     }
 
     void TearDown() override {
@@ -38,7 +47,7 @@ protected:
 
     HRESULT CreateDevice(D3DFORMAT format, IDirect3DDevice8** out, bool depth = true) {
         D3DPRESENT_PARAMETERS pp = Params(format, depth);
-        return d3d->CreateDevice(0, D3DDEVTYPE_REF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, out);
+        return d3d->CreateDevice(0, TestDeviceType(), nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, out);
     }
 
     static D3DPRESENT_PARAMETERS Params(D3DFORMAT format, bool depth = true) {

@@ -8,6 +8,7 @@
 #include <GL/glcorearb.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace shadertest {
@@ -41,16 +42,20 @@ Context MakeContext() {
         c.why = "eglQueryDevicesEXT failed";
         return c;
     }
-    EGLDeviceEXT software = nullptr;
-    for (EGLint i = 0; i < count; ++i) {
+    // SIMMERGLASS_TEST_DEVICE=hal picks a hardware device instead, as the device tests do.
+    const char* choice = std::getenv("SIMMERGLASS_TEST_DEVICE");
+    const bool hardware = choice && std::strcmp(choice, "hal") == 0;
+    EGLDeviceEXT chosen = nullptr;
+    for (EGLint i = 0; i < count && !chosen; ++i) {
         const char* ext = queryDeviceString(devices[i], EGL_EXTENSIONS);
-        if (ext && std::strstr(ext, "EGL_MESA_device_software")) software = devices[i];
+        const bool software = ext && std::strstr(ext, "EGL_MESA_device_software");
+        if (software != hardware) chosen = devices[i];
     }
-    if (!software) {
-        c.why = "no software EGL device";
+    if (!chosen) {
+        c.why = hardware ? "no hardware EGL device" : "no software EGL device";
         return c;
     }
-    c.display = getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, software, nullptr);
+    c.display = getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, chosen, nullptr);
     if (c.display == EGL_NO_DISPLAY || !eglInitialize(c.display, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API)) {
         c.why = "EGL display initialisation failed";
         return c;
