@@ -122,6 +122,9 @@ public:
         initialWidth = width;
         initialHeight = height;
     }
+    // The user chose the software device: a switch to the reference rasterizer is then no
+    // surprise and shows no box; ReportError writes one line on standard error instead.
+    void SetSoftwareDeviceRequested(bool requested) { softwareDeviceRequested = requested; }
 
 protected:
     // [SECTION] Fields
@@ -169,6 +172,7 @@ private:
     void FillPresentParamsForSwitch();
 
     FrameObserver* frameObserver = nullptr;
+    bool softwareDeviceRequested = false;
 };
 
 // The process-wide application object (written by the AppFramework constructor).
