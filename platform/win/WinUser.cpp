@@ -1173,6 +1173,10 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 // [SECTION] Display set-up
+namespace {
+constexpr int kDisplayAttempts = 10;
+}  // namespace
+
 namespace win {
 
 bool InitDisplay(bool headless) {
@@ -1187,19 +1191,30 @@ bool InitDisplay(bool headless) {
     // Frames are copied into the window's own framebuffer. An accelerated framebuffer would
     // make SDL create OpenGL contexts of its own beside the graphics device's, on this thread.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        displayError = SDL_GetError();
-        return false;
-    }
-    // Without a window system SDL falls back to its offscreen or dummy driver, which shows
-    // nothing: that is no display, unless the user asked for that driver by name.
-    const char* driver = SDL_GetCurrentVideoDriver();
+    // A busy X server refuses a new connection now and then and takes the next one; a few
+    // quick tries tell that apart from a display that is not there.
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-    bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
-    if (invisible && !(asked && SDL_strcasecmp(asked, driver) == 0)) {
-        displayError = "no window system found (DISPLAY and WAYLAND_DISPLAY are not set or not reachable)";
+    const bool windowSystemNamed = SDL_getenv("DISPLAY") || SDL_getenv("WAYLAND_DISPLAY");
+    for (int attempt = 0;; ++attempt) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            displayError = SDL_GetError();
+            if (windowSystemNamed && attempt < kDisplayAttempts) {
+                SDL_Delay(50);
+                continue;
+            }
+            return false;
+        }
+        // Without a window system SDL falls back to its offscreen or dummy driver, which
+        // shows nothing: that is no display, unless the user asked for that driver by name.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+        if (!invisible || (asked && SDL_strcasecmp(asked, driver) == 0)) break;
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return false;
+        if (!windowSystemNamed || attempt >= kDisplayAttempts) {
+            displayError = "no window system found (DISPLAY and WAYLAND_DISPLAY are not set or not reachable)";
+            return false;
+        }
+        SDL_Delay(50);
     }
     if (SDL_GetNumVideoDisplays() < 1) {
         displayError = "no display found";

@@ -15,6 +15,7 @@ namespace {
 // Our X windows, kept after destruction too: a late error may still name one.
 std::vector<unsigned long> ourWindows;
 std::vector<unsigned long> lostWindows;
+Display* openDisplay = nullptr;  // SDL's connection, known once a window was adopted
 XErrorHandler previousHandler = nullptr;
 bool handlerInstalled = false;
 int trappedErrors = 0;  // > 0 while a query that may fail harmlessly runs
@@ -55,6 +56,7 @@ void Adopt(SDL_Window* window) {
     if (!X11Info(window, &info)) return;
     if (!IsOurs(info.info.x11.window)) ourWindows.push_back(info.info.x11.window);
     Display* display = info.info.x11.display;
+    openDisplay = display;
     XSetWindowBackground(display, info.info.x11.window, BlackPixel(display, DefaultScreen(display)));
     XFlush(display);
 }
@@ -72,6 +74,10 @@ void Open() {
 
 void Close() {
     if (!handlerInstalled) return;
+    // Errors about windows just destroyed arrive asynchronously: collect them while the
+    // handler that expects them is still in place.
+    if (openDisplay) XSync(openDisplay, False);
+    openDisplay = nullptr;
     XSetErrorHandler(previousHandler);
     previousHandler = nullptr;
     handlerInstalled = false;
