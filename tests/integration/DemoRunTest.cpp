@@ -1,7 +1,8 @@
 // The demo as a user runs it: the built program, headless on the software device, with a
-// fixed clock step and scripted keys. What it prints with --stats and the pictures it writes
-// are read back: the heat and the bubbles, the toggles, the stirring keys, the heads-up text,
-// and a run without any data files.
+// fixed clock step and scripted keys and mouse input. What it prints with --stats and the
+// pictures it writes are read back: the heat and the bubbles, the toggles, the stirring keys,
+// the mouse's orbit and zoom, taps within one frame, the heads-up text, and a run without any
+// data files.
 #include <png.h>
 #include <gtest/gtest.h>
 
@@ -272,6 +273,43 @@ TEST(DemoRun, TogglesAndStirringKeysChangeThePicture) {
                   dir1);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_GT(ChangedPixels(Captured(dir1 / "shots", 5), Captured(dir1 / "shots", 10)), 40);
+}
+
+// Pixels of the pot and the water: anything not black below the heads-up lines.
+int PotPixels(const Picture& p) {
+    return static_cast<int>(p.width) * (p.height - 60) -
+           CountIn(p, 0, 60, p.width, p.height, [](int r, int g, int b) { return Black(r, g, b); });
+}
+
+// Scripted mouse input as the window delivers it, and keys pressed and released inside one
+// frame (the held-key state alone would never see them).
+TEST(DemoRun, DragOrbitsWheelZoomsAndKeysTappedWithinOneFrameAct) {
+    const fs::path dir = ScratchDir("mouse");
+    RunResult run = RunDemo(
+        "--frames 240 --fixed-step 0.0333 --size 320x240 --capture shots --every 5 --keys "
+        "5:drag:-80:-40,80:rdrag:200:100,90:wheel:3,160:down:R,160:up:R,170:wheel:-4",
+        dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const fs::path shots = dir / "shots";
+    const Picture start = Captured(shots, 5), dragged = Captured(shots, 80), rightDragged = Captured(shots, 90),
+                  closer = Captured(shots, 160), reset = Captured(shots, 170), farther = Captured(shots, 240);
+    // The drag has turned the view; the right button's drag has not.
+    EXPECT_GT(ChangedPixels(start, dragged), 2000);
+    EXPECT_LT(ChangedPixels(dragged, rightDragged), 20);
+    // Three notches forward: closer, the pot larger; four back from the start: smaller.
+    EXPECT_GT(PotPixels(closer), PotPixels(rightDragged) * 11 / 10);
+    EXPECT_LT(PotPixels(farther), PotPixels(start) * 9 / 10);
+    // R down and up before the next frame still resets to the start orbit.
+    EXPECT_LT(ChangedPixels(start, reset), 20);
+
+    // Space tapped inside one frame heats once.
+    const fs::path tap = ScratchDir("tap");
+    run = RunDemo("--frames 4 --fixed-step 0.0333 --size 160x120 --stats --keys 2:down:SPACE,2:up:SPACE", tap);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<StatsLine> stats = ParseStats(run.out);
+    ASSERT_EQ(stats.size(), 4u);
+    EXPECT_EQ(stats[1].bottom, 0);
+    EXPECT_GT(stats[2].bottom, 0);
 }
 
 // No data files anywhere: every file is named in one warning, and the program still runs
