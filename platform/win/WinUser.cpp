@@ -371,7 +371,10 @@ BOOL DestroyWindow(HWND h) {
     SendMessageA(h, WM_NCDESTROY, 0, 0);
     w = FindWindow(h);  // a handler may have destroyed it already
     if (!w) return TRUE;
-    if (captureWindow == h) captureWindow = nullptr;
+    if (captureWindow == h) {
+        captureWindow = nullptr;
+        if (displayOpen) SDL_CaptureMouse(SDL_FALSE);
+    }
     if (w->sdl) SDL_DestroyWindow(w->sdl);
     if (w->lastFrame) SDL_FreeSurface(w->lastFrame);
     windows.erase(reinterpret_cast<uintptr_t>(h));
