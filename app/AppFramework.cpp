@@ -401,6 +401,11 @@ const char* ReportKindSuffix(DWORD kind) {
 }
 
 HRESULT AppFramework::ReportError(HRESULT code, DWORD kind) {
+    if (kind == SwitchedToReference && softwareDeviceRequested) {
+        std::fprintf(stderr, "%s: running on the reference rasterizer (the software device), as asked\n", windowTitle);
+        std::fflush(stderr);
+        return code;
+    }
     char message[512];
     std::snprintf(message, sizeof message, "%s%s", AppErrorMessage(code), ReportKindSuffix(kind));
     if (kind == Fatal) fatalErrorReported = true;

@@ -129,6 +129,9 @@ public:
     void SetMultiSampleType(D3DMULTISAMPLE_TYPE type) { requestedMultiSample = type; }
     // The type of the device in use (none before Create).
     D3DMULTISAMPLE_TYPE CurrentMultiSampleType() const;
+    // The user chose the software device: a switch to the reference rasterizer is then no
+    // surprise and shows no box; ReportError writes one line on standard error instead.
+    void SetSoftwareDeviceRequested(bool requested) { softwareDeviceRequested = requested; }
 
 protected:
     // [SECTION] Fields
@@ -179,6 +182,7 @@ private:
     FrameObserver* frameObserver = nullptr;
     bool fatalErrorReported = false;
     D3DMULTISAMPLE_TYPE requestedMultiSample = D3DMULTISAMPLE_NONE;
+    bool softwareDeviceRequested = false;
 };
 
 // The process-wide application object (written by the AppFramework constructor).

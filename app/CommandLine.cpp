@@ -37,6 +37,17 @@ bool ParseSeconds(const std::string& text, double* value) {
     return true;
 }
 
+// A signed whole number within [-limit, limit]: an optional sign and at most 6 digits.
+bool ParseSigned(const std::string& text, int limit, int* value) {
+    bool negative = !text.empty() && text[0] == '-';
+    size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    unsigned long long v = 0;
+    if (text.size() - start > 6 || !ParseUnsigned(text.substr(start), static_cast<unsigned long long>(limit), &v))
+        return false;
+    *value = negative ? -static_cast<int>(v) : static_cast<int>(v);
+    return true;
+}
+
 bool ParseSize(const std::string& text, unsigned* w, unsigned* h) {
     size_t x = text.find('x');
     if (x == std::string::npos) x = text.find('X');
@@ -59,6 +70,11 @@ const NamedKey kNamedKeys[] = {
     {"SPACE", VK_SPACE}, {"UP", VK_UP},       {"DOWN", VK_DOWN},     {"LEFT", VK_LEFT},
     {"RIGHT", VK_RIGHT}, {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN},
 };
+
+// Limits of scripted mouse input: a drag stays within what a window's coordinates can carry
+// (signed 16 bits with the centre added), the wheel within one message's delta.
+constexpr int kMaxDrag = 16000;
+constexpr int kMaxNotches = 273;  // 273 x 120 fits a signed 16-bit delta
 
 enum class OptionId {
     Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Msaa, Stats, Help, Version
@@ -107,7 +123,7 @@ bool ParseKeyScript(const std::string& script, std::vector<KeyEvent>* events, st
         size_t c1 = item.find(':');
         size_t c2 = c1 == std::string::npos ? std::string::npos : item.find(':', c1 + 1);
         if (c2 == std::string::npos) {
-            *error = "key script item '" + item + "' is not FRAME:ACTION:KEY";
+            *error = "key script item '" + item + "' is not FRAME:ACTION:KEY (or FRAME:drag:DX:DY, FRAME:wheel:N)";
             return false;
         }
         std::string frameText = item.substr(0, c1);
@@ -119,7 +135,23 @@ bool ParseKeyScript(const std::string& script, std::vector<KeyEvent>* events, st
             return false;
         }
         KeyEvent e{static_cast<unsigned>(frame), KeyAction::Down, 0, 0};
-        if (action == "char") {
+        if (action == "drag" || action == "rdrag") {
+            size_t c3 = key.find(':');
+            if (c3 == std::string::npos || !ParseSigned(key.substr(0, c3), kMaxDrag, &e.dx) ||
+                !ParseSigned(key.substr(c3 + 1), kMaxDrag, &e.dy)) {
+                *error = "key script item '" + item + "': " + action + " needs DX:DY, whole pixels from -" +
+                         std::to_string(kMaxDrag) + " to " + std::to_string(kMaxDrag);
+                return false;
+            }
+            e.action = action == "drag" ? KeyAction::Drag : KeyAction::RightDrag;
+        } else if (action == "wheel") {
+            if (!ParseSigned(key, kMaxNotches, &e.notches) || e.notches == 0) {
+                *error = "key script item '" + item + "': wheel needs a number of notches from -" +
+                         std::to_string(kMaxNotches) + " to " + std::to_string(kMaxNotches) + ", not 0";
+                return false;
+            }
+            e.action = KeyAction::Wheel;
+        } else if (action == "char") {
             if (key.size() != 1 || static_cast<unsigned char>(key[0]) < 0x20 || key[0] == 0x7F) {
                 *error = "key script item '" + item + "': char needs one printable character";
                 return false;
@@ -134,7 +166,8 @@ bool ParseKeyScript(const std::string& script, std::vector<KeyEvent>* events, st
             else if (action == "press")
                 e.action = KeyAction::Press;
             else {
-                *error = "key script item '" + item + "' has an unknown action (down, up, press, char)";
+                *error = "key script item '" + item +
+                         "' has an unknown action (down, up, press, char, drag, rdrag, wheel)";
                 return false;
             }
             e.virtualKey = KeyNameToVirtualKey(key);
@@ -272,10 +305,15 @@ std::string UsageText(const char* program) {
            "  --frames N            close after N presented frames (message boxes then go to\n"
            "                        standard error instead of waiting for a click)\n"
            "  --fixed-step S        the clock advances exactly S seconds per frame\n"
-           "  --keys SCRIPT         key events FRAME:ACTION:KEY, comma-separated; ACTION is\n"
-           "                        down, up, press or char; KEY is SPACE, UP, DOWN, LEFT, RIGHT,\n"
-           "                        F1..F12, ESCAPE, RETURN, A..Z or 0..9 (char: one character)\n"
-           "                        e.g. 30:down:SPACE,90:up:SPACE,120:press:F2,130:char:3\n"
+           "  --keys SCRIPT         input events at frame numbers, comma-separated items:\n"
+           "                        FRAME:ACTION:KEY with ACTION down, up, press or char and\n"
+           "                        KEY SPACE, UP, DOWN, LEFT, RIGHT, F1..F12, ESCAPE, RETURN,\n"
+           "                        A..Z or 0..9 (char: one character);\n"
+           "                        FRAME:drag:DX:DY  left-button drag from the window's centre\n"
+           "                        by DX, DY pixels (right, down), released in the same frame;\n"
+           "                        FRAME:rdrag:DX:DY the same with the right button;\n"
+           "                        FRAME:wheel:N     N wheel notches, positive away from you\n"
+           "                        e.g. 30:down:SPACE,90:up:SPACE,120:press:F2,130:drag:-80:0\n"
            "  --screenshot PATH     write the last presented frame as a PNG\n"
            "  --capture DIR         write presented frames as numbered PNGs into DIR\n"
            "  --every K             with --capture: every K-th frame (default 1)\n"
@@ -288,5 +326,6 @@ std::string UsageText(const char* program) {
            "                        even with --fixed-step\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
-           "Keys besides the program's own: Escape quits; Alt+Enter and F11 switch full screen.\n";
+           "Keys besides the program's own: Escape quits; Alt+Enter and F11 switch full screen.\n"
+           "Mouse: drag with the left button to orbit, turn the wheel to move closer or farther.\n";
 }

@@ -1,5 +1,5 @@
 // The program's command line: options parsed before the application object is made, and the
-// key script of --keys (key events at given frame numbers).
+// input script of --keys (key and mouse events at given frame numbers).
 #pragma once
 
 #include <string>
@@ -7,15 +7,18 @@
 
 #include "platform/win/WinTypes.h"
 
-enum class KeyAction { Down, Up, Press, Char };
+enum class KeyAction { Down, Up, Press, Char, Drag, RightDrag, Wheel };
 
-// One scripted key event: delivered once `frame` frames have been presented (0 = before the
-// first frame).
+// One scripted input event: delivered once `frame` frames have been presented (0 = before the
+// first frame). A drag presses the button at the centre of the client area, moves by (dx, dy)
+// and releases, all before the next frame.
 struct KeyEvent {
     unsigned frame;
     KeyAction action;
     BYTE virtualKey;  // Down, Up, Press
     char character;   // Char
+    int dx = 0, dy = 0;  // Drag, RightDrag: pixels right and down
+    int notches = 0;     // Wheel: forward (away from the user) positive
 };
 
 enum class DeviceChoice { Any, Hal, Ref };
@@ -40,8 +43,9 @@ enum class ParseResult { Run, Help, Version, UsageError };
 // error, *error holds a one-line message (without the program name).
 ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* options, std::string* error);
 
-// Parses a --keys script: comma-separated FRAME:ACTION:KEY items. False with *error on a
-// malformed script; *events is then unchanged.
+// Parses a --keys script: comma-separated items FRAME:ACTION:KEY, FRAME:drag:DX:DY,
+// FRAME:rdrag:DX:DY and FRAME:wheel:N. False with *error on a malformed script; *events is
+// then unchanged.
 bool ParseKeyScript(const std::string& script, std::vector<KeyEvent>* events, std::string* error);
 
 // The usage text, several lines, each ending in a newline.

@@ -1,6 +1,7 @@
 // The entry point: command line, display or headless set-up, the device's presenter, the
 // program's accelerator table, and the per-frame extras of the command line (frame limit,
-// scripted keys with auto-repeat, captures, the statistics line with each frame's wall-clock time).
+// scripted keys with auto-repeat and mouse input, captures, the statistics line with each frame's
+// wall-clock time).
 //
 // Index: [SECTION] Presenter, [SECTION] Frame runner, [SECTION] Entry point
 #include "app/RunApplication.h"
@@ -197,11 +198,35 @@ private:
                     held[e.virtualKey] = false;
                     break;
                 case KeyAction::Char: win::PostChar(w, e.character); break;
+                case KeyAction::Drag: Drag(w, win::MouseButton::Left, e.dx, e.dy); break;
+                case KeyAction::RightDrag: Drag(w, win::MouseButton::Right, e.dx, e.dy); break;
+                case KeyAction::Wheel: {
+                    POINT c = ClientCentre(w);
+                    win::PostMouseMove(w, c.x, c.y);
+                    win::PostMouseWheel(w, e.notches * WHEEL_DELTA);
+                    break;
+                }
             }
         }
     }
 
     using WallClock = std::chrono::steady_clock;
+
+    static POINT ClientCentre(HWND w) {
+        RECT r{};
+        GetClientRect(w, &r);
+        return POINT{(r.right - r.left) / 2, (r.bottom - r.top) / 2};
+    }
+
+    // A drag as a hand makes it: to the centre, press, move by (dx, dy), release.
+    static void Drag(HWND w, win::MouseButton button, int dx, int dy) {
+        POINT c = ClientCentre(w);
+        win::PostMouseMove(w, c.x, c.y);
+        win::PostMouseButton(w, button, true, c.x, c.y);
+        win::PostMouseMove(w, c.x + dx, c.y + dy);
+        win::PostMouseButton(w, button, false, c.x + dx, c.y + dy);
+    }
+
     const RunOptions& options;
     unsigned presented = 0;
     bool timing = false;               // lastPresented is set
@@ -301,6 +326,8 @@ int RunApplication(int argc, char** argv, const AppFactory& factory) {
             if (options.width != 0) app->SetInitialClientSize(options.width, options.height);
             const auto samples = static_cast<D3DMULTISAMPLE_TYPE>(options.msaa);
             app->SetMultiSampleType(samples);
+            // Headless, the software device is all there is, and the usage text says so.
+            app->SetSoftwareDeviceRequested(options.device == DeviceChoice::Ref || options.headless);
             app->SetFrameObserver(&runner);
             if (FAILED(app->Create(GetModuleHandleA(nullptr)))) {
                 // A failed start is a failure for the shell as well, whatever the box said.

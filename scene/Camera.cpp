@@ -1,16 +1,14 @@
 // Camera, orbit and keys: the look-at construction, the damped orbit and the key table.
 #include "scene/Camera.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "platform/d3d/d3d8.h"
+#include "platform/win/WinUser.h"
 
 namespace {
-
-constexpr UINT kMessageKeyDown = 0x0100;   // WM_KEYDOWN
-constexpr UINT kMessageKeyUp = 0x0101;     // WM_KEYUP
-constexpr UINT kMessageChar = 0x0102;      // WM_CHAR
 
 // Below this squared length a candidate up vector is too close to the viewing axis.
 constexpr float kDegenerateUp = 1e-6f;
@@ -162,24 +160,98 @@ KeyAction Find(const KeyBinding (&table)[N], WPARAM code) {
 
 }  // namespace
 
-void ApplyHeldKeys(const BYTE keyState[kKeyStateSize], OrbitState& orbit) {
+void ApplyHeldKeys(const BYTE keyState[kKeyStateSize], const BYTE keyPressed[kKeyStateSize], OrbitState& orbit) {
     for (const HeldKey& k : kHeldKeys) {
-        if (keyState[k.key]) orbit.*k.velocity += k.push;
+        if (KeyActive(keyState, keyPressed, k.key)) orbit.*k.velocity += k.push;
     }
 }
 
-KeyAction HandleKeyMessage(BYTE keyState[kKeyStateSize], UINT message, WPARAM wParam) {
+KeyAction HandleKeyMessage(BYTE keyState[kKeyStateSize], BYTE keyPressed[kKeyStateSize], UINT message,
+                           WPARAM wParam) {
     switch (message) {
-    case kMessageKeyDown:
-        if (wParam < kKeyStateSize) keyState[wParam] = 1;
+    case WM_KEYDOWN:
+        if (wParam < kKeyStateSize) {
+            keyState[wParam] = 1;
+            keyPressed[wParam] = 1;
+        }
         return KeyAction::None;
-    case kMessageKeyUp:
+    case WM_KEYUP:
         if (wParam >= kKeyStateSize) return KeyAction::None;
         keyState[wParam] = 0;
         return Find(kReleaseToggles, wParam);
-    case kMessageChar:
+    case WM_CHAR:
         return Find(kCharacters, wParam);
     default:
         return KeyAction::None;
     }
+}
+
+// [SECTION] Mouse
+
+namespace {
+
+int Accumulate(int total, int change) {
+    return std::clamp(total + change, -MouseOrbit::kLimit, MouseOrbit::kLimit);
+}
+
+// Adds the movement from the previous position of the drag to (x, y).
+void Drag(MouseOrbit& mouse, LPARAM lParam) {
+    int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    mouse.dragX = Accumulate(mouse.dragX, x - mouse.lastX);
+    mouse.dragY = Accumulate(mouse.dragY, y - mouse.lastY);
+    mouse.lastX = x;
+    mouse.lastY = y;
+}
+
+// The velocity push whose damped glide covers `distance` over the following frames: after
+// the push v, UpdateCamera moves t (d v + d^2 v + ...) = t v d / (1 - d), with d the damping.
+float GlidePush(float distance, float t) {
+    return distance * (1.0f - OrbitState::kDamping) / (OrbitState::kDamping * t);
+}
+
+}  // namespace
+
+MouseCapture HandleMouseMessage(MouseOrbit& mouse, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+        mouse.dragging = true;
+        mouse.lastX = GET_X_LPARAM(lParam);
+        mouse.lastY = GET_Y_LPARAM(lParam);
+        return MouseCapture::Take;
+    case WM_MOUSEMOVE:
+        if (!mouse.dragging) return MouseCapture::Keep;
+        // A move without the left button: its release went elsewhere; the drag is over.
+        if (!(wParam & MK_LBUTTON)) {
+            mouse.dragging = false;
+            return MouseCapture::Release;
+        }
+        Drag(mouse, lParam);
+        return MouseCapture::Keep;
+    case WM_LBUTTONUP:
+        if (!mouse.dragging) return MouseCapture::Keep;
+        Drag(mouse, lParam);
+        mouse.dragging = false;
+        return MouseCapture::Release;
+    case WM_CAPTURECHANGED:
+        mouse.dragging = false;
+        return MouseCapture::Keep;
+    case WM_MOUSEWHEEL:
+        mouse.wheel = Accumulate(mouse.wheel, GET_WHEEL_DELTA_WPARAM(wParam));
+        return MouseCapture::Keep;
+    default:
+        return MouseCapture::Keep;
+    }
+}
+
+void ApplyMouseInput(MouseOrbit& mouse, OrbitState& orbit, float t) {
+    if (!(t > 0.0f)) return;
+    // Dragging left turns as Left does (yaw up), dragging up as Up does (pitch up); a wheel
+    // turned forward comes closer as A does.
+    orbit.yawVelocity += GlidePush(-static_cast<float>(mouse.dragX) * MouseOrbit::kRadiansPerPixel, t);
+    orbit.pitchVelocity += GlidePush(-static_cast<float>(mouse.dragY) * MouseOrbit::kRadiansPerPixel, t);
+    orbit.distanceVelocity += GlidePush(-static_cast<float>(mouse.wheel) / MouseOrbit::kWheelDelta *
+                                            MouseOrbit::kUnitsPerNotch, t);
+    mouse.dragX = 0;
+    mouse.dragY = 0;
+    mouse.wheel = 0;
 }

@@ -1,6 +1,6 @@
-// The demo's look-at camera, the orbit the user steers it on, and the keyboard handling that
-// pushes the orbit and toggles the views. The orbit glides: keys push velocities that decay
-// once per frame, and only the integration uses the elapsed time.
+// The demo's look-at camera, the orbit the user steers it on, and the keyboard and mouse
+// handling that pushes the orbit and toggles the views. The orbit glides: keys and the mouse
+// push velocities that decay once per frame, and only the integration uses the elapsed time.
 #pragma once
 
 #include "math/VectorMath.h"
@@ -82,12 +82,19 @@ constexpr BYTE kKeyHelp = 0x70;        // F1
 constexpr BYTE kKeyVelocity = 0x71;    // F2
 constexpr BYTE kKeyWireframe = 0x72;   // F3
 
-// The 256-byte key state: 1 while a key is down.
+// The 256-byte key state: 1 while a key is down. Beside it, the same size, the keys pressed
+// since the last frame: a key pressed and released between two frames still acts once.
 constexpr int kKeyStateSize = 256;
 
-// Pushes of the held orbit keys for one frame (arrows: 0.2 rad/s, A and Z: 30 units/s).
-// R is the caller's: it resets the camera before these pushes.
-void ApplyHeldKeys(const BYTE keyState[kKeyStateSize], OrbitState& orbit);
+// Whether the frame acts on a key: held now, or pressed since the last frame.
+inline bool KeyActive(const BYTE keyState[kKeyStateSize], const BYTE keyPressed[kKeyStateSize], BYTE key) {
+    return keyState[key] != 0 || keyPressed[key] != 0;
+}
+
+// Pushes of the active orbit keys for one frame (arrows: 0.2 rad/s, A and Z: 30 units/s).
+// R is the caller's: it resets the camera before these pushes. The caller clears keyPressed
+// once the frame has read it.
+void ApplyHeldKeys(const BYTE keyState[kKeyStateSize], const BYTE keyPressed[kKeyStateSize], OrbitState& orbit);
 
 // What a keyboard message asks of the demo beyond the key state.
 enum class KeyAction {
@@ -100,6 +107,34 @@ enum class KeyAction {
     InjectFaceJet,     // character "3"
 };
 
-// Keeps the key state for WM_KEYDOWN and WM_KEYUP and says what the message asks for.
-// A key code outside the state's 256 entries changes nothing.
-KeyAction HandleKeyMessage(BYTE keyState[kKeyStateSize], UINT message, WPARAM wParam);
+// Keeps the key state for WM_KEYDOWN and WM_KEYUP, latches each key-down in keyPressed, and
+// says what the message asks for. A key code outside the 256 entries changes nothing.
+KeyAction HandleKeyMessage(BYTE keyState[kKeyStateSize], BYTE keyPressed[kKeyStateSize], UINT message,
+                           WPARAM wParam);
+
+// [Mouse] A left-button drag orbits as the arrow keys do (a horizontal drag as Left/Right, a
+// vertical one as Up/Down) and the wheel moves the camera as A/Z do (forward = closer). Both
+// push the orbit's velocities, so the damping and the limits above apply to them unchanged.
+// Each push is sized so that the glide that follows covers the distance the mouse asked for.
+struct MouseOrbit {
+    bool dragging = false;      // the left button went down in the window and is still down
+    int lastX = 0, lastY = 0;   // client position of the previous message of the drag
+    int dragX = 0, dragY = 0;   // pixels dragged since the last frame, right and down positive
+    int wheel = 0;              // wheel rotation since the last frame, WHEEL_DELTA (120) a notch
+
+    static constexpr float kRadiansPerPixel = 0.005f;  // orbit turn for one dragged pixel
+    static constexpr float kUnitsPerNotch = 20.0f;     // distance for one wheel notch
+    static constexpr int kWheelDelta = 120;
+    static constexpr int kLimit = 1 << 20;             // accumulations stop growing here
+};
+
+// What the window must do with the mouse capture after a mouse message.
+enum class MouseCapture { Keep, Take, Release };
+
+// Gathers the drag and the wheel from WM_LBUTTONDOWN/UP, WM_MOUSEMOVE, WM_MOUSEWHEEL and
+// WM_CAPTURECHANGED; every other message (the right and middle buttons included) is ignored.
+MouseCapture HandleMouseMessage(MouseOrbit& mouse, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Turns what was gathered since the last frame into velocity pushes and clears it. With no
+// elapsed time (a stopped clock) nothing can glide: the input waits for the next frame.
+void ApplyMouseInput(MouseOrbit& mouse, OrbitState& orbit, float elapsedTime);

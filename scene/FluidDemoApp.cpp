@@ -36,6 +36,7 @@ FluidDemoApp::FluidDemoApp(const std::string& mediaRoot) {
     windowed = TRUE;
     helpShown = false;
     std::memset(keyState, 0, sizeof keyState);
+    std::memset(keyPressed, 0, sizeof keyPressed);
     largeFont = new FontTexture("Arial", 12, FontTexture::Bold);
     smallFont = new FontTexture("Arial", 9, FontTexture::Bold);
     media = new SceneMedia();
@@ -74,6 +75,8 @@ void FluidDemoApp::ResetCamera() {
 
 HRESULT FluidDemoApp::InitScene() {
     std::memset(keyState, 0, sizeof keyState);
+    std::memset(keyPressed, 0, sizeof keyPressed);
+    mouse = MouseOrbit{};
     solver->SetParameters(0.001f, 0.01f, 0.0005f);
     return S_OK;
 }
@@ -97,8 +100,10 @@ HRESULT FluidDemoApp::ResetDeviceObjects() {
 }
 
 HRESULT FluidDemoApp::UpdateFrame() {
-    if (keyState[kKeyReset]) ResetCamera();
-    ApplyHeldKeys(keyState, orbit);
+    if (KeyActive(keyState, keyPressed, kKeyReset)) ResetCamera();
+    ApplyHeldKeys(keyState, keyPressed, orbit);
+    std::memset(keyPressed, 0, sizeof keyPressed);
+    ApplyMouseInput(mouse, orbit, elapsedTime);
     return S_OK;
 }
 
@@ -117,7 +122,12 @@ HRESULT FluidDemoApp::DestroyDeviceObjects() {
 }
 
 LRESULT FluidDemoApp::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (HandleKeyMessage(keyState, message, wParam)) {
+    switch (HandleMouseMessage(mouse, message, wParam, lParam)) {
+        case MouseCapture::Take: SetCapture(hwnd); break;
+        case MouseCapture::Release: ReleaseCapture(); break;
+        case MouseCapture::Keep: break;
+    }
+    switch (HandleKeyMessage(keyState, keyPressed, message, wParam)) {
         case KeyAction::ToggleHelp: helpShown = !helpShown; break;
         case KeyAction::ToggleVelocity: fluidComponent->showVelocity = !fluidComponent->showVelocity; break;
         case KeyAction::ToggleWireframe: fluidComponent->wireframe = !fluidComponent->wireframe; break;

@@ -1,6 +1,6 @@
 // FluidDemoApp: the demo's application. It writes the framework's settings, owns the scene
 // (fonts, solver, components), and fills in the framework's hooks: device objects, the
-// camera and keys, and the frame with its heads-up text.
+// camera with its keys and mouse, and the frame with its heads-up text.
 #pragma once
 
 #include <memory>
@@ -52,6 +52,8 @@ private:
     FontTexture* smallFont;       // Arial 9 bold; every heads-up line
     SceneMedia* media;            // owned by components
     BYTE keyState[kKeyStateSize];
+    BYTE keyPressed[kKeyStateSize];  // keys pressed since the last UpdateFrame
+    MouseOrbit mouse;                // the drag and the wheel since the last UpdateFrame
     bool helpShown;
     Camera camera;
     OrbitState orbit;

@@ -7,6 +7,8 @@
 //
 // The non-client area has no size here: the window manager draws its decorations outside the
 // SDL window, and menus do not exist, so a window's outer rectangle is its client rectangle.
+// Each window keeps its last presented frame, so that a grown or exposed window is repainted at
+// once instead of showing the X server's background until the next frame.
 #include "platform/win/WinUser.h"
 
 #include <SDL.h>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "platform/win/WinTime.h"
+#include "platform/win/X11Window.h"
 
 // [SECTION] State
 namespace {
@@ -49,6 +52,10 @@ struct Window {
     HWND parent = nullptr;  // child windows (controls) only
     int controlId = 0;      // child windows: the id given as the menu argument
     SDL_Window* sdl = nullptr;
+    unsigned long xWindow = 0;         // the X window behind sdl, 0 when not on X11
+    SDL_Surface* lastFrame = nullptr;  // the last presented frame (ARGB8888), owned
+    bool lost = false;                 // destroyed by another client; a close request was posted
+    bool coveringDisplay = false;      // full screen placed by hand (no window manager)
 };
 
 std::map<std::string, WindowClass> classes;  // by lower-case name
@@ -68,6 +75,8 @@ bool headlessMode = false;
 std::string displayError;
 
 POINT lastCursor{0, 0};
+WPARAM mouseButtons = 0;       // MK_LBUTTON, MK_RBUTTON, MK_MBUTTON held, as messages were posted
+HWND captureWindow = nullptr;  // the window that has the mouse capture
 win::MessageBoxHook messageBoxHook = nullptr;
 bool messageBoxesToStandardError = false;
 
@@ -176,13 +185,65 @@ void SendSizeMessage(HWND h, WPARAM kind, const RECT& r) {
     SendMessageA(h, WM_SIZE, kind, PackPoint(Width(r), Height(r)));
 }
 
+// Shows the window's last frame over its whole client area. A frame of another size (the
+// window has just grown, or full screen shows a mode unlike the desktop's) is scaled with
+// its aspect ratio kept and centred on black; without a frame the window is black.
+void PaintLastFrame(Window& w) {
+    if (!w.sdl || w.lost) return;
+    SDL_Surface* target = SDL_GetWindowSurface(w.sdl);
+    if (!target) return;
+    const SDL_Surface* frame = w.lastFrame;
+    if (frame && frame->w == target->w && frame->h == target->h) {
+        SDL_BlitSurface(w.lastFrame, nullptr, target, nullptr);
+    } else {
+        SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+        if (frame) {
+            // The largest rectangle of the frame's aspect that fits, in whole pixels.
+            int64_t scaledWidth = static_cast<int64_t>(target->h) * frame->w / frame->h;
+            SDL_Rect place{0, 0, target->w, target->h};
+            if (scaledWidth <= target->w) {
+                place.w = static_cast<int>(scaledWidth);
+                place.x = (target->w - place.w) / 2;
+            } else {
+                place.h = static_cast<int>(static_cast<int64_t>(target->w) * frame->h / frame->w);
+                place.y = (target->h - place.h) / 2;
+            }
+            if (place.w > 0 && place.h > 0) SDL_BlitScaled(w.lastFrame, nullptr, target, &place);
+        }
+    }
+    SDL_UpdateWindowSurface(w.sdl);
+}
+
+// Full screen covers the display without changing its mode. A window manager does that on
+// request; without one nobody would, so the window is placed over the display by hand.
+void SetFullscreen(Window& w, bool fullscreen) {
+    bool bySdl = (SDL_GetWindowFlags(w.sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    if (fullscreen == (bySdl || w.coveringDisplay)) return;
+    if (!fullscreen) {
+        // The caller places the window again (SetWindowPos), as after a switch on the platform.
+        if (bySdl) SDL_SetWindowFullscreen(w.sdl, 0);
+        w.coveringDisplay = false;
+        return;
+    }
+    if (x11::WindowManagerRunning(w.sdl)) {
+        SDL_SetWindowFullscreen(w.sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        return;
+    }
+    SDL_Rect bounds{};
+    int display = SDL_GetWindowDisplayIndex(w.sdl);
+    if (SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds) != 0) return;
+    w.coveringDisplay = true;
+    SDL_SetWindowBordered(w.sdl, SDL_FALSE);
+    SDL_SetWindowPosition(w.sdl, bounds.x, bounds.y);
+    SDL_SetWindowSize(w.sdl, bounds.w, bounds.h);
+    SDL_RaiseWindow(w.sdl);
+}
+
 void ApplyStyleToSdl(Window& w) {
     if (!w.sdl) return;
     // A top-level pop-up without a caption is how a full-screen window is styled: it covers
     // the display (without changing the display's mode).
-    bool fullscreen = (w.style & WS_POPUP) && !(w.style & WS_CAPTION) && !w.parent;
-    bool isFullscreen = (SDL_GetWindowFlags(w.sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
-    if (fullscreen != isFullscreen) SDL_SetWindowFullscreen(w.sdl, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    SetFullscreen(w, (w.style & WS_POPUP) && !(w.style & WS_CAPTION) && !w.parent);
     SDL_SetWindowBordered(w.sdl, (w.style & WS_CAPTION) ? SDL_TRUE : SDL_FALSE);
     SDL_SetWindowResizable(w.sdl, (w.style & WS_THICKFRAME) ? SDL_TRUE : SDL_FALSE);
     if (w.style & WS_VISIBLE)
@@ -260,6 +321,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         if (!w.sdl) return nullptr;
         SDL_GetWindowPosition(w.sdl, &px, &py);
         SDL_SetWindowData(w.sdl, "hwnd", reinterpret_cast<void*>(id));
+        x11::Adopt(w.sdl);
+        w.xWindow = x11::WindowOf(w.sdl);
     }
     w.rect = RECT{px, py, px + width, py + height};
     windows[id] = w;
@@ -308,7 +371,12 @@ BOOL DestroyWindow(HWND h) {
     SendMessageA(h, WM_NCDESTROY, 0, 0);
     w = FindWindow(h);  // a handler may have destroyed it already
     if (!w) return TRUE;
+    if (captureWindow == h) {
+        captureWindow = nullptr;
+        if (displayOpen) SDL_CaptureMouse(SDL_FALSE);
+    }
     if (w->sdl) SDL_DestroyWindow(w->sdl);
+    if (w->lastFrame) SDL_FreeSurface(w->lastFrame);
     windows.erase(reinterpret_cast<uintptr_t>(h));
     // Posted messages of a destroyed window are dropped, as on the platform.
     for (auto it = queue.begin(); it != queue.end();)
@@ -489,6 +557,25 @@ BOOL GetCursorPos(LPPOINT p) {
     return TRUE;
 }
 
+HWND SetCapture(HWND h) {
+    HWND previous = captureWindow;
+    if (!FindWindow(h)) return previous;
+    captureWindow = h;
+    if (displayOpen) SDL_CaptureMouse(SDL_TRUE);
+    if (previous && previous != h) SendMessageA(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(h));
+    return previous;
+}
+
+BOOL ReleaseCapture() {
+    HWND previous = captureWindow;
+    captureWindow = nullptr;
+    if (displayOpen) SDL_CaptureMouse(SDL_FALSE);
+    if (previous) SendMessageA(previous, WM_CAPTURECHANGED, 0, 0);
+    return TRUE;
+}
+
+HWND GetCapture() { return FindWindow(captureWindow) ? captureWindow : nullptr; }
+
 HINSTANCE GetModuleHandleA(LPCSTR name) {
     // One module: the program itself. Named modules do not exist.
     return name ? nullptr : reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
@@ -504,17 +591,6 @@ HWND WindowOfSdlId(Uint32 sdlId) {
     return FindWindow(ToHwnd(id)) ? ToHwnd(id) : nullptr;
 }
 
-WPARAM MouseButtons() {
-    Uint32 b = SDL_GetMouseState(nullptr, nullptr);
-    SDL_Keymod mod = SDL_GetModState();
-    WPARAM f = 0;
-    if (b & SDL_BUTTON_LMASK) f |= MK_LBUTTON;
-    if (b & SDL_BUTTON_RMASK) f |= MK_RBUTTON;
-    if (b & SDL_BUTTON_MMASK) f |= MK_MBUTTON;
-    if (mod & KMOD_SHIFT) f |= MK_SHIFT;
-    if (mod & KMOD_CTRL) f |= MK_CONTROL;
-    return f;
-}
 
 void TranslateWindowEvent(const SDL_WindowEvent& e) {
     HWND h = WindowOfSdlId(e.windowID);
@@ -523,6 +599,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
     switch (e.event) {
         case SDL_WINDOWEVENT_CLOSE: PostToQueue(h, WM_SYSCOMMAND, SC_CLOSE, 0); break;
         case SDL_WINDOWEVENT_EXPOSED: {
+            PaintLastFrame(*w);
             for (const MSG& m : queue)
                 if (m.hwnd == h && m.message == WM_PAINT) return;
             PostToQueue(h, WM_PAINT, 0, 0);
@@ -535,7 +612,11 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
                 PostToQueue(h, WM_MOVE, 0, PackPoint(e.data1, e.data2));
             }
             break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: DeliverUserResize(h, *w, e.data1, e.data2); break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            // Until the program has drawn a frame of the new size, the old one fills the window.
+            PaintLastFrame(*w);
+            DeliverUserResize(h, *w, e.data1, e.data2);
+            break;
         case SDL_WINDOWEVENT_MINIMIZED:
             if (!w->minimized) {
                 w->minimized = true;
@@ -593,36 +674,70 @@ void TranslateTextEvent(const SDL_TextInputEvent& e) {
     }
 }
 
+// Mouse events go to the window that has the capture, else to the window under the mouse;
+// (x, y) are client coordinates of the event's window and become the target's.
+HWND MouseTarget(Uint32 sdlId, int* x, int* y) {
+    HWND h = WindowOfSdlId(sdlId);
+    Window* captured = FindWindow(captureWindow);
+    if (!captured || captureWindow == h) return h;
+    if (Window* w = FindWindow(h)) {
+        *x += w->rect.left - captured->rect.left;
+        *y += w->rect.top - captured->rect.top;
+    }
+    return captureWindow;
+}
+
 void TranslateMouseEvent(const SDL_Event& e) {
+    // Touch screens also send mouse events; their touches arrive as SDL_TOUCH_MOUSEID ones,
+    // which are real button presses and moves for this layer as well.
     if (e.type == SDL_MOUSEMOTION) {
-        HWND h = WindowOfSdlId(e.motion.windowID);
+        int x = e.motion.x, y = e.motion.y;
+        HWND h = MouseTarget(e.motion.windowID, &x, &y);
         if (!h) return;
-        // Mouse moves are coalesced, as the platform does: only the newest one waits.
-        if (!queue.empty() && queue.back().hwnd == h && queue.back().message == WM_MOUSEMOVE) queue.pop_back();
         SendMessageA(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(static_cast<WORD>(HTCLIENT), WM_MOUSEMOVE));
-        if (FindWindow(h)) PostToQueue(h, WM_MOUSEMOVE, MouseButtons(), PackPoint(e.motion.x, e.motion.y));
+        win::PostMouseMove(h, x, y);
         return;
     }
     if (e.type == SDL_MOUSEWHEEL) {
-        HWND h = WindowOfSdlId(e.wheel.windowID);
+        int x = 0, y = 0;
+        HWND h = MouseTarget(e.wheel.windowID, &x, &y);
         if (!h) return;
-        POINT p{};
-        GetCursorPos(&p);
-        WPARAM wp = (static_cast<WPARAM>(static_cast<WORD>(static_cast<SHORT>(e.wheel.y * 120))) << 16) | MouseButtons();
-        PostToQueue(h, WM_MOUSEWHEEL, wp, PackPoint(p.x, p.y));
+        POINT cursor{};
+        GetCursorPos(&cursor);  // the wheel message carries the cursor's screen position
+        // Fine-grained wheels (touchpads) give fractions of a notch, which the delta keeps.
+        float notches = e.wheel.preciseY;
+        if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+        int delta = static_cast<int>(notches * WHEEL_DELTA + (notches < 0 ? -0.5f : 0.5f));
+        if (delta != 0) win::PostMouseWheel(h, delta);
         return;
     }
-    HWND h = WindowOfSdlId(e.button.windowID);
+    int x = e.button.x, y = e.button.y;
+    HWND h = MouseTarget(e.button.windowID, &x, &y);
     if (!h) return;
-    bool down = e.type == SDL_MOUSEBUTTONDOWN;
-    UINT message = 0;
+    win::MouseButton button;
     switch (e.button.button) {
-        case SDL_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
-        case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
-        case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
+        case SDL_BUTTON_LEFT: button = win::MouseButton::Left; break;
+        case SDL_BUTTON_RIGHT: button = win::MouseButton::Right; break;
+        case SDL_BUTTON_MIDDLE: button = win::MouseButton::Middle; break;
         default: return;
     }
-    PostToQueue(h, message, MouseButtons(), PackPoint(e.button.x, e.button.y));
+    win::PostMouseButton(h, button, e.type == SDL_MOUSEBUTTONDOWN, x, y);
+}
+
+// A window of ours that another client destroyed ends as a click on its close box would
+// end it; nothing is drawn into it any more.
+void WindowLost(HWND h) {
+    Window* w = FindWindow(h);
+    if (!w || w->lost) return;
+    w->lost = true;
+    PostToQueue(h, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+HWND WindowOfXWindow(unsigned long xWindow) {
+    if (xWindow == 0) return nullptr;
+    for (auto& [id, w] : windows)
+        if (w.xWindow == xWindow) return ToHwnd(id);
+    return nullptr;
 }
 
 void PumpSdlEvents() {
@@ -638,9 +753,11 @@ void PumpSdlEvents() {
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP:
             case SDL_MOUSEWHEEL: TranslateMouseEvent(e); break;
+            case SDL_SYSWMEVENT: WindowLost(WindowOfXWindow(x11::DestroyedWindow(e.syswm.msg))); break;
             default: break;  // SDL_QUIT follows the last window's close, handled above
         }
     }
+    for (unsigned long xWindow : x11::TakeLostWindows()) WindowLost(WindowOfXWindow(xWindow));
 }
 
 bool Matches(const MSG& m, HWND h, UINT lo, UINT hi) {
@@ -1059,6 +1176,10 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 // [SECTION] Display set-up
+namespace {
+constexpr int kDisplayAttempts = 10;
+}  // namespace
+
 namespace win {
 
 bool InitDisplay(bool headless) {
@@ -1073,19 +1194,30 @@ bool InitDisplay(bool headless) {
     // Frames are copied into the window's own framebuffer. An accelerated framebuffer would
     // make SDL create OpenGL contexts of its own beside the graphics device's, on this thread.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        displayError = SDL_GetError();
-        return false;
-    }
-    // Without a window system SDL falls back to its offscreen or dummy driver, which shows
-    // nothing: that is no display, unless the user asked for that driver by name.
-    const char* driver = SDL_GetCurrentVideoDriver();
+    // A busy X server refuses a new connection now and then and takes the next one; a few
+    // quick tries tell that apart from a display that is not there.
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-    bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
-    if (invisible && !(asked && SDL_strcasecmp(asked, driver) == 0)) {
-        displayError = "no window system found (DISPLAY and WAYLAND_DISPLAY are not set or not reachable)";
+    const bool windowSystemNamed = SDL_getenv("DISPLAY") || SDL_getenv("WAYLAND_DISPLAY");
+    for (int attempt = 0;; ++attempt) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            displayError = SDL_GetError();
+            if (windowSystemNamed && attempt < kDisplayAttempts) {
+                SDL_Delay(50);
+                continue;
+            }
+            return false;
+        }
+        // Without a window system SDL falls back to its offscreen or dummy driver, which
+        // shows nothing: that is no display, unless the user asked for that driver by name.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+        if (!invisible || (asked && SDL_strcasecmp(asked, driver) == 0)) break;
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return false;
+        if (!windowSystemNamed || attempt >= kDisplayAttempts) {
+            displayError = "no window system found (DISPLAY and WAYLAND_DISPLAY are not set or not reachable)";
+            return false;
+        }
+        SDL_Delay(50);
     }
     if (SDL_GetNumVideoDisplays() < 1) {
         displayError = "no display found";
@@ -1093,6 +1225,7 @@ bool InitDisplay(bool headless) {
         return false;
     }
     displayOpen = true;
+    x11::Open();
     SDL_StartTextInput();
     return true;
 }
@@ -1104,6 +1237,7 @@ void ShutdownDisplay() {
         auto it = windows.find(id);
         if (it == windows.end()) continue;
         if (it->second.sdl) SDL_DestroyWindow(it->second.sdl);
+        if (it->second.lastFrame) SDL_FreeSurface(it->second.lastFrame);
         windows.erase(it);
     }
     for (auto& [id, c] : sdlCursors)
@@ -1114,6 +1248,7 @@ void ShutdownDisplay() {
     deviceCursorShown = false;
     if (displayOpen) {
         SDL_StopTextInput();
+        x11::Close();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
     classes.clear();
@@ -1145,20 +1280,22 @@ void SetMessageBoxesToStandardError(bool toStandardError) { messageBoxesToStanda
 
 void PresentPixels(HWND h, const DWORD* pixels, UINT width, UINT height) {
     Window* w = FindWindow(h);
-    if (!w || !w->sdl || !pixels || width == 0 || height == 0 || width > 16384 || height > 16384) return;
-    SDL_Surface* target = SDL_GetWindowSurface(w->sdl);
-    if (!target) return;
-    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<DWORD*>(pixels), static_cast<int>(width),
-                                                             static_cast<int>(height), 32, static_cast<int>(width * 4),
-                                                             ToSdlFormat(PixelLayout::ARGB8888));
-    if (!source) return;
-    SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
-    if (source->w == target->w && source->h == target->h)
-        SDL_BlitSurface(source, nullptr, target, nullptr);
-    else
-        SDL_BlitScaled(source, nullptr, target, nullptr);
-    SDL_FreeSurface(source);
-    SDL_UpdateWindowSurface(w->sdl);
+    if (!w || !w->sdl || w->lost || !pixels || width == 0 || height == 0 || width > 16384 || height > 16384) return;
+    SDL_Surface*& frame = w->lastFrame;
+    if (frame && (frame->w != static_cast<int>(width) || frame->h != static_cast<int>(height))) {
+        SDL_FreeSurface(frame);
+        frame = nullptr;
+    }
+    if (!frame) {
+        frame = SDL_CreateRGBSurfaceWithFormat(0, static_cast<int>(width), static_cast<int>(height), 32,
+                                               ToSdlFormat(PixelLayout::ARGB8888));
+        if (!frame) return;
+        SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
+    }
+    for (UINT y = 0; y < height; ++y)
+        std::memcpy(static_cast<Uint8*>(frame->pixels) + static_cast<size_t>(y) * frame->pitch,
+                    pixels + static_cast<size_t>(y) * width, static_cast<size_t>(width) * 4);
+    PaintLastFrame(*w);
 }
 
 void SetDeviceCursorImage(const DWORD* pixels, UINT width, UINT height, UINT hotSpotX, UINT hotSpotY) {
@@ -1224,6 +1361,55 @@ void PostKey(HWND h, BYTE vk, bool down) {
     }
 }
 
+namespace {
+WPARAM MouseFlags() {
+    WPARAM f = mouseButtons;
+    bool shift = false, control = false;
+    if (displayOpen) {
+        SDL_Keymod mod = SDL_GetModState();
+        shift = (mod & KMOD_SHIFT) != 0;
+        control = (mod & KMOD_CTRL) != 0;
+    } else {
+        shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+        control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    }
+    if (shift) f |= MK_SHIFT;
+    if (control) f |= MK_CONTROL;
+    return f;
+}
+}  // namespace
+
+void PostMouseMove(HWND h, int x, int y) {
+    Window* w = FindWindow(h);
+    if (!w) return;
+    lastCursor = POINT{w->rect.left + x, w->rect.top + y};
+    // Mouse moves are coalesced, as the platform does: only the newest one waits.
+    if (!queue.empty() && queue.back().hwnd == h && queue.back().message == WM_MOUSEMOVE) queue.pop_back();
+    PostToQueue(h, WM_MOUSEMOVE, MouseFlags(), PackPoint(x, y));
+}
+
+void PostMouseButton(HWND h, MouseButton button, bool down, int x, int y) {
+    Window* w = FindWindow(h);
+    if (!w) return;
+    WPARAM flag = button == MouseButton::Left ? MK_LBUTTON : button == MouseButton::Right ? MK_RBUTTON : MK_MBUTTON;
+    UINT message = button == MouseButton::Left    ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)
+                   : button == MouseButton::Right ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP)
+                                                  : (down ? WM_MBUTTONDOWN : WM_MBUTTONUP);
+    if (down)
+        mouseButtons |= flag;
+    else
+        mouseButtons &= ~flag;
+    lastCursor = POINT{w->rect.left + x, w->rect.top + y};
+    PostToQueue(h, message, MouseFlags(), PackPoint(x, y));
+}
+
+void PostMouseWheel(HWND h, int delta) {
+    if (!FindWindow(h)) return;
+    delta = std::clamp(delta, -32768, 32767);
+    WPARAM wp = (static_cast<WPARAM>(static_cast<WORD>(static_cast<SHORT>(delta))) << 16) | MouseFlags();
+    PostToQueue(h, WM_MOUSEWHEEL, wp, PackPoint(lastCursor.x, lastCursor.y));
+}
+
 void PostChar(HWND h, char c) {
     if (!FindWindow(h)) return;
     PostToQueue(h, WM_CHAR, static_cast<unsigned char>(c), 1);
@@ -1251,6 +1437,8 @@ void ResetMessageQueue() {
     std::memset(keyState, 0, sizeof keyState);
     std::memset(swallowKeyUp, 0, sizeof swallowKeyUp);
     std::memset(postedDown, 0, sizeof postedDown);
+    mouseButtons = 0;
+    captureWindow = nullptr;
 }
 
 void SimulateUserResize(HWND h, int width, int height) {

@@ -47,6 +47,7 @@ constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_MOUSEWHEEL = 0x020A;
 constexpr UINT WM_ENTERMENULOOP = 0x0211;
 constexpr UINT WM_EXITMENULOOP = 0x0212;
+constexpr UINT WM_CAPTURECHANGED = 0x0215;
 constexpr UINT WM_POWERBROADCAST = 0x0218;
 constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
 constexpr UINT WM_EXITSIZEMOVE = 0x0232;
@@ -79,6 +80,14 @@ constexpr WPARAM MK_RBUTTON = 0x0002;
 constexpr WPARAM MK_SHIFT = 0x0004;
 constexpr WPARAM MK_CONTROL = 0x0008;
 constexpr WPARAM MK_MBUTTON = 0x0010;
+
+// WM_MOUSEWHEEL: the high word of wParam is the signed rotation, this much per notch (forward,
+// away from the user, is positive); lParam is the cursor in screen coordinates.
+constexpr int WHEEL_DELTA = 120;
+inline SHORT GET_WHEEL_DELTA_WPARAM(WPARAM wParam) { return static_cast<SHORT>(HIWORD(wParam)); }
+// Mouse positions in lParam are signed: a captured mouse left of or above the window is negative.
+inline int GET_X_LPARAM(LPARAM lParam) { return static_cast<SHORT>(LOWORD(static_cast<uintptr_t>(lParam))); }
+inline int GET_Y_LPARAM(LPARAM lParam) { return static_cast<SHORT>(HIWORD(static_cast<uintptr_t>(lParam))); }
 
 struct MSG {
     HWND hwnd;
@@ -198,6 +207,12 @@ BOOL SetWindowTextA(HWND window, LPCSTR text);
 BOOL ScreenToClient(HWND window, LPPOINT point);
 BOOL ClientToScreen(HWND window, LPPOINT point);
 BOOL GetCursorPos(LPPOINT point);
+// Mouse capture: the window keeps receiving the mouse's messages while a button is held,
+// also outside its client area. Releasing or moving the capture sends WM_CAPTURECHANGED to the
+// window that loses it.
+HWND SetCapture(HWND window);
+BOOL ReleaseCapture();
+HWND GetCapture();
 HINSTANCE GetModuleHandleA(LPCSTR moduleName);
 
 // [SECTION] Message queue
@@ -419,6 +434,14 @@ void SetMessageBoxesToStandardError(bool toStandardError);
 // key was already down) or WM_KEYUP, and, after a key-down of a key that types a character,
 // the WM_CHAR that text input gives (control characters come from TranslateMessage).
 void PostKey(HWND window, BYTE virtualKey, bool down);
+// Posts what a real mouse sends, with client coordinates: WM_MOUSEMOVE; the button messages
+// (WM_LBUTTONDOWN ... WM_MBUTTONUP); WM_MOUSEWHEEL with a delta in 1/WHEEL_DELTA notches at
+// the last cursor position. The wParam flags tell the buttons held after the event, as the
+// window layer has seen them, and the modifier keys.
+enum class MouseButton { Left, Right, Middle };
+void PostMouseMove(HWND window, int x, int y);
+void PostMouseButton(HWND window, MouseButton button, bool down, int x, int y);
+void PostMouseWheel(HWND window, int delta);
 // Posts WM_CHAR for one character, as text input does.
 void PostChar(HWND window, char character);
 // The character a key types without modifiers (letters in lower case), 0 when none.

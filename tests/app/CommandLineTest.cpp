@@ -1,5 +1,6 @@
-// The command line: options and their values, usage errors, the key script, and scripted keys
-// arriving as a real keyboard's messages (with auto-repeat) through the entry point.
+// The command line: options and their values, usage errors, the key script with its mouse
+// items, and scripted keys and mouse input arriving as a real keyboard's and mouse's messages
+// (with auto-repeat) through the entry point.
 #include <cstdio>
 
 #include "RecordingApp.h"
@@ -72,6 +73,10 @@ TEST(CommandLine, BadOptionsAndValuesAreUsageErrors) {
         {"--keys", "1:char:ab"}, {"--keys", "1:down:A,"}, {"--keys", ",1:down:A"}, {"--keys", "-1:down:A"},
         {"--keys", "1:down:F0"}, {"--msaa", "3"},     {"--msaa", "8"},       {"--msaa", "04"},
         {"--msaa", ""},        {"--msaa", "-4"},       {"--msaa"},
+        {"--keys", "1:drag:5"}, {"--keys", "1:drag:5:"}, {"--keys", "1:drag:a:3"}, {"--keys", "1:drag:5:3:1"},
+        {"--keys", "1:drag:16001:0"}, {"--keys", "1:rdrag:--4:0"}, {"--keys", "1:drag:4.5:0"},
+        {"--keys", "1:wheel:0"}, {"--keys", "1:wheel:274"}, {"--keys", "1:wheel:-"}, {"--keys", "1:wheel:"},
+        {"--keys", "1:wheel:1:2"},
     };
     for (const auto& args : bad) {
         RunOptions o;
@@ -82,6 +87,22 @@ TEST(CommandLine, BadOptionsAndValuesAreUsageErrors) {
         EXPECT_FALSE(error.empty()) << joined;
         EXPECT_EQ(error.find('\n'), std::string::npos) << joined;
     }
+}
+
+TEST(CommandLine, MouseItemsInTheKeyScript) {
+    std::vector<KeyEvent> events;
+    std::string error;
+    ASSERT_TRUE(ParseKeyScript("9:wheel:-3,2:drag:-80:+40,2:rdrag:0:-16000,3:wheel:273", &events, &error)) << error;
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[0].action, KeyAction::Drag);
+    EXPECT_EQ(events[0].dx, -80);
+    EXPECT_EQ(events[0].dy, 40);
+    EXPECT_EQ(events[1].action, KeyAction::RightDrag);
+    EXPECT_EQ(events[1].dy, -16000);
+    EXPECT_EQ(events[2].notches, 273);
+    EXPECT_EQ(events[3].action, KeyAction::Wheel);
+    EXPECT_EQ(events[3].frame, 9u);
+    EXPECT_EQ(events[3].notches, -3);
 }
 
 TEST(CommandLine, KeyNames) {
@@ -127,6 +148,11 @@ public:
             std::snprintf(text, sizeof text, "%d char %c", frames, static_cast<char>(wParam));
         else if (message == WM_COMMAND)
             std::snprintf(text, sizeof text, "%d command %u", frames, static_cast<unsigned>(LOWORD(wParam)));
+        else if (message == WM_MOUSEWHEEL)
+            std::snprintf(text, sizeof text, "%d wheel %d", frames, GET_WHEEL_DELTA_WPARAM(wParam));
+        else if (message >= WM_MOUSEMOVE && message < WM_MOUSEWHEEL)
+            std::snprintf(text, sizeof text, "%d mouse %03X %X %d,%d", frames, message, static_cast<unsigned>(wParam),
+                          GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         if (text[0]) keys.push_back(text);
         return AppFramework::HandleMessage(w, message, wParam, lParam);
     }
@@ -158,6 +184,21 @@ TEST_F(ScriptedKeysTest, ScriptArrivesAsKeyboardMessagesWithAutoRepeat) {
     }
     for (const char* e : {"7 up 20", "8 down 71", "8 up 71", "8 down 0D", "8 char \r", "8 up 0D"}) expected.push_back(e);
     EXPECT_EQ(k, expected);
+}
+
+// A scripted drag is a press at the client area's centre, a move and a release, with the
+// button flags a real mouse gives; a wheel item turns 120 a notch at the centre.
+TEST_F(ScriptedKeysTest, MouseItemsArriveAsAMousesMessages) {
+    KeyRecordingApp::keys.clear();
+    char prog[] = "simmerglass", headless[] = "--headless", frames[] = "--frames", n[] = "3", size[] = "--size",
+         wh[] = "64x48", keysOpt[] = "--keys", script[] = "1:drag:-40:5,2:rdrag:3:3,2:wheel:-2";
+    char* argv[] = {prog, headless, frames, n, size, wh, keysOpt, script};
+    ASSERT_EQ(RunApplication(8, argv, [] { return std::unique_ptr<AppFramework>(new KeyRecordingApp); }), 0);
+    EXPECT_EQ(KeyRecordingApp::keys, (std::vector<std::string>{
+                                         "1 mouse 200 0 32,24", "1 mouse 201 1 32,24", "1 mouse 200 1 -8,29",
+                                         "1 mouse 202 0 -8,29", "2 mouse 200 0 32,24", "2 mouse 204 2 32,24",
+                                         "2 mouse 200 2 35,27", "2 mouse 205 0 35,27", "2 mouse 200 0 32,24",
+                                         "2 wheel -240"}));
 }
 
 TEST_F(ScriptedKeysTest, ProgramAcceleratorsQuitAndSwallowTheKey) {

@@ -1,5 +1,5 @@
-// ReportError: every message text, the suffix and icon of each kind, the caption, and the
-// fatal report closing the window.
+// ReportError: every message text, the suffix and icon of each kind, the caption, the
+// fatal report closing the window, and the quiet switch to a software device the user chose.
 #include "RecordingApp.h"
 
 namespace {
@@ -80,6 +80,21 @@ TEST_F(ReportErrorTest, FatalReportClosesTheWindowThroughTheClosePath) {
     EXPECT_EQ(msg.wParam, 0u);
     // A second fatal report reaches a dead handle, harmlessly.
     EXPECT_EQ(app.ReportError(E_FAIL, Fatal), E_FAIL);
+}
+
+// The user chose the software device: the switch to it is one line on standard error, no
+// box; every other report still shows its box.
+TEST_F(ReportErrorTest, ChosenSoftwareDeviceIsOneLineInsteadOfABox) {
+    RecordingApp app;
+    app.SetSoftwareDeviceRequested(true);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(app.ReportError(AppError::HardwareDeviceMissing, SwitchedToReference), AppError::HardwareDeviceMissing);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(ShownBoxes().empty());
+    EXPECT_EQ(err, "Recording App: running on the reference rasterizer (the software device), as asked\n");
+    app.ReportError(E_FAIL, Fatal);
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].type, MB_ICONERROR);
 }
 
 TEST_F(ReportErrorTest, WarningLeavesTheWindowOpen) {

@@ -1,10 +1,16 @@
 // The demo as a user runs it: the built program, headless on the software device, with a
-// fixed clock step and scripted keys. What it prints with --stats and the pictures it writes
-// are read back: the heat and the bubbles, the toggles, the stirring keys, the heads-up text,
-// and a run without any data files.
+// fixed clock step and scripted keys and mouse input. What it prints with --stats and the
+// pictures it writes are read back: the heat and the bubbles, the toggles, the stirring keys,
+// the mouse's orbit and zoom, taps within one frame, the heads-up text, and a run without any
+// data files.
+#include <fcntl.h>
 #include <png.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +18,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -279,6 +286,43 @@ TEST(DemoRun, TogglesAndStirringKeysChangeThePicture) {
     EXPECT_GT(ChangedPixels(Captured(dir1 / "shots", 5), Captured(dir1 / "shots", 10)), 40);
 }
 
+// Pixels of the pot and the water: anything not black below the heads-up lines.
+int PotPixels(const Picture& p) {
+    return static_cast<int>(p.width) * (p.height - 60) -
+           CountIn(p, 0, 60, p.width, p.height, [](int r, int g, int b) { return Black(r, g, b); });
+}
+
+// Scripted mouse input as the window delivers it, and keys pressed and released inside one
+// frame (the held-key state alone would never see them).
+TEST(DemoRun, DragOrbitsWheelZoomsAndKeysTappedWithinOneFrameAct) {
+    const fs::path dir = ScratchDir("mouse");
+    RunResult run = RunDemo(
+        "--frames 240 --fixed-step 0.0333 --size 320x240 --capture shots --every 5 --keys "
+        "5:drag:-80:-40,80:rdrag:200:100,90:wheel:3,160:down:R,160:up:R,170:wheel:-4",
+        dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const fs::path shots = dir / "shots";
+    const Picture start = Captured(shots, 5), dragged = Captured(shots, 80), rightDragged = Captured(shots, 90),
+                  closer = Captured(shots, 160), reset = Captured(shots, 170), farther = Captured(shots, 240);
+    // The drag has turned the view; the right button's drag has not.
+    EXPECT_GT(ChangedPixels(start, dragged), 2000);
+    EXPECT_LT(ChangedPixels(dragged, rightDragged), 20);
+    // Three notches forward: closer, the pot larger; four back from the start: smaller.
+    EXPECT_GT(PotPixels(closer), PotPixels(rightDragged) * 11 / 10);
+    EXPECT_LT(PotPixels(farther), PotPixels(start) * 9 / 10);
+    // R down and up before the next frame still resets to the start orbit.
+    EXPECT_LT(ChangedPixels(start, reset), 20);
+
+    // Space tapped inside one frame heats once.
+    const fs::path tap = ScratchDir("tap");
+    run = RunDemo("--frames 4 --fixed-step 0.0333 --size 160x120 --stats --keys 2:down:SPACE,2:up:SPACE", tap);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<StatsLine> stats = ParseStats(run.out);
+    ASSERT_EQ(stats.size(), 4u);
+    EXPECT_EQ(stats[1].bottom, 0);
+    EXPECT_GT(stats[2].bottom, 0);
+}
+
 // No data files anywhere: every file is named in one warning, and the program still runs
 // its frames and draws its text.
 TEST(DemoRun, MissingMediaWarnsAndStillRuns) {
@@ -299,6 +343,233 @@ TEST(DemoRun, MissingMediaWarnsAndStillRuns) {
     }
     Picture shot = ReadPicture(dir / "shot.png");
     EXPECT_GT(CountIn(shot, 4, 2, 160, 16, Yellow), 20);
+}
+
+// [SECTION] In a real window
+// These run under a private Xvfb without a window manager (the test test_integration_window
+// sets SG_XVFB) and drive the program as a person would, with xdotool; xwd reads back what the
+// X server shows.
+
+// The program running in the background, its output going to files in its folder.
+class Program {
+public:
+    Program(const fs::path& cwd, const std::vector<std::string>& args) : cwd(cwd) {
+        pid = fork();
+        if (pid == 0) {
+            if (chdir(cwd.c_str()) != 0) _exit(127);
+            int out = open((cwd / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int err = open((cwd / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (out < 0 || err < 0) _exit(127);
+            dup2(out, 1);
+            dup2(err, 2);
+            std::vector<char*> argv{const_cast<char*>(SG_PROGRAM)};
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(SG_PROGRAM, argv.data());
+            _exit(127);
+        }
+    }
+    ~Program() {
+        if (pid > 0 && status < 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    // The exit status, or -1 when it has not ended within the time given.
+    int Wait(double seconds) {
+        for (auto end = Now() + seconds; status < 0 && Now() < end;) {
+            int raw = 0;
+            if (waitpid(pid, &raw, WNOHANG) == pid) status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
+            else std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return status;
+    }
+    bool Running() { return Wait(0.0) < 0; }
+    std::string Out() const { return ReadWhole(cwd / "stdout.txt"); }
+    std::string Err() const { return ReadWhole(cwd / "stderr.txt"); }
+    static double Now() {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    }
+
+private:
+    fs::path cwd;
+    pid_t pid = -1;
+    int status = -1;
+};
+
+// Runs a shell command; its standard output, trimmed.
+std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
+        pclose(p);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+void Xdotool(const std::string& args) { Shell("xdotool " + args + " 2>&1"); }
+
+// An xwd dump (32 bits per pixel, as Xvfb's 24-bit screens give) as RGB; empty when the dump
+// is not one (xwd fails on a window that is just being reconfigured).
+Picture ReadXwd(const fs::path& path) {
+    const std::string data = ReadWhole(path);
+    auto field = [&](size_t index) -> uint32_t {
+        const auto* b = reinterpret_cast<const unsigned char*>(data.data()) + index * 4;
+        return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    };
+    Picture picture;
+    if (data.size() < 100) return picture;
+    const uint32_t headerSize = field(0), width = field(4), height = field(5), byteOrder = field(7),
+                   bitsPerPixel = field(11), bytesPerLine = field(12), redMask = field(14), greenMask = field(15),
+                   blueMask = field(16), colours = field(19);
+    const size_t start = headerSize + static_cast<size_t>(colours) * 12;
+    if (bitsPerPixel != 32 || start + static_cast<size_t>(bytesPerLine) * height > data.size()) return picture;
+    auto channel = [](uint32_t v, uint32_t mask) {
+        int shift = 0;
+        while (mask && !(mask & 1)) {
+            mask >>= 1;
+            ++shift;
+        }
+        return static_cast<unsigned char>((v >> shift) & 0xFF);
+    };
+    picture.width = width;
+    picture.height = height;
+    picture.rgb.resize(static_cast<size_t>(width) * height * 3);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            const auto* b = reinterpret_cast<const unsigned char*>(data.data()) + start + y * bytesPerLine + x * 4;
+            uint32_t v = byteOrder == 0 ? (uint32_t{b[3]} << 24) | (uint32_t{b[2]} << 16) | (uint32_t{b[1]} << 8) | b[0]
+                                        : (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+            unsigned char* c = &picture.rgb[(static_cast<size_t>(y) * width + x) * 3];
+            c[0] = channel(v, redMask);
+            c[1] = channel(v, greenMask);
+            c[2] = channel(v, blueMask);
+        }
+    return picture;
+}
+
+// What the X server shows of a window ("root" for the whole screen).
+Picture Grab(const fs::path& dir, const std::string& window) {
+    const fs::path file = dir / "grab.xwd";
+    Picture picture;
+    for (int attempt = 0; attempt < 10 && picture.rgb.empty(); ++attempt) {
+        if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Shell("xwd -silent " + (window == "root" ? std::string("-root") : "-id " + window) + " >'" + file.string() +
+              "' 2>/dev/null");
+        picture = ReadXwd(file);
+    }
+    EXPECT_FALSE(picture.rgb.empty()) << "xwd could not read " << window;
+    return picture;
+}
+
+// Grabs until the picture holds still for a second (the orbit's glide has ended).
+Picture Settled(const fs::path& dir, const std::string& window) {
+    Picture last = Grab(dir, window);
+    for (auto end = Program::Now() + 30.0; Program::Now() < end;) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        Picture now = Grab(dir, window);
+        if (ChangedPixels(last, now) == 0) return now;
+        last = now;
+    }
+    ADD_FAILURE() << "the picture did not come to rest";
+    return last;
+}
+
+class DemoWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("SG_XVFB")) GTEST_SKIP() << "runs under Xvfb, as the test test_integration_window";
+        if (Shell("command -v xdotool").empty() || Shell("command -v xwd").empty())
+            GTEST_SKIP() << "xdotool and xwd (packages xdotool, x11-apps) are needed to drive a real window";
+    }
+
+    // Starts the program on the software device and waits for its window and five frames.
+    std::string Start(Program& program) {
+        const std::string window =
+            Shell("timeout 60 xdotool search --sync --onlyvisible --name '^Velkor - Simmerglass$' | head -1");
+        EXPECT_FALSE(window.empty()) << program.Err();
+        for (auto end = Program::Now() + 60.0; Program::Now() < end && program.Running();) {
+            if (program.Out().find("frame 5 |") != std::string::npos) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        // The keyboard follows the pointer without a window manager.
+        Xdotool("mousemove --window " + window + " 160 120");
+        return window;
+    }
+
+    // Closes the window as another client would and expects the program's normal end.
+    void CloseFromOutside(Program& program, const std::string& window) {
+        Xdotool("windowclose " + window);
+        EXPECT_EQ(program.Wait(60.0), 0) << program.Err();
+        EXPECT_EQ(program.Err().find("X Error"), std::string::npos) << program.Err();
+    }
+
+    static std::vector<std::string> Args() {
+        return {"--device", "ref", "--fixed-step", "0.0333", "--size", "320x240", "--stats"};
+    }
+};
+
+// A drag with the left button, three wheel notches and a quick tap of R in a real window; then
+// the window is destroyed from outside and the program ends with status 0.
+TEST_F(DemoWindow, MouseOrbitsAndZoomsATapResetsAndClosingFromOutsideEndsNormally) {
+    const fs::path dir = ScratchDir("window_mouse");
+    // The same drag, scripted, in a headless run: the real one must end at the same orbit.
+    RunResult reference = RunDemo("--frames 100 --fixed-step 0.0333 --size 320x240 --keys 5:drag:-80:-40 "
+                                  "--screenshot dragged.png",
+                                  dir);
+    ASSERT_EQ(reference.status, 0) << reference.err;
+    Program program(dir, Args());
+    const std::string window = Start(program);
+    ASSERT_FALSE(window.empty());
+    // Choosing the software device shows no box, only one line.
+    EXPECT_NE(program.Err().find("as asked"), std::string::npos) << program.Err();
+
+    const Picture start = Settled(dir, window);
+    ASSERT_EQ(start.width, 320u);
+    Xdotool("mousemove --window " + window + " 160 120 mousedown 1 mousemove --window " + window +
+            " 80 80 mouseup 1");
+    const Picture dragged = Settled(dir, window);
+    EXPECT_GT(ChangedPixels(start, dragged), 2000);
+    EXPECT_LT(ChangedPixels(dragged, ReadPicture(dir / "dragged.png")), 100);
+
+    Xdotool("click 4 click 4 click 4");
+    const Picture closer = Settled(dir, window);
+    EXPECT_GT(PotPixels(closer), PotPixels(dragged) * 11 / 10);
+
+    Xdotool("key r");
+    const Picture reset = Settled(dir, window);
+    EXPECT_LT(ChangedPixels(start, reset), 20);
+
+    CloseFromOutside(program, window);
+}
+
+// F11 without a window manager: the window covers the whole screen and shows the frame at the
+// screen's size; F11 again brings the window back.
+TEST_F(DemoWindow, FullScreenWithoutAWindowManagerFillsTheScreen) {
+    const fs::path dir = ScratchDir("window_full");
+    Program program(dir, Args());
+    const std::string window = Start(program);
+    ASSERT_FALSE(window.empty());
+    Xdotool("key F11");
+    const Picture screen = Settled(dir, "root");
+    ASSERT_GT(screen.width, 320u);
+    // What a full-screen frame of this size looks like, rendered headless.
+    RunResult reference = RunDemo("--frames 3 --fixed-step 0.0333 --size " + std::to_string(screen.width) + "x" +
+                                      std::to_string(screen.height) + " --screenshot full.png",
+                                  dir);
+    ASSERT_EQ(reference.status, 0) << reference.err;
+    EXPECT_LT(ChangedPixels(screen, ReadPicture(dir / "full.png")), 50);
+
+    Xdotool("key F11");
+    const Picture windowed = Settled(dir, window);
+    EXPECT_EQ(windowed.width, 320u);
+    EXPECT_EQ(windowed.height, 240u);
+    const std::string geometry = Shell("xdotool getwindowgeometry " + window);
+    EXPECT_NE(geometry.find("Geometry: 320x240"), std::string::npos) << geometry;
+
+    CloseFromOutside(program, window);
 }
 
 }  // namespace

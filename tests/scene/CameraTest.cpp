@@ -1,17 +1,31 @@
-// Camera and orbit: the start position, the look-at basis, clamps, damping and the keys.
+// Camera and orbit: the start position, the look-at basis, clamps, damping, the keys with
+// their press latch, and the mouse's drag and wheel.
 #include "scene/Camera.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+
+#include "platform/win/WinUser.h"
 
 namespace {
 
 constexpr float kFrame = 1.0f / 60.0f;
+const BYTE kNoPresses[kKeyStateSize] = {};
+
+// Lets the orbit glide until every velocity has come to rest.
+void Settle(Camera& camera, OrbitState& orbit, float frame) {
+    for (int i = 0; i < 2000 && (orbit.yawVelocity != 0.0f || orbit.pitchVelocity != 0.0f ||
+                                 orbit.distanceVelocity != 0.0f);
+         ++i)
+        UpdateCamera(camera, orbit, frame);
+}
 
 void RunFrames(Camera& camera, OrbitState& orbit, BYTE* keys, int frames) {
     for (int i = 0; i < frames; ++i) {
-        ApplyHeldKeys(keys, orbit);
+        ApplyHeldKeys(keys, kNoPresses, orbit);
         UpdateCamera(camera, orbit, kFrame);
     }
 }
@@ -107,21 +121,21 @@ TEST(Camera, YawHasNoLimitAndKeysPushInTheirDirections) {
     OrbitState orbit;
     BYTE keys[kKeyStateSize] = {};
     keys[kKeyLeft] = 1;
-    ApplyHeldKeys(keys, orbit);
+    ApplyHeldKeys(keys, kNoPresses, orbit);
     EXPECT_FLOAT_EQ(orbit.yawVelocity, 0.2f);
     keys[kKeyRight] = 1;   // both held: they cancel
-    ApplyHeldKeys(keys, orbit);
+    ApplyHeldKeys(keys, kNoPresses, orbit);
     EXPECT_FLOAT_EQ(orbit.yawVelocity, 0.2f);
     keys[kKeyLeft] = 0;
-    ApplyHeldKeys(keys, orbit);
+    ApplyHeldKeys(keys, kNoPresses, orbit);
     EXPECT_FLOAT_EQ(orbit.yawVelocity, 0.0f);
     keys[kKeyRight] = 0;
     keys[kKeyFarther] = 1;
-    ApplyHeldKeys(keys, orbit);
+    ApplyHeldKeys(keys, kNoPresses, orbit);
     EXPECT_EQ(orbit.distanceVelocity, 30.0f);
     keys[kKeyReset] = 1;   // R is the caller's: no push
     keys[kKeyFarther] = 0;
-    ApplyHeldKeys(keys, orbit);
+    ApplyHeldKeys(keys, kNoPresses, orbit);
     EXPECT_EQ(orbit.distanceVelocity, 30.0f);
 
     Camera camera;
@@ -153,22 +167,156 @@ TEST(Camera, LookingStraightDownFallsBackToYAsUp) {
 
 TEST(Keys, MessagesKeepTheKeyStateAndToggleOnRelease) {
     BYTE keys[kKeyStateSize] = {};
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0100, kKeyVelocity), KeyAction::None);
+    BYTE pressed[kKeyStateSize] = {};
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0100, kKeyVelocity), KeyAction::None);
     EXPECT_EQ(keys[kKeyVelocity], 1);
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0100, kKeyVelocity), KeyAction::None);   // auto-repeat
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0101, kKeyVelocity), KeyAction::ToggleVelocity);
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0100, kKeyVelocity), KeyAction::None);   // auto-repeat
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0101, kKeyVelocity), KeyAction::ToggleVelocity);
     EXPECT_EQ(keys[kKeyVelocity], 0);
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0101, kKeyHelp), KeyAction::ToggleHelp);
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0101, kKeyWireframe), KeyAction::ToggleWireframe);
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0101, kKeyUp), KeyAction::None);
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0102, ' '), KeyAction::HeatBottom);
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0102, '1'), KeyAction::RandomizeForces);
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0102, '3'), KeyAction::InjectFaceJet);
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0102, '2'), KeyAction::None);
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0101, kKeyHelp), KeyAction::ToggleHelp);
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0101, kKeyWireframe), KeyAction::ToggleWireframe);
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0101, kKeyUp), KeyAction::None);
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0102, ' '), KeyAction::HeatBottom);
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0102, '1'), KeyAction::RandomizeForces);
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0102, '3'), KeyAction::InjectFaceJet);
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0102, '2'), KeyAction::None);
     // The key-down of F1 is not a toggle, and characters do not touch the key state.
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0100, kKeyHelp), KeyAction::None);
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0100, kKeyHelp), KeyAction::None);
     EXPECT_EQ(keys[' '], 0);
     // A code beyond the state is ignored rather than written past its end.
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0100, 300), KeyAction::None);
-    EXPECT_EQ(HandleKeyMessage(keys, 0x0101, 0x170), KeyAction::None);
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0100, 300), KeyAction::None);
+    EXPECT_EQ(HandleKeyMessage(keys, pressed, 0x0101, 0x170), KeyAction::None);
+}
+
+// R or an arrow pressed and released between two frames: the held state is already clear
+// when the frame reads it, the latch still makes the press act once.
+TEST(Keys, APressBetweenTwoFramesActsOnce) {
+    BYTE keys[kKeyStateSize] = {};
+    BYTE pressed[kKeyStateSize] = {};
+    HandleKeyMessage(keys, pressed, WM_KEYDOWN, kKeyLeft);
+    HandleKeyMessage(keys, pressed, WM_KEYUP, kKeyLeft);
+    HandleKeyMessage(keys, pressed, WM_KEYDOWN, kKeyReset);
+    HandleKeyMessage(keys, pressed, WM_KEYUP, kKeyReset);
+    EXPECT_EQ(keys[kKeyLeft], 0);
+    EXPECT_TRUE(KeyActive(keys, pressed, kKeyReset));
+    OrbitState orbit;
+    ApplyHeldKeys(keys, pressed, orbit);
+    EXPECT_FLOAT_EQ(orbit.yawVelocity, 0.2f);
+    // Held and latched in the same frame: one push, not two.
+    HandleKeyMessage(keys, pressed, WM_KEYDOWN, kKeyUp);
+    ApplyHeldKeys(keys, pressed, orbit);
+    EXPECT_FLOAT_EQ(orbit.pitchVelocity, 0.2f);
+    // Once the frame has cleared the latch, only held keys act.
+    std::fill(std::begin(pressed), std::end(pressed), BYTE{0});
+    EXPECT_FALSE(KeyActive(keys, pressed, kKeyReset));
+    ApplyHeldKeys(keys, pressed, orbit);
+    EXPECT_FLOAT_EQ(orbit.yawVelocity, 0.4f);
+    EXPECT_FLOAT_EQ(orbit.pitchVelocity, 0.4f);
+    // Releases and characters latch nothing; codes past the state are ignored.
+    BYTE none[kKeyStateSize] = {};
+    HandleKeyMessage(keys, none, WM_KEYUP, kKeyDown);
+    HandleKeyMessage(keys, none, WM_CHAR, ' ');
+    HandleKeyMessage(keys, none, WM_KEYDOWN, 0x1A0);
+    for (BYTE b : none) EXPECT_EQ(b, 0);
+}
+
+// [SECTION] Mouse
+
+namespace {
+LPARAM At(int x, int y) { return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)), static_cast<WORD>(static_cast<SHORT>(y))); }
+WPARAM Wheel(int delta) { return static_cast<WPARAM>(static_cast<WORD>(static_cast<SHORT>(delta))) << 16; }
+
+// A left-button drag from (x, y) by (dx, dy) in two moves, as the window delivers it.
+void DragBy(MouseOrbit& mouse, int x, int y, int dx, int dy) {
+    EXPECT_EQ(HandleMouseMessage(mouse, WM_LBUTTONDOWN, MK_LBUTTON, At(x, y)), MouseCapture::Take);
+    EXPECT_EQ(HandleMouseMessage(mouse, WM_MOUSEMOVE, MK_LBUTTON, At(x + dx / 2, y + dy / 2)), MouseCapture::Keep);
+    EXPECT_EQ(HandleMouseMessage(mouse, WM_LBUTTONUP, 0, At(x + dx, y + dy)), MouseCapture::Release);
+}
+}  // namespace
+
+// A drag turns the orbit the way the arrow keys do, by the distance it asked for once the
+// glide has come to rest, whatever the frame time.
+TEST(Mouse, DragOrbitsLikeTheArrowKeysAndGlidesToItsDistance) {
+    for (float frame : {1.0f / 60.0f, 1.0f / 8.0f}) {
+        Camera camera;
+        OrbitState orbit;
+        ResetCamera(camera, orbit, 1.0f, nullptr, frame);
+        MouseOrbit mouse;
+        DragBy(mouse, 300, 200, -40, -20);  // left and up: as Left and Up
+        EXPECT_FALSE(mouse.dragging);
+        EXPECT_EQ(mouse.dragX, -40);
+        EXPECT_EQ(mouse.dragY, -20);
+        ApplyMouseInput(mouse, orbit, frame);
+        EXPECT_GT(orbit.yawVelocity, 0.0f);
+        EXPECT_GT(orbit.pitchVelocity, 0.0f);
+        EXPECT_EQ(mouse.dragX, 0);
+        Settle(camera, orbit, frame);
+        EXPECT_NEAR(orbit.yaw, 40 * MouseOrbit::kRadiansPerPixel, 2e-3f) << frame;
+        EXPECT_NEAR(orbit.pitch, 1.0f + 20 * MouseOrbit::kRadiansPerPixel, 2e-3f) << frame;
+        // The opposite drag comes back.
+        DragBy(mouse, 260, 180, 40, 20);
+        ApplyMouseInput(mouse, orbit, frame);
+        Settle(camera, orbit, frame);
+        EXPECT_NEAR(orbit.yaw, 0.0f, 2e-3f);
+        EXPECT_NEAR(orbit.pitch, 1.0f, 2e-3f);
+    }
+}
+
+// The wheel goes through the same limits as A and Z; right and middle buttons, moves without
+// a drag and a lost capture do nothing to the orbit.
+TEST(Mouse, WheelZoomsWithinTheLimitsAndOtherButtonsDoNothing) {
+    Camera camera;
+    OrbitState orbit;
+    ResetCamera(camera, orbit, 1.0f, nullptr, kFrame);
+    MouseOrbit mouse;
+    HandleMouseMessage(mouse, WM_MOUSEWHEEL, Wheel(120), At(0, 0));
+    ApplyMouseInput(mouse, orbit, kFrame);
+    EXPECT_LT(orbit.distanceVelocity, 0.0f);  // forward: closer, as A
+    Settle(camera, orbit, kFrame);
+    EXPECT_NEAR(orbit.distance, 295.0f - MouseOrbit::kUnitsPerNotch, 0.05f);
+    for (int i = 0; i < 40; ++i) HandleMouseMessage(mouse, WM_MOUSEWHEEL, Wheel(-120), At(0, 0));
+    ApplyMouseInput(mouse, orbit, kFrame);
+    Settle(camera, orbit, kFrame);
+    EXPECT_EQ(orbit.distance, OrbitState::kMaxDistance);
+    HandleMouseMessage(mouse, WM_MOUSEWHEEL, Wheel(32767), At(0, 0));
+    HandleMouseMessage(mouse, WM_MOUSEWHEEL, Wheel(32767), At(0, 0));
+    ApplyMouseInput(mouse, orbit, kFrame);
+    Settle(camera, orbit, kFrame);
+    EXPECT_EQ(orbit.distance, OrbitState::kMinDistance);
+
+    const OrbitState before = orbit;
+    EXPECT_EQ(HandleMouseMessage(mouse, WM_RBUTTONDOWN, MK_RBUTTON, At(10, 10)), MouseCapture::Keep);
+    HandleMouseMessage(mouse, WM_MOUSEMOVE, MK_RBUTTON, At(200, 90));
+    HandleMouseMessage(mouse, WM_RBUTTONUP, 0, At(200, 90));
+    HandleMouseMessage(mouse, WM_MBUTTONDOWN, MK_MBUTTON, At(200, 90));
+    HandleMouseMessage(mouse, WM_MBUTTONUP, 0, At(200, 90));
+    HandleMouseMessage(mouse, WM_MOUSEMOVE, 0, At(5, 5));
+    // A drag whose capture is taken away stops there; so does one whose release went elsewhere.
+    HandleMouseMessage(mouse, WM_LBUTTONDOWN, MK_LBUTTON, At(5, 5));
+    HandleMouseMessage(mouse, WM_CAPTURECHANGED, 0, 0);
+    HandleMouseMessage(mouse, WM_MOUSEMOVE, MK_LBUTTON, At(300, 300));
+    HandleMouseMessage(mouse, WM_LBUTTONDOWN, MK_LBUTTON, At(5, 5));
+    EXPECT_EQ(HandleMouseMessage(mouse, WM_MOUSEMOVE, 0, At(300, 300)), MouseCapture::Release);
+    EXPECT_FALSE(mouse.dragging);
+    ApplyMouseInput(mouse, orbit, kFrame);
+    EXPECT_EQ(orbit.yawVelocity, before.yawVelocity);
+    EXPECT_EQ(orbit.pitchVelocity, before.pitchVelocity);
+    EXPECT_EQ(orbit.distanceVelocity, before.distanceVelocity);
+}
+
+// Positions left of or above the window (a captured drag) are negative, not 65000; a stopped
+// clock keeps the input for the next frame instead of dividing by zero.
+TEST(Mouse, CapturedPositionsAreSignedAndAStoppedClockWaits) {
+    MouseOrbit mouse;
+    HandleMouseMessage(mouse, WM_LBUTTONDOWN, MK_LBUTTON, At(10, 10));
+    HandleMouseMessage(mouse, WM_MOUSEMOVE, MK_LBUTTON, At(-30, -5));
+    EXPECT_EQ(mouse.dragX, -40);
+    EXPECT_EQ(mouse.dragY, -15);
+    OrbitState orbit;
+    ApplyMouseInput(mouse, orbit, 0.0f);
+    EXPECT_EQ(orbit.yawVelocity, 0.0f);
+    EXPECT_EQ(mouse.dragX, -40);
+    ApplyMouseInput(mouse, orbit, kFrame);
+    EXPECT_TRUE(std::isfinite(orbit.yawVelocity));
+    EXPECT_GT(orbit.yawVelocity, 0.0f);
 }
