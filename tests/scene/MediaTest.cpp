@@ -326,23 +326,33 @@ TEST(Media, WaterMeshVerticesSitOnTheSurfaceGridsPoints) {
 TEST(Media, ImagesDecodeAtTheirSizes) {
     Decoded environment, bubble, pot;
     ASSERT_TRUE(DecodePng(MediaPath("tex/Environment.png"), &environment));
-    EXPECT_EQ(environment.width, 256);
-    EXPECT_EQ(environment.height, 256);
-    // Light from above, darker below.
+    EXPECT_EQ(environment.width, 512);
+    EXPECT_EQ(environment.height, 512);
+    ASSERT_EQ(environment.channels, 4);
+    // Every direction seen from above: the ceiling in the centre is lit, the floor at the
+    // edge is dark; alpha marks the lamp (up and towards -x) and nothing on the floor.
+    auto environmentPixel = [&](int x, int y) { return &environment.pixels[(y * 512 + x) * 4]; };
     auto luminance = [&](int x, int y) {
-        const unsigned char* p = &environment.pixels[(y * 256 + x) * environment.channels];
+        const unsigned char* p = environmentPixel(x, y);
         return p[0] + p[1] + p[2];
     };
-    EXPECT_GT(luminance(128, 20), 3 * luminance(128, 230));
+    EXPECT_GT(luminance(256, 256), 3 * luminance(256, 6));
+    EXPECT_GT(environmentPixel(183, 256)[3], 200);
+    EXPECT_EQ(environmentPixel(256, 6)[3], 0);
+    EXPECT_EQ(environmentPixel(256, 256)[3], 0);
 
     ASSERT_TRUE(DecodePng(MediaPath("tex/WaterPoint.png"), &bubble));
-    EXPECT_EQ(bubble.width, 64);
-    EXPECT_EQ(bubble.height, 64);
+    EXPECT_EQ(bubble.width, 32);
+    EXPECT_EQ(bubble.height, 32);
     ASSERT_EQ(bubble.channels, 4);
-    auto alpha = [&](int x, int y) { return bubble.pixels[(y * 64 + x) * 4 + 3]; };
-    EXPECT_LT(alpha(32, 36), 60);    // clear centre
-    EXPECT_GT(alpha(32, 4), 150);    // bright rim
-    EXPECT_EQ(alpha(0, 0), 0);       // nothing outside the bubble
+    auto alpha = [&](int x, int y) { return bubble.pixels[(y * 32 + x) * 4 + 3]; };
+    EXPECT_LT(alpha(16, 18), 60);    // clear centre
+    EXPECT_GT(alpha(16, 3), 150);    // bright rim
+    EXPECT_GT(alpha(11, 11), 200);   // the highlight, up and to the left
+    for (int c : {0, 31}) {          // nothing in the corners, so no square shows
+        EXPECT_EQ(alpha(c, 0), 0);
+        EXPECT_EQ(alpha(c, 31), 0);
+    }
 
     ASSERT_TRUE(DecodeJpeg(MediaPath("tex/Puodas.jpg"), &pot));
     EXPECT_EQ(pot.width, 256);
