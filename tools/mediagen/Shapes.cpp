@@ -40,15 +40,17 @@ void AddArc(std::vector<ProfilePoint>& out, double cr, double cz, double radius,
 
 // The pot's cross-section, from the centre of the inside floor over the rim to the centre
 // of the outside bottom. Wall 3.5 thick, floor 3 thick, rim bead on top at about z = 110.
+// The curves get the steps; the straight pieces only as many as the vertex lighting and
+// the reflection lookups need to follow the view across them.
 std::vector<ProfilePoint> PotProfile() {
     std::vector<ProfilePoint> p;
-    AddLine(p, 0.0, 0.0, 79.0, 0.0, 0.0, 1.0, 12);                  // inside floor
-    AddArc(p, 79.0, 6.0, 6.0, -kPi / 2, 0.0, false, 6);              // inside fillet
-    AddLine(p, 85.0, 6.0, 85.0, 107.0, -1.0, 0.0, 20);               // inside wall
+    AddLine(p, 0.0, 0.0, 79.0, 0.0, 0.0, 1.0, 5);                   // inside floor
+    AddArc(p, 79.0, 6.0, 6.0, -kPi / 2, 0.0, false, 4);              // inside fillet
+    AddLine(p, 85.0, 6.0, 85.0, 107.0, -1.0, 0.0, 10);               // inside wall
     AddArc(p, 88.5, 107.0, 3.5, kPi, -kPi / 2, true, 20);            // rolled rim
-    AddLine(p, 88.5, 103.5, 88.5, 5.0, 1.0, 0.0, 18);                // outside wall
-    AddArc(p, 80.5, 5.0, 8.0, 0.0, -kPi / 2, true, 8);               // outside fillet
-    AddLine(p, 80.5, -3.0, 0.0, -3.0, 0.0, -1.0, 12);                // outside bottom
+    AddLine(p, 88.5, 103.5, 88.5, 5.0, 1.0, 0.0, 10);                // outside wall
+    AddArc(p, 80.5, 5.0, 8.0, 0.0, -kPi / 2, true, 6);               // outside fillet
+    AddLine(p, 80.5, -3.0, 0.0, -3.0, 0.0, -1.0, 2);                 // outside bottom
     // Joints between pieces repeat a point: drop the repeat where the normal agrees, keep
     // it (a sharp edge) where it does not.
     std::vector<ProfilePoint> merged;
