@@ -153,9 +153,9 @@ Rgb Room(const Vec& d, double* daylight, Vec* hit) {
     *daylight = 0.0;
     const Rgb plaster{0.78, 0.70, 0.58}, tiles{0.70, 0.72, 0.70}, wood{0.45, 0.27, 0.14};
     const Rgb floorA{0.30, 0.24, 0.20}, floorB{0.20, 0.16, 0.13};
-    if (face == 5) {   // ceiling, with two beams across
+    if (face == 5) {   // ceiling, with two soft-edged beams across
         double beam = std::min(std::fabs(p.y - 250.0), std::fabs(p.y + 250.0));
-        return Mix({0.62, 0.50, 0.38}, {0.86, 0.80, 0.70}, SmoothStep(25.0, 35.0, beam));
+        return Mix({0.70, 0.60, 0.48}, {0.86, 0.80, 0.70}, SmoothStep(10.0, 70.0, beam));
     }
     if (face == 4) {   // floor tiles
         bool odd = (static_cast<int>(std::floor(p.x / 180.0)) + static_cast<int>(std::floor(p.y / 180.0))) & 1;
@@ -227,7 +227,9 @@ Image PaintEnvironment() {
             double core = SmoothStep(kLampRadius / lampDistance, 0.8 * kLampRadius / lampDistance, angle);
             double glow = std::exp(-angle * angle / (2.0 * 0.09 * 0.09));
             c = {c.r + 0.45 * glow, c.g + 0.38 * glow, c.b + 0.25 * glow};
-            c = Mix(c, {0.95, 0.90, 0.80}, core);
+            // Only half way to white in colour: the pot's steel mirrors the colour and would show a
+            // second lamp on the floor under the water; the water's highlight takes alpha.
+            c = Mix(c, {0.95, 0.90, 0.80}, 0.5 * core);
             double alpha = std::max(core, 0.4 * glow * glow) + 0.45 * daylight;
             double grain = (HashUnit(x, y, 21) - 0.5) * 0.015;
             Put(image, x, y, {c.r + grain, c.g + grain, c.b + grain}, alpha);
