@@ -387,4 +387,9 @@ TEST(Media, EffectsDeclareWhatTheSceneBinds) {
         EXPECT_NE(s.find("vs.1.1", shaders), std::string::npos);
         EXPECT_LT(s.find("ps.1.1", shaders), fixed);
     }
+    // The line effect's file name says nothing of lines: its first comment does.
+    std::ifstream lines(MediaPath("efx/Water.sha"));
+    std::string first;
+    std::getline(lines, first);
+    EXPECT_EQ(first.rfind("// Draws the velocity lines", 0), 0u) << first;
 }
