@@ -230,7 +230,10 @@ Image PaintEnvironment() {
             // Only half way to white in colour: the pot's steel mirrors the colour and would show a
             // second lamp on the floor under the water; the water's highlight takes alpha.
             c = Mix(c, {0.95, 0.90, 0.80}, 0.5 * core);
-            double alpha = std::max(core, 0.4 * glow * glow) + 0.45 * daylight;
+            // The highlight has no hard edge: the ripples bend it across the water's triangles,
+            // and a sharp disc would trace their edges in lines of light.
+            double spot = std::exp(-angle * angle / (2.0 * 0.035 * 0.035));
+            double alpha = std::max(spot, 0.4 * glow * glow) + 0.45 * daylight;
             double grain = (HashUnit(x, y, 21) - 0.5) * 0.015;
             Put(image, x, y, {c.r + grain, c.g + grain, c.b + grain}, alpha);
         }
