@@ -10,9 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "fluid/SurfaceGrid.h"
 
 namespace {
 
@@ -268,57 +271,88 @@ TEST(Media, PotMeshIsAWellFormedPotOfTheWorldsSize) {
     EXPECT_LT(maxR, 110.0f);
 }
 
-TEST(Media, WaterMeshIsAFineDiscAtTheSurface) {
+TEST(Media, WaterMeshVerticesSitOnTheSurfaceGridsPoints) {
     XMesh water;
     ASSERT_TRUE(ReadX(MediaPath("mesh/Vanduo.x"), &water));
     CheckStructure(water);
     EXPECT_LT(water.material[3], 1.0f);   // translucent
+    // The surface grid bends each vertex's normal by the grid point nearest to it: a vertex
+    // inside the disc must be a grid point of its own, or whole cells share one normal.
+    constexpr float kRim = 84.5f, kPitch = SurfaceGrid::kPitch;
     const size_t nv = water.positions.size() / 3;
-    float maxR = 0.0f;
+    std::set<std::pair<int, int>> points;
+    std::vector<double> rimAngles;
     for (size_t i = 0; i < nv; ++i) {
+        const float x = water.positions[3 * i], y = water.positions[3 * i + 1];
         EXPECT_EQ(water.positions[3 * i + 2], 70.0f);
         EXPECT_EQ(water.normals[3 * i + 2], 1.0f);
-        maxR = std::max(maxR, std::hypot(water.positions[3 * i], water.positions[3 * i + 1]));
-    }
-    EXPECT_LT(maxR, 85.0f);
-    EXPECT_GT(maxR, 84.0f);
-    // Fine enough to show the 32 x 32 surface grid: no edge longer than about 2.7.
-    // Each triangle is half a grid cell: its longest edge is the cell's diagonal, the other
-    // two are the grid's steps.
-    float longest = 0.0f;
-    for (size_t f = 0; f < water.faces.size(); f += 3) {
-        float len[3];
-        for (int k = 0; k < 3; ++k) {
-            const float* a = &water.positions[3 * water.faces[f + k]];
-            const float* b = &water.positions[3 * water.faces[f + (k + 1) % 3]];
-            len[k] = std::hypot(a[0] - b[0], a[1] - b[1]);
+        const float r = std::hypot(x, y);
+        if (std::fabs(r - kRim) < 1e-3f) {
+            rimAngles.push_back(std::atan2(y, x));
+            continue;
         }
-        std::sort(len, len + 3);
-        longest = std::max(longest, len[1]);
+        EXPECT_LT(r, kRim - 0.3f * kPitch) << "vertex " << i << " crowds the rim ring";
+        const int column = static_cast<int>(std::lround((x + 85.0f) / kPitch));
+        const int row = static_cast<int>(std::lround((y + 85.0f) / kPitch));
+        EXPECT_NEAR(x, -85.0f + column * kPitch, 1e-3f) << "vertex " << i;
+        EXPECT_NEAR(y, -85.0f + row * kPitch, 1e-3f) << "vertex " << i;
+        EXPECT_TRUE(column >= 0 && column < SurfaceGrid::kSide && row >= 0 && row < SurfaceGrid::kSide);
+        EXPECT_TRUE(points.insert({column, row}).second) << "grid point " << column << ", " << row << " twice";
     }
-    EXPECT_LE(longest, 2.7f);
+    // Every grid point well inside the disc is there, and the ring is even and fine.
+    for (int row = 0; row < SurfaceGrid::kSide; ++row)
+        for (int column = 0; column < SurfaceGrid::kSide; ++column)
+            if (std::hypot(-85.0f + column * kPitch, -85.0f + row * kPitch) < kRim - 1.5f * kPitch) {
+                EXPECT_EQ(points.count({column, row}), 1u) << "grid point " << column << ", " << row << " missing";
+            }
+    ASSERT_GE(rimAngles.size(), 96u);
+    std::sort(rimAngles.begin(), rimAngles.end());
+    rimAngles.push_back(rimAngles.front() + 2.0 * M_PI);
+    for (size_t k = 1; k < rimAngles.size(); ++k)
+        EXPECT_NEAR(rimAngles[k] - rimAngles[k - 1], 2.0 * M_PI / (rimAngles.size() - 1), 1e-4);
+    // The triangles cover the ring's polygon once: no holes, no overlaps (all face up, so
+    // overlapping ones would add to the sum).
+    double area = 0.0;
+    for (size_t f = 0; f < water.faces.size(); f += 3) {
+        const float* a = &water.positions[3 * water.faces[f]];
+        const float* b = &water.positions[3 * water.faces[f + 1]];
+        const float* c = &water.positions[3 * water.faces[f + 2]];
+        area += 0.5 * std::fabs((b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1]));
+    }
+    const double n = static_cast<double>(rimAngles.size() - 1);
+    EXPECT_NEAR(area, 0.5 * n * kRim * kRim * std::sin(2.0 * M_PI / n), 0.5);
 }
 
 TEST(Media, ImagesDecodeAtTheirSizes) {
     Decoded environment, bubble, pot;
     ASSERT_TRUE(DecodePng(MediaPath("tex/Environment.png"), &environment));
-    EXPECT_EQ(environment.width, 256);
-    EXPECT_EQ(environment.height, 256);
-    // Light from above, darker below.
+    EXPECT_EQ(environment.width, 512);
+    EXPECT_EQ(environment.height, 512);
+    ASSERT_EQ(environment.channels, 4);
+    // Every direction seen from above: the ceiling in the centre is lit, the floor at the
+    // edge is dark; alpha marks the lamp (up and towards -x) and nothing on the floor.
+    auto environmentPixel = [&](int x, int y) { return &environment.pixels[(y * 512 + x) * 4]; };
     auto luminance = [&](int x, int y) {
-        const unsigned char* p = &environment.pixels[(y * 256 + x) * environment.channels];
+        const unsigned char* p = environmentPixel(x, y);
         return p[0] + p[1] + p[2];
     };
-    EXPECT_GT(luminance(128, 20), 3 * luminance(128, 230));
+    EXPECT_GT(luminance(256, 256), 3 * luminance(256, 6));
+    EXPECT_GT(environmentPixel(183, 256)[3], 200);
+    EXPECT_EQ(environmentPixel(256, 6)[3], 0);
+    EXPECT_EQ(environmentPixel(256, 256)[3], 0);
 
     ASSERT_TRUE(DecodePng(MediaPath("tex/WaterPoint.png"), &bubble));
-    EXPECT_EQ(bubble.width, 64);
-    EXPECT_EQ(bubble.height, 64);
+    EXPECT_EQ(bubble.width, 32);
+    EXPECT_EQ(bubble.height, 32);
     ASSERT_EQ(bubble.channels, 4);
-    auto alpha = [&](int x, int y) { return bubble.pixels[(y * 64 + x) * 4 + 3]; };
-    EXPECT_LT(alpha(32, 36), 60);    // clear centre
-    EXPECT_GT(alpha(32, 4), 150);    // bright rim
-    EXPECT_EQ(alpha(0, 0), 0);       // nothing outside the bubble
+    auto alpha = [&](int x, int y) { return bubble.pixels[(y * 32 + x) * 4 + 3]; };
+    EXPECT_LT(alpha(16, 18), 60);    // clear centre
+    EXPECT_GT(alpha(16, 3), 150);    // bright rim
+    EXPECT_GT(alpha(11, 11), 200);   // the highlight, up and to the left
+    for (int c : {0, 31}) {          // nothing in the corners, so no square shows
+        EXPECT_EQ(alpha(c, 0), 0);
+        EXPECT_EQ(alpha(c, 31), 0);
+    }
 
     ASSERT_TRUE(DecodeJpeg(MediaPath("tex/Puodas.jpg"), &pot));
     EXPECT_EQ(pot.width, 256);
@@ -353,4 +387,9 @@ TEST(Media, EffectsDeclareWhatTheSceneBinds) {
         EXPECT_NE(s.find("vs.1.1", shaders), std::string::npos);
         EXPECT_LT(s.find("ps.1.1", shaders), fixed);
     }
+    // The line effect's file name says nothing of lines: its first comment does.
+    std::ifstream lines(MediaPath("efx/Water.sha"));
+    std::string first;
+    std::getline(lines, first);
+    EXPECT_EQ(first.rfind("// Draws the velocity lines", 0), 0u) << first;
 }

@@ -66,12 +66,6 @@ void Put(Image& image, int x, int y, const Rgb& c, double alpha = 1.0) {
     if (image.channels == 4) p[3] = ToByte(alpha);
 }
 
-// Soft-edged rectangle coverage in [0, 1].
-double Box(double u, double v, double u0, double v0, double u1, double v1, double soft) {
-    return SmoothStep(u0 - soft, u0 + soft, u) * (1 - SmoothStep(u1 - soft, u1 + soft, u)) *
-           SmoothStep(v0 - soft, v0 + soft, v) * (1 - SmoothStep(v1 - soft, v1 + soft, v));
-}
-
 }  // namespace
 
 Image::Image(int w, int h, int c)
@@ -98,51 +92,150 @@ Image PaintPotTexture() {
     return image;
 }
 
-// [SECTION] The environment: a warm kitchen, lit from above, darker below
+// [SECTION] The environment: the kitchen around the stove, seen from the pot
+
+namespace {
+
+// The kitchen as a box around the pot, in world units with the pot's water at the origin:
+// a window wall in -x with upper cupboards either side of the window, cupboards along the
+// +-y walls, a lamp hanging from the ceiling over the stove towards the window.
+constexpr double kRoomX = 750, kRoomY = 700, kCeiling = 750, kFloor = -450;
+constexpr double kLampX = -450, kLampZ = 690, kLampRadius = 30;
+
+struct Vec {
+    double x, y, z;
+};
+
+// Brightness of the lamp's light at a point of a wall, ceiling or floor (1 close to it).
+double LampLight(const Vec& p) {
+    double dx = p.x - kLampX, dy = p.y, dz = p.z - kLampZ;
+    double d2 = (dx * dx + dy * dy + dz * dz) / (600.0 * 600.0);
+    return 1.0 / (1.0 + d2);
+}
+
+// Wooden cupboard fronts: doors `width` wide between gaps, a handle near each door's edge.
+// a runs along the wall, b up it, both within the cupboard's rectangle.
+Rgb Cupboard(double a, double b, double width, double top, const Rgb& wood) {
+    double door = std::fmod(a + 10000.0 * width, width) / width;   // 0..1 across one door
+    double gap = SmoothStep(0.0, 0.03, door) * (1.0 - SmoothStep(0.97, 1.0, door));
+    double rail = SmoothStep(0.0, 12.0, top - b);
+    double grain = 0.9 + 0.1 * std::sin(a * 0.11 + std::sin(b * 0.05) * 2.0);
+    double handle = (1.0 - SmoothStep(0.0, 0.02, std::fabs(door - 0.88))) *
+                    (1.0 - SmoothStep(0.0, 0.06, std::fabs((b - top) / 250.0 + 0.75)));
+    Rgb c{wood.r * grain, wood.g * grain, wood.b * grain};
+    c = Mix({0.08, 0.05, 0.03}, c, gap * rail);
+    return Mix(c, {0.85, 0.85, 0.82}, handle);
+}
+
+// The colour (before the lamp's light) and the window's own light where a ray from the pot
+// meets the room. Returns the point too.
+Rgb Room(const Vec& d, double* daylight, Vec* hit) {
+    // The nearest of the six planes along d.
+    double t = 1e30;
+    int face = 0;
+    auto consider = [&](double dist, double component, int id) {
+        if (component != 0.0) {
+            double s = dist / component;
+            if (s > 0 && s < t) {
+                t = s;
+                face = id;
+            }
+        }
+    };
+    consider(-kRoomX, d.x, 0);
+    consider(kRoomX, d.x, 1);
+    consider(-kRoomY, d.y, 2);
+    consider(kRoomY, d.y, 3);
+    consider(kFloor, d.z, 4);
+    consider(kCeiling, d.z, 5);
+    Vec p{d.x * t, d.y * t, d.z * t};
+    *hit = p;
+    *daylight = 0.0;
+    const Rgb plaster{0.78, 0.70, 0.58}, tiles{0.70, 0.72, 0.70}, wood{0.45, 0.27, 0.14};
+    const Rgb floorA{0.30, 0.24, 0.20}, floorB{0.20, 0.16, 0.13};
+    if (face == 5) {   // ceiling, with two soft-edged beams across
+        double beam = std::min(std::fabs(p.y - 250.0), std::fabs(p.y + 250.0));
+        return Mix({0.70, 0.60, 0.48}, {0.86, 0.80, 0.70}, SmoothStep(10.0, 70.0, beam));
+    }
+    if (face == 4) {   // floor tiles
+        bool odd = (static_cast<int>(std::floor(p.x / 180.0)) + static_cast<int>(std::floor(p.y / 180.0))) & 1;
+        return odd ? floorA : floorB;
+    }
+    // Walls: a along the wall, b = height.
+    double a = (face <= 1) ? p.y : p.x, b = p.z;
+    Rgb wall = plaster;
+    if (b > -120.0 && b < 280.0) {   // tiled splashback above the worktop
+        double ta = std::fabs(std::fmod(a + 10000.0, 60.0) - 30.0), tb = std::fabs(std::fmod(b + 10000.0, 60.0) - 30.0);
+        wall = Mix({0.50, 0.50, 0.48}, tiles, SmoothStep(27.0, 25.0, std::max(ta, tb)));
+    }
+    if (b < -120.0) wall = Cupboard(a, b, 280.0, -150.0, {wood.r * 0.8, wood.g * 0.8, wood.b * 0.8});
+    if (b > -150.0 && b < -120.0) wall = {0.35, 0.33, 0.30};   // worktop edge
+    if (face == 0) {
+        // The window wall: a window over the stove, upper cupboards either side of it.
+        double wa = std::fabs(a);
+        if (wa < 260.0 && b > 90.0 && b < 560.0) {
+            double frame = std::min({std::fabs(wa - 0.0), 260.0 - wa, b - 90.0, 560.0 - b,
+                                     std::fabs(b - 380.0)});
+            double sky = (b - 90.0) / 470.0;
+            Rgb outside = Mix({0.70, 0.78, 0.80}, {0.72, 0.86, 1.0}, sky);
+            *daylight = SmoothStep(6.0, 12.0, frame);
+            return Mix({0.92, 0.92, 0.90}, outside, *daylight);
+        }
+        if (wa > 300.0 && b > 320.0 && b < 700.0) return Cupboard(a, b, 240.0, 700.0, wood);
+    } else if (face >= 2) {
+        if (b > 320.0 && b < 700.0 && a > -600.0) return Cupboard(a, b, 260.0, 700.0, wood);
+    } else {
+        // The wall behind the viewer at the start: a tall dresser, a picture on the wall.
+        if (b < 600.0 && a > 150.0 && a < 560.0) return Cupboard(a, b, 205.0, 600.0, {0.32, 0.20, 0.12});
+        if (a > -450.0 && a < -150.0 && b > 300.0 && b < 520.0)
+            return Mix({0.25, 0.35, 0.45}, {0.85, 0.65, 0.35}, SmoothStep(300.0, 520.0, b));
+    }
+    return wall;
+}
+
+}  // namespace
 
 Image PaintEnvironment() {
-    // v = 0 is straight up, v = 0.5 the horizon, v = 1 straight down; u is left to right.
-    const int size = 256;
-    Image image(size, size, 3);
-    // A dim evening kitchen: the lamp is the one bright thing, so a flat water surface
-    // reflects a small bright spot, not a sheet of light. The floor is darker than the
-    // ceiling but not black, so steep ripples darken the water without punching holes in it.
-    const Rgb ceiling{0.60, 0.50, 0.38}, ceilingEdge{0.50, 0.40, 0.29};
-    const Rgb wall{0.46, 0.34, 0.24}, floorNear{0.34, 0.26, 0.19}, floorDeep{0.24, 0.19, 0.15};
-    const Rgb lamp{1.00, 0.90, 0.66}, window{0.78, 0.86, 0.96}, wood{0.30, 0.18, 0.10};
+    // Equal-area map of all directions seen from above: the centre looks straight up, the
+    // circle of radius 1/sqrt(2) of the half size is the horizon, the edge straight down;
+    // +x is to the right, +y up the image. Alpha marks the light sources (lamp 1, window
+    // less), which the water adds on top as its highlight.
+    const int size = 512;
+    Image image(size, size, 4);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            double u = (x + 0.5) / size, v = (y + 0.5) / size;
-            double e = 1.0 - 2.0 * v;   // elevation: 1 up, -1 down
-            Rgb c;
-            if (e > 0.1) {
-                c = Mix(ceilingEdge, ceiling, SmoothStep(0.1, 0.9, e));
-            } else if (e > -0.15) {
-                c = Mix(wall, ceilingEdge, SmoothStep(-0.15, 0.1, e));
-            } else {
-                c = Mix(floorNear, floorDeep, SmoothStep(-0.15, -1.0, e));
-                c = Mix(c, wall, 0.6 * SmoothStep(-0.3, -0.15, e));
-            }
-            // Cupboards along the left wall, a window on the right.
-            double cup = Box(u, v, 0.06, 0.36, 0.40, 0.50, 0.01);
-            double doors = 0.85 + 0.15 * SmoothStep(0.0, 0.02, std::fabs(std::fmod(u, 0.085) - 0.042));
-            c = Mix(c, {wood.r * doors, wood.g * doors, wood.b * doors}, cup);
-            double pane = Box(u, v, 0.66, 0.30, 0.90, 0.50, 0.008);
-            double bars = std::min(SmoothStep(0.003, 0.008, std::fabs(u - 0.78)),
-                                   SmoothStep(0.003, 0.008, std::fabs(v - 0.40)));
-            c = Mix(c, Mix({0.45, 0.40, 0.35}, window, bars), pane);
-            // The lamp over the stove: a hot core in a wide warm glow.
-            double dl = std::hypot(u - 0.5, (v - 0.13) * 1.2);
-            double glow = 0.60 * std::exp(-dl * dl / (2 * 0.05 * 0.05));
-            double core = SmoothStep(0.03, 0.012, dl);
-            c = {c.r + glow * lamp.r, c.g + glow * lamp.g, c.b + glow * lamp.b};
-            c = Mix(c, {1.0, 0.98, 0.92}, core);
-            // A second, smaller light to the left.
-            double d2 = std::hypot(u - 0.22, v - 0.22);
-            double glow2 = 0.35 * std::exp(-d2 * d2 / (2 * 0.05 * 0.05));
-            c = {c.r + glow2, c.g + glow2 * 0.85, c.b + glow2 * 0.6};
-            double grain = (HashUnit(x, y, 21) - 0.5) * 0.02;
-            Put(image, x, y, {c.r + grain, c.g + grain, c.b + grain});
+            double px = (x + 0.5) / size * 2.0 - 1.0, py = 1.0 - (y + 0.5) / size * 2.0;
+            double rho = std::min(std::hypot(px, py), 1.0);
+            double z = 1.0 - 2.0 * rho * rho, h = std::sqrt(std::max(0.0, 1.0 - z * z));
+            double phi = std::atan2(py, px);
+            Vec d{h * std::cos(phi), h * std::sin(phi), z};
+            double daylight = 0.0;
+            Vec p{};
+            Rgb base = Room(d, &daylight, &p);
+            // Lit by the lamp (warm) and a little by the window (cool) wherever it is not
+            // the window itself.
+            double lamp = LampLight(p);
+            double cool = 0.20 * SmoothStep(600.0, -750.0, p.x);
+            Rgb c{base.r * (0.30 + 0.85 * lamp + 0.8 * cool), base.g * (0.28 + 0.75 * lamp + 0.9 * cool),
+                  base.b * (0.25 + 0.55 * lamp + 1.0 * cool)};
+            c = Mix(c, base, daylight);
+            // The lamp: a bright shade seen from below, and its glow.
+            double ld = d.x * kLampX + d.z * kLampZ;
+            double lampDistance = std::sqrt(kLampX * kLampX + kLampZ * kLampZ);
+            double cosine = ld / lampDistance;
+            double angle = std::acos(std::clamp(cosine, -1.0, 1.0));
+            double core = SmoothStep(kLampRadius / lampDistance, 0.8 * kLampRadius / lampDistance, angle);
+            double glow = std::exp(-angle * angle / (2.0 * 0.09 * 0.09));
+            c = {c.r + 0.45 * glow, c.g + 0.38 * glow, c.b + 0.25 * glow};
+            // Only half way to white in colour: the pot's steel mirrors the colour and would show a
+            // second lamp on the floor under the water; the water's highlight takes alpha.
+            c = Mix(c, {0.95, 0.90, 0.80}, 0.5 * core);
+            // The highlight has no hard edge: the ripples bend it across the water's triangles,
+            // and a sharp disc would trace their edges in lines of light.
+            double spot = std::exp(-angle * angle / (2.0 * 0.035 * 0.035));
+            double alpha = std::max(spot, 0.4 * glow * glow) + 0.45 * daylight;
+            double grain = (HashUnit(x, y, 21) - 0.5) * 0.015;
+            Put(image, x, y, {c.r + grain, c.g + grain, c.b + grain}, alpha);
         }
     }
     return image;
@@ -151,22 +244,23 @@ Image PaintEnvironment() {
 // [SECTION] The bubble sprite: clear centre, bright rim, a highlight
 
 Image PaintBubble() {
-    const int size = 64;
+    // A bubble in water shows the light it bends at its edge (a bright, thin rim), a small
+    // reflection of the lamp up and to the left, and the water through its middle. The
+    // corners stay empty so that the square never shows, even in the smallest mip levels.
+    const int size = 32;
     Image image(size, size, 4);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            // Centred coordinates, radius 1 a little inside the square's edge.
-            double px = (x + 0.5 - size / 2.0) / (size / 2.0 - 1.5);
-            double py = (y + 0.5 - size / 2.0) / (size / 2.0 - 1.5);
+            double px = (x + 0.5 - size / 2.0) / (size / 2.0);
+            double py = (y + 0.5 - size / 2.0) / (size / 2.0);
             double d = std::hypot(px, py);
-            double alpha = 0.10 + 0.80 * SmoothStep(0.55, 0.88, d);
-            alpha *= 1.0 - SmoothStep(0.90, 1.0, d);
-            Rgb c = Mix({0.62, 0.80, 0.98}, {0.90, 0.96, 1.0}, SmoothStep(0.5, 0.9, d));
-            // Highlight up and to the left, as from the lamp above.
-            double dh = std::hypot(px + 0.36, py + 0.38);
-            double spot = 1.0 - SmoothStep(0.06, 0.22, dh);
+            double rim = SmoothStep(0.45, 0.78, d) * (1.0 - SmoothStep(0.80, 0.92, d));
+            double alpha = 0.08 * (1.0 - SmoothStep(0.80, 0.92, d)) + 0.90 * rim;
+            Rgb c = Mix({0.55, 0.70, 0.82}, {0.88, 0.95, 1.0}, rim);
+            double dh = std::hypot(px + 0.32, py + 0.34);
+            double spot = 1.0 - SmoothStep(0.08, 0.24, dh);
             c = Mix(c, {1.0, 1.0, 1.0}, spot);
-            alpha = std::max(alpha, spot * (1.0 - SmoothStep(0.90, 1.0, d)));
+            alpha = std::max(alpha, spot);
             Put(image, x, y, c, alpha);
         }
     }

@@ -15,8 +15,9 @@ struct Image {
 };
 
 Image PaintPotTexture();    // 256 x 256 RGB brushed steel, brushing along u
-Image PaintEnvironment();   // 256 x 256 RGB: up at the top, horizon in the middle, down below
-Image PaintBubble();        // 64 x 64 RGBA: clear centre, bright rim, a highlight
+Image PaintEnvironment();   // 512 x 512 RGBA: every direction, equal-area, straight up in the
+                            // centre; alpha marks the lights
+Image PaintBubble();        // 32 x 32 RGBA: clear centre, bright rim, a highlight
 
 bool WritePng(const std::string& path, const Image& image);
 bool WriteJpeg(const std::string& path, const Image& image, int quality);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fluid/SurfaceGrid.h"
 #include "tools/mediagen/Images.h"
 #include "tools/mediagen/Shapes.h"
 
@@ -41,8 +42,13 @@ int main(int argc, char** argv) {
     water.power = 60.0;
     water.specular[0] = water.specular[1] = water.specular[2] = 1.0;
     path = dir + "/mesh/Vanduo.x";
-    // Radius just inside the pot's wall; 64 cells put the vertices at most 2.64 apart.
-    ok &= Report(BuildWater(84.5, 70.0, 64).WriteX(path, "Vanduo", "VanduoMesh", water), path);
+    // Radius just inside the pot's wall. The vertices sit on the points of the fluid's
+    // surface grid, which bends each vertex's normal by its nearest point: one grid point per
+    // vertex lets the normals differ from vertex to vertex and interpolate across each cell.
+    const double gridOrigin = -85.0;
+    ok &= Report(BuildWater(84.5, 70.0, gridOrigin, SurfaceGrid::kPitch, 128)
+                     .WriteX(path, "Vanduo", "VanduoMesh", water),
+                 path);
 
     path = dir + "/tex/Puodas.jpg";
     ok &= Report(WriteJpeg(path, PaintPotTexture(), 90), path);

@@ -3,6 +3,7 @@
 // World units are those of the fluid: inner radius 85 around the z axis, floor at z = 0.
 #include "tools/mediagen/Shapes.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace mediagen {
@@ -39,15 +40,17 @@ void AddArc(std::vector<ProfilePoint>& out, double cr, double cz, double radius,
 
 // The pot's cross-section, from the centre of the inside floor over the rim to the centre
 // of the outside bottom. Wall 3.5 thick, floor 3 thick, rim bead on top at about z = 110.
+// The curves get the steps; the straight pieces only as many as the vertex lighting and
+// the reflection lookups need to follow the view across them.
 std::vector<ProfilePoint> PotProfile() {
     std::vector<ProfilePoint> p;
-    AddLine(p, 0.0, 0.0, 79.0, 0.0, 0.0, 1.0, 12);                  // inside floor
-    AddArc(p, 79.0, 6.0, 6.0, -kPi / 2, 0.0, false, 6);              // inside fillet
-    AddLine(p, 85.0, 6.0, 85.0, 107.0, -1.0, 0.0, 20);               // inside wall
+    AddLine(p, 0.0, 0.0, 79.0, 0.0, 0.0, 1.0, 5);                   // inside floor
+    AddArc(p, 79.0, 6.0, 6.0, -kPi / 2, 0.0, false, 4);              // inside fillet
+    AddLine(p, 85.0, 6.0, 85.0, 107.0, -1.0, 0.0, 10);               // inside wall
     AddArc(p, 88.5, 107.0, 3.5, kPi, -kPi / 2, true, 20);            // rolled rim
-    AddLine(p, 88.5, 103.5, 88.5, 5.0, 1.0, 0.0, 18);                // outside wall
-    AddArc(p, 80.5, 5.0, 8.0, 0.0, -kPi / 2, true, 8);               // outside fillet
-    AddLine(p, 80.5, -3.0, 0.0, -3.0, 0.0, -1.0, 12);                // outside bottom
+    AddLine(p, 88.5, 103.5, 88.5, 5.0, 1.0, 0.0, 10);                // outside wall
+    AddArc(p, 80.5, 5.0, 8.0, 0.0, -kPi / 2, true, 6);               // outside fillet
+    AddLine(p, 80.5, -3.0, 0.0, -3.0, 0.0, -1.0, 2);                 // outside bottom
     // Joints between pieces repeat a point: drop the repeat where the normal agrees, keep
     // it (a sharp edge) where it does not.
     std::vector<ProfilePoint> merged;
@@ -142,28 +145,82 @@ MeshBuilder BuildPot() {
     return mesh;
 }
 
-MeshBuilder BuildWater(double radius, double height, int cells) {
+MeshBuilder BuildWater(double radius, double height, double origin, double pitch,
+                       int rimVertices) {
     MeshBuilder mesh;
-    std::vector<std::vector<int>> rows(cells + 1);
-    for (int j = 0; j <= cells; ++j) {
-        double t = -1.0 + 2.0 * j / cells;
-        for (int i = 0; i <= cells; ++i) {
-            double s = -1.0 + 2.0 * i / cells;
-            // Square to disc without folds: the square's edges land on the circle, and no
-            // grid step grows beyond the square's own (2 radius / cells).
-            double x = radius * s * std::sqrt(1.0 - t * t / 2.0);
-            double y = radius * t * std::sqrt(1.0 - s * s / 2.0);
-            MeshVertex v;
-            v.position = {x, y, height};
-            v.normal = {0.0, 0.0, 1.0};
-            v.u = (x + 85.0) / 170.0;
-            v.v = (85.0 - y) / 170.0;
-            rows[j].push_back(mesh.AddVertex(v));
+    // The grid points whose squares lie wholly inside the disc less a margin, so that no
+    // grid point comes closer to the rim ring than about a third of a step.
+    const double inner = radius - 0.35 * pitch;
+    const int side = static_cast<int>(std::floor(-2.0 * origin / pitch)) + 1;
+    auto coordinate = [&](int k) { return origin + k * pitch; };
+    auto inside = [&](int i, int j) {
+        return std::hypot(coordinate(i), coordinate(j)) <= inner;
+    };
+    auto squareInside = [&](int i, int j) {
+        return i >= 0 && j >= 0 && i + 1 < side && j + 1 < side && inside(i, j) &&
+               inside(i + 1, j) && inside(i, j + 1) && inside(i + 1, j + 1);
+    };
+    auto addVertex = [&](double x, double y) {
+        MeshVertex v;
+        v.position = {x, y, height};
+        v.normal = {0.0, 0.0, 1.0};
+        v.u = (x - origin) / (-2.0 * origin);
+        v.v = (-origin - y) / (-2.0 * origin);
+        return mesh.AddVertex(v);
+    };
+    // Grid vertices, row by row, for every corner of a kept square.
+    std::vector<int> index(static_cast<size_t>(side) * side, -1);
+    struct Boundary {
+        double angle;
+        int vertex;
+    };
+    std::vector<Boundary> boundary;
+    for (int j = 0; j < side; ++j) {
+        for (int i = 0; i < side; ++i) {
+            int kept = 0;
+            for (int dj = -1; dj <= 0; ++dj)
+                for (int di = -1; di <= 0; ++di) kept += squareInside(i + di, j + dj) ? 1 : 0;
+            if (kept == 0) continue;
+            const double x = coordinate(i), y = coordinate(j);
+            index[static_cast<size_t>(j) * side + i] = addVertex(x, y);
+            // A corner of kept and dropped squares lies on the edge of the kept region.
+            if (kept < 4) boundary.push_back({std::atan2(y, x), index[static_cast<size_t>(j) * side + i]});
         }
     }
-    for (int j = 0; j < cells; ++j) {
-        for (int i = 0; i < cells; ++i) {
-            mesh.AddQuad(rows[j][i], rows[j][i + 1], rows[j + 1][i + 1], rows[j + 1][i]);
+    for (int j = 0; j + 1 < side; ++j) {
+        for (int i = 0; i + 1 < side; ++i) {
+            if (!squareInside(i, j)) continue;
+            auto at = [&](int di, int dj) { return index[static_cast<size_t>(j + dj) * side + i + di]; };
+            // One diagonal direction everywhere: alternating them draws diamonds into the
+            // ripples' light, which reads as a pattern on the water.
+            mesh.AddQuad(at(0, 0), at(1, 0), at(1, 1), at(0, 1));
+        }
+    }
+    // The rim ring, and the band between it and the kept region's edge. The kept region is
+    // a staircase that every ray from the centre leaves once, so its edge, sorted by angle,
+    // is a closed loop; the band is stitched by walking both loops in angle order.
+    std::vector<Boundary> ring;
+    for (int k = 0; k < rimVertices; ++k) {
+        double a = -kPi + 2.0 * kPi * (k + 0.5) / rimVertices;
+        ring.push_back({a, addVertex(radius * std::cos(a), radius * std::sin(a))});
+    }
+    std::sort(boundary.begin(), boundary.end(),
+              [](const Boundary& a, const Boundary& b) { return a.angle < b.angle; });
+    const size_t nb = boundary.size(), nr = ring.size();
+    // Angle of the k-th entry of a loop, counting on past a full turn.
+    auto angleOf = [](const std::vector<Boundary>& loop, size_t k) {
+        return loop[k % loop.size()].angle + 2.0 * kPi * static_cast<double>(k / loop.size());
+    };
+    size_t b = 0, r = 0;
+    while (b < nb || r < nr) {
+        const int vb = boundary[b % nb].vertex, vr = ring[r % nr].vertex;
+        bool advanceRing = b == nb || (r < nr && angleOf(ring, r + 1) < angleOf(boundary, b + 1));
+        if (advanceRing) {
+            mesh.AddTriangle(vb, vr, ring[(r + 1) % nr].vertex);
+            ++r;
+        } else {
+            mesh.AddTriangle(vb, vr, boundary[(b + 1) % nb].vertex);
+            ++b;
         }
     }
     return mesh;
