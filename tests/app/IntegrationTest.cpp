@@ -4,6 +4,7 @@
 #include <png.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -153,6 +154,7 @@ TEST(Integration, WithoutADisplayTheMessageSaysHeadless) {
     EXPECT_EQ(status, 1);
     EXPECT_NE(err.find("cannot open a display"), std::string::npos) << err;
     EXPECT_NE(err.find("--headless"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << "one line:\n" << err;
 }
 
 }  // namespace
