@@ -69,8 +69,7 @@ std::string ReasonOf(HRESULT code) {
 
 std::vector<std::string> MediaSearchPath(const char* executableFolder, const char* xdgDataDirs) {
     std::vector<std::string> folders = {""};
-    auto add = [&folders](std::string folder) {
-        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    auto add = [&folders](const std::string& folder) {
         for (const std::string& known : folders)
             if (known == folder) return;
         folders.push_back(folder);
@@ -89,8 +88,8 @@ std::vector<std::string> MediaSearchPath(const char* executableFolder, const cha
         std::string dir = dirs.substr(start, colon - start);
         // Relative entries are not valid there and are passed over, as are empty ones.
         if (!dir.empty() && dir[0] == '/') {
-            while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-            add((dir == "/" ? std::string() : dir) + "/simmerglass");
+            while (!dir.empty() && dir.back() == '/') dir.pop_back();  // "/" becomes ""
+            add(dir + "/simmerglass");
         }
         start = colon + 1;
     }
