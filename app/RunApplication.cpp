@@ -294,9 +294,7 @@ int RunApplication(int argc, char** argv, const AppFactory& factory) {
     }
 
     if (!win::InitDisplay(options.headless)) {
-        std::fprintf(stderr,
-                     "%s: cannot open a display (%s).\n"
-                     "Run with --headless to render offscreen without a display.\n",
+        std::fprintf(stderr, "%s: cannot open a display: %s; run with --headless to render offscreen\n",
                      program.c_str(), win::DisplayError());
         return 1;
     }

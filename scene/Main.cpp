@@ -1,7 +1,11 @@
 // The program's entry point: the demo application on the framework's command-line runner.
-// The data files are read from the current directory when it holds efx/, mesh/ and tex/,
-// else from the media/ folder the build puts beside the executable.
+// The data files are read from the first folder of MediaSearchPath that holds efx/, mesh/ and
+// tex/: the current directory, media/ beside the executable (the build folder), the installed
+// share/simmerglass, then the XDG data folders.
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/RunApplication.h"
@@ -12,20 +16,27 @@
 
 namespace {
 
-std::string ExecutableFolder() {
+// The folder of the running executable; nothing when the platform does not tell.
+std::optional<std::string> ExecutableFolder() {
     char path[4096];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return "";
+    if (length == 0 || length >= sizeof path) return std::nullopt;
     std::string text(path, length);
     size_t slash = text.rfind('/');
-    return slash == std::string::npos ? std::string() : text.substr(0, slash);
+    if (slash == std::string::npos) return std::nullopt;
+    return text.substr(0, slash);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string installed = ExecutableFolder() + "/media";
-    return RunApplication(argc, argv, [&installed]() -> std::unique_ptr<AppFramework> {
-        return std::make_unique<FluidDemoApp>(FindMediaRoot("", installed));
+    const std::optional<std::string> executableFolder = ExecutableFolder();
+    const std::vector<std::string> searched =
+        MediaSearchPath(executableFolder ? executableFolder->c_str() : nullptr,
+                        std::getenv("XDG_DATA_DIRS"));
+    return RunApplication(argc, argv, [&searched]() -> std::unique_ptr<AppFramework> {
+        std::optional<std::string> root = FindMediaRoot(searched);
+        if (!root) std::fputs(MediaNotFoundWarning(searched).c_str(), stderr);
+        return std::make_unique<FluidDemoApp>(root.value_or(""));
     });
 }

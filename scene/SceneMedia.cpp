@@ -64,10 +64,52 @@ std::string ReasonOf(HRESULT code) {
 
 }  // namespace
 
-std::string FindMediaRoot(const std::string& current, const std::string& installed) {
-    if (HoldsMedia(current)) return current;
-    if (!installed.empty() && HoldsMedia(installed)) return installed;
-    return "";
+// [SECTION] Where the data files are
+
+std::vector<std::string> MediaSearchPath(const char* executableFolder, const char* xdgDataDirs) {
+    std::vector<std::string> folders = {""};
+    auto add = [&folders](const std::string& folder) {
+        for (const std::string& known : folders)
+            if (known == folder) return;
+        folders.push_back(folder);
+    };
+    if (executableFolder) {
+        std::string folder = executableFolder;
+        add(folder + "/media");
+        size_t slash = folder.rfind('/');
+        std::string parent = slash == std::string::npos ? std::string() : folder.substr(0, slash);
+        add(parent + "/share/simmerglass");
+    }
+    std::string dirs = xdgDataDirs && *xdgDataDirs ? xdgDataDirs : "/usr/local/share:/usr/share";
+    for (size_t start = 0; start <= dirs.size();) {
+        size_t colon = dirs.find(':', start);
+        if (colon == std::string::npos) colon = dirs.size();
+        std::string dir = dirs.substr(start, colon - start);
+        // Relative entries are not valid there and are passed over, as are empty ones.
+        if (!dir.empty() && dir[0] == '/') {
+            while (!dir.empty() && dir.back() == '/') dir.pop_back();  // "/" becomes ""
+            add(dir + "/simmerglass");
+        }
+        start = colon + 1;
+    }
+    return folders;
+}
+
+std::optional<std::string> FindMediaRoot(const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders)
+        if (HoldsMedia(folder)) return folder;
+    return std::nullopt;
+}
+
+std::string MediaNotFoundWarning(const std::vector<std::string>& folders) {
+    std::string line = "warning: no folder holds the data files (efx/, mesh/ and tex/); looked in";
+    const char* separator = " ";
+    for (const std::string& folder : folders) {
+        line += separator;
+        line += folder.empty() ? std::string("the current directory") : folder;
+        separator = ", ";
+    }
+    return line + "\n";
 }
 
 std::string SceneMedia::PathOf(const char* fileName) const {

@@ -2,7 +2,9 @@
 // owns what is made from them; the fluid component draws with these objects.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "effect/runtime/EffectFile.h"
 #include "mesh/D3DXMesh.h"
@@ -62,6 +64,18 @@ private:
 // The data file names, relative to the media root.
 extern const char* const kSceneEffectFiles[SceneEffectCount];
 
-// Where the data files are: `current` when it holds efx/, mesh/ and tex/, else `installed`
-// when that does; "" when neither (the loads then warn file by file).
-std::string FindMediaRoot(const std::string& current, const std::string& installed);
+// [SECTION] Where the data files are
+
+// The folders searched for the data files, in order: "" (the current directory), media/ beside
+// the executable (the build folder), ../share/simmerglass from the executable (an installed
+// program), then simmerglass/ under each absolute folder of `xdgDataDirs` (colon-separated;
+// null or empty means /usr/local/share:/usr/share). `executableFolder` null leaves out the two
+// folders that depend on it; "" is the root folder. No folder is named twice.
+std::vector<std::string> MediaSearchPath(const char* executableFolder, const char* xdgDataDirs);
+
+// The first of `folders` that holds efx/, mesh/ and tex/; nothing when none does (the loads
+// then warn file by file, after MediaNotFoundWarning).
+std::optional<std::string> FindMediaRoot(const std::vector<std::string>& folders);
+
+// The warning line (ending in a newline) for data files found in none of `folders`.
+std::string MediaNotFoundWarning(const std::vector<std::string>& folders);

@@ -16,11 +16,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <strings.h>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/win/WinTime.h"
@@ -1178,6 +1181,32 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
 // [SECTION] Display set-up
 namespace {
 constexpr int kDisplayAttempts = 10;
+
+// SDL probes each video driver it knows. Without an absolute XDG_RUNTIME_DIR the Wayland client
+// library cannot reach a compositor (unless WAYLAND_DISPLAY is its socket's full path), and its
+// probe says "XDG_RUNTIME_DIR is invalid or not set" on standard error, a line the user can do
+// nothing about. For the probe alone the variable names a private empty folder: the probe then
+// fails quietly, as it would have failed anyway, and the variable is put back as it was.
+int InitVideoQuietly() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((runtime && runtime[0] == '/') || (wayland && wayland[0] == '/'))
+        return SDL_InitSubSystem(SDL_INIT_VIDEO);
+    std::optional<std::string> original;
+    if (runtime) original = runtime;
+    const char* temp = std::getenv("TMPDIR");
+    std::string folder = std::string(temp && temp[0] == '/' ? temp : "/tmp") + "/simmerglass-XXXXXX";
+    const bool made = mkdtemp(folder.data()) != nullptr;
+    if (made) setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+    int result = SDL_InitSubSystem(SDL_INIT_VIDEO);
+    if (made) {
+        if (original) setenv("XDG_RUNTIME_DIR", original->c_str(), 1);
+        else unsetenv("XDG_RUNTIME_DIR");
+        rmdir(folder.c_str());
+    }
+    return result;
+}
+
 }  // namespace
 
 namespace win {
@@ -1199,7 +1228,7 @@ bool InitDisplay(bool headless) {
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
     const bool windowSystemNamed = SDL_getenv("DISPLAY") || SDL_getenv("WAYLAND_DISPLAY");
     for (int attempt = 0;; ++attempt) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (InitVideoQuietly() != 0) {
             displayError = SDL_GetError();
             if (windowSystemNamed && attempt < kDisplayAttempts) {
                 SDL_Delay(50);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -364,6 +365,7 @@ TEST(Integration, WithoutADisplayTheMessageSaysHeadless) {
     EXPECT_EQ(status, 1);
     EXPECT_NE(err.find("cannot open a display"), std::string::npos) << err;
     EXPECT_NE(err.find("--headless"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << "one line:\n" << err;
 }
 
 }  // namespace

@@ -47,10 +47,12 @@ fs::path ScratchDir(const std::string& name) {
     return dir;
 }
 
-// Runs `program args` in `cwd`, capturing standard output and error into files there.
-RunResult RunProgram(const std::string& program, const std::string& args, const fs::path& cwd) {
+// Runs `program args` in `cwd`, capturing standard output and error into files there;
+// `environment` (NAME=VALUE ...) is set for the program alone.
+RunResult RunProgram(const std::string& program, const std::string& args, const fs::path& cwd,
+                     const std::string& environment = "") {
     const fs::path out = cwd / "stdout.txt", err = cwd / "stderr.txt";
-    const std::string command = "cd '" + cwd.string() + "' && '" + program + "' --headless " + args +
+    const std::string command = "cd '" + cwd.string() + "' && " + environment + " '" + program + "' --headless " + args +
                                 " >'" + out.string() + "' 2>'" + err.string() + "'";
     RunResult result;
     const int raw = std::system(command.c_str());
@@ -323,15 +325,22 @@ TEST(DemoRun, DragOrbitsWheelZoomsAndKeysTappedWithinOneFrameAct) {
     EXPECT_GT(stats[2].bottom, 0);
 }
 
-// No data files anywhere: every file is named in one warning, and the program still runs
-// its frames and draws its text.
+// No data files anywhere: the first warning names the folders looked in, every file is named
+// in one warning, and the program still runs its frames and draws its text.
 TEST(DemoRun, MissingMediaWarnsAndStillRuns) {
     const fs::path dir = ScratchDir("nomedia");
-    // A copy of the program in an empty folder: no media/ beside it, none in the current one.
+    // A copy of the program in an empty folder: no media/ beside it, none in the current one,
+    // no share/simmerglass above it, none in the XDG data folders.
     const fs::path program = dir / "simmerglass";
     fs::copy_file(SG_PROGRAM, program);
-    RunResult run = RunProgram(program.string(), "--frames 3 --fixed-step 0.0333 --size 160x120 --stats --screenshot shot.png", dir);
+    const std::string xdg = (dir / "xdg").string();
+    RunResult run = RunProgram(program.string(), "--frames 3 --fixed-step 0.0333 --size 160x120 --stats --screenshot shot.png", dir,
+                               "XDG_DATA_DIRS='" + xdg + "'");
     ASSERT_EQ(run.status, 0) << run.err;
+    const std::string parent = dir.parent_path().string();
+    const std::string looked = "warning: no folder holds the data files (efx/, mesh/ and tex/); looked in the current directory, " +
+                               dir.string() + "/media, " + parent + "/share/simmerglass, " + xdg + "/simmerglass\n";
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n') + 1), looked);
     EXPECT_EQ(ParseStats(run.out).size(), 3u);
     for (const char* file : kMediaFiles) {
         const std::string line = std::string("warning: ") + file + ": no such file\n";

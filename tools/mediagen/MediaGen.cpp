@@ -1,10 +1,12 @@
 // mediagen: writes the scene's meshes and textures under a media folder (mesh/, tex/).
 // Usage: mediagen MEDIA_DIR. The output is the same on every run; the effects (efx/) are
-// written by hand and not touched here.
+// written by hand and not touched here. mediagen --icon PNG SIZE writes the program's icon.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "fluid/SurfaceGrid.h"
+#include "tools/mediagen/Icon.h"
 #include "tools/mediagen/Images.h"
 #include "tools/mediagen/Shapes.h"
 
@@ -17,9 +19,22 @@ bool Report(bool ok, const std::string& path) {
     return ok;
 }
 
+int RunIcon(const std::string& path, const std::string& sizeText) {
+    char* end = nullptr;
+    long size = std::strtol(sizeText.c_str(), &end, 10);
+    if (sizeText.empty() || *end != '\0' || size < 16 || size > 1024) {
+        std::fprintf(stderr, "mediagen: icon size must be a whole number from 16 to 1024, not \"%s\"\n",
+                     sizeText.c_str());
+        return 2;
+    }
+    return Report(WritePng(path, PaintIcon(static_cast<int>(size))), path) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // mediagen --icon PNG SIZE: the program's icon alone (the build makes it for installing).
+    if (argc == 4 && std::string(argv[1]) == "--icon") return RunIcon(argv[2], argv[3]);
     if (argc != 2) {
         std::fprintf(stderr, "usage: mediagen MEDIA_DIR   (writes MEDIA_DIR/mesh and MEDIA_DIR/tex)\n");
         return 2;
