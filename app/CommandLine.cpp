@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fluid/GridSize.h"
 #include "platform/win/WinUser.h"
 
 namespace {
@@ -57,7 +58,7 @@ const NamedKey kNamedKeys[] = {
     {"RIGHT", VK_RIGHT}, {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN},
 };
 
-enum class OptionId { Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Stats, Help, Version };
+enum class OptionId { Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Stats, Grid, Help, Version };
 struct OptionEntry {
     const char* name;
     OptionId id;
@@ -69,7 +70,8 @@ const OptionEntry kOptions[] = {
     {"--keys", OptionId::Keys, true},          {"--screenshot", OptionId::Screenshot, true},
     {"--capture", OptionId::Capture, true},    {"--every", OptionId::Every, true},
     {"--size", OptionId::Size, true},          {"--stats", OptionId::Stats, false},
-    {"--help", OptionId::Help, false},         {"--version", OptionId::Version, false},
+    {"--grid", OptionId::Grid, true},          {"--help", OptionId::Help, false},
+    {"--version", OptionId::Version, false},
 };
 
 }  // namespace
@@ -240,6 +242,17 @@ ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* opti
                     return ParseResult::UsageError;
                 }
                 break;
+            case OptionId::Grid:
+                if (!ParseUnsigned(value, 100000000ull, &n)) {
+                    *error = "--grid needs an even number of cells per axis from 4 to 64, not '" + value + "'";
+                    return ParseResult::UsageError;
+                }
+                if (const char* why = grid_size::Error(static_cast<long long>(n)); *why) {
+                    *error = "--grid " + value + ": " + why;
+                    return ParseResult::UsageError;
+                }
+                o.grid = static_cast<unsigned>(n);
+                break;
         }
     }
     if (everyGiven && o.captureDir.empty()) {
@@ -267,6 +280,7 @@ std::string UsageText(const char* program) {
            "  --every K             with --capture: every K-th frame (default 1)\n"
            "  --size WxH            initial client size of the window\n"
            "  --stats               one statistics line per frame on standard output\n"
+           "  --grid N              fluid grid of N x N x N cells, N even from 4 to 64 (default 8)\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "Keys besides the program's own: Escape quits; Alt+Enter and F11 switch full screen.\n";

@@ -31,6 +31,7 @@ struct RunOptions {
     unsigned every = 1;
     unsigned width = 0, height = 0;  // initial client size; 0 = the application's own
     bool stats = false;       // one statistics line per frame on standard output
+    unsigned grid = 0;        // fluid grid cells per axis (even, 4 to 64); 0 = the application's own
 };
 
 enum class ParseResult { Run, Help, Version, UsageError };

@@ -26,7 +26,7 @@ const char* const kTemperatureFormat = "Temperatures: avg %.0f top %.0f bottom %
 
 }  // namespace
 
-FluidDemoApp::FluidDemoApp(const std::string& mediaRoot) {
+FluidDemoApp::FluidDemoApp(const std::string& mediaRoot, int gridSize) {
     windowTitle = "Velkor - Simmerglass";
     initialWidth = 640;
     initialHeight = 480;
@@ -42,7 +42,7 @@ FluidDemoApp::FluidDemoApp(const std::string& mediaRoot) {
     media->SetMediaRoot(mediaRoot);
     components.Add(media);
     std::unique_ptr<FluidSolver> made;
-    FluidSolver::Create(8, &made);
+    solverResult = FluidSolver::Create(gridSize, &made);
     solver = made.release();
     fluidComponent = new FluidComponent(media, solver, &camera);
     components.Add(fluidComponent);
@@ -73,6 +73,7 @@ void FluidDemoApp::ResetCamera() {
 // [SECTION] Hooks
 
 HRESULT FluidDemoApp::InitScene() {
+    if (!solver) return solverResult;
     std::memset(keyState, 0, sizeof keyState);
     solver->SetParameters(0.001f, 0.01f, 0.0005f);
     return S_OK;

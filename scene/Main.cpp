@@ -6,6 +6,7 @@
 
 #include "app/RunApplication.h"
 #include "effect/runtime/EffectFile.h"
+#include "fluid/GridSize.h"
 #include "platform/win/WinFile.h"
 #include "scene/FluidDemoApp.h"
 #include "scene/SceneMedia.h"
@@ -25,7 +26,8 @@ std::string ExecutableFolder() {
 
 int main(int argc, char** argv) {
     const std::string installed = ExecutableFolder() + "/media";
-    return RunApplication(argc, argv, [&installed]() -> std::unique_ptr<AppFramework> {
-        return std::make_unique<FluidDemoApp>(FindMediaRoot("", installed));
+    return RunApplication(argc, argv, [&installed](const ApplicationOptions& options) -> std::unique_ptr<AppFramework> {
+        return std::make_unique<FluidDemoApp>(FindMediaRoot("", installed),
+                                              options.grid ? static_cast<int>(options.grid) : grid_size::kDefault);
     });
 }
