@@ -19,7 +19,7 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     std::string error;
     ASSERT_EQ(Parse({"--headless", "--device", "ref", "--frames", "12", "--fixed-step=0.02", "--keys",
                      "5:up:A,1:down:SPACE,1:press:F12,2:char:3", "--screenshot", "out.png", "--capture", "dir",
-                     "--every", "4", "--size", "64x48", "--stats"},
+                     "--every", "4", "--size", "64x48", "--stats", "--grid", "32"},
                     &o, &error),
               ParseResult::Run)
         << error;
@@ -42,11 +42,13 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     EXPECT_EQ(o.width, 64u);
     EXPECT_EQ(o.height, 48u);
     EXPECT_TRUE(o.stats);
+    EXPECT_EQ(o.grid, 32u);
 
     RunOptions none;
     ASSERT_EQ(Parse({}, &none, &error), ParseResult::Run);
     EXPECT_FALSE(none.headless);
     EXPECT_EQ(none.frames, 0u);
+    EXPECT_EQ(none.grid, 0u);  // the application's own
     EXPECT_EQ(Parse({"--help"}, &o, &error), ParseResult::Help);
     EXPECT_EQ(Parse({"--version"}, &o, &error), ParseResult::Version);
 }
@@ -61,7 +63,8 @@ TEST(CommandLine, BadOptionsAndValuesAreUsageErrors) {
         {"--screenshot", ""},  {"--headless=yes"},      {"--keys", ""},         {"--keys", "1:down"},
         {"--keys", "x:down:A"}, {"--keys", "1:hold:A"}, {"--keys", "1:down:F13"}, {"--keys", "1:down:AB"},
         {"--keys", "1:char:ab"}, {"--keys", "1:down:A,"}, {"--keys", ",1:down:A"}, {"--keys", "-1:down:A"},
-        {"--keys", "1:down:F0"},
+        {"--keys", "1:down:F0"}, {"--grid", "2"},       {"--grid", "7"},        {"--grid", "66"},
+        {"--grid", "-8"},      {"--grid", "16x"},       {"--grid", ""},         {"--grid"},
     };
     for (const auto& args : bad) {
         RunOptions o;
@@ -72,6 +75,31 @@ TEST(CommandLine, BadOptionsAndValuesAreUsageErrors) {
         EXPECT_FALSE(error.empty()) << joined;
         EXPECT_EQ(error.find('\n'), std::string::npos) << joined;
     }
+}
+
+// --grid: every even size from 4 to 64 is taken; the error names the reason.
+TEST(CommandLine, GridSizesAndTheReasonsTheyAreRefused) {
+    for (unsigned n = 4; n <= 64; n += 2) {
+        RunOptions o;
+        std::string error;
+        ASSERT_EQ(Parse({"--grid=" + std::to_string(n)}, &o, &error), ParseResult::Run) << n;
+        EXPECT_EQ(o.grid, n);
+    }
+    const std::pair<const char*, const char*> refused[] = {
+        {"3", "--grid 3: the grid needs at least 4 cells per axis"},
+        {"0", "--grid 0: the grid needs at least 4 cells per axis"},
+        {"65", "--grid 65: the grid allows at most 64 cells per axis"},
+        {"128", "--grid 128: the grid allows at most 64 cells per axis"},
+        {"33", "--grid 33: the number of cells per axis must be even"},
+        {"ten", "--grid needs an even number of cells per axis from 4 to 64, not 'ten'"},
+    };
+    for (const auto& [value, message] : refused) {
+        RunOptions o;
+        std::string error;
+        EXPECT_EQ(Parse({"--grid", value}, &o, &error), ParseResult::UsageError) << value;
+        EXPECT_EQ(error, message);
+    }
+    EXPECT_NE(UsageText("simmerglass").find("--grid N"), std::string::npos);
 }
 
 TEST(CommandLine, KeyNames) {
