@@ -108,6 +108,21 @@ TEST(GridRun, FinerGridsWarmMakeBubblesAndDrawALinePerWaterCell) {
     }
 }
 
+// A grid the solver refuses, handed to the application past the command line: the start fails
+// (status 1) before any frame, instead of a scene without a solver.
+TEST(GridRun, AnApplicationWithoutASolverDoesNotStart) {
+    Watch watch;
+    std::vector<std::string> args = {"simmerglass", "--headless", "--frames", "3"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    testing::internal::CaptureStderr();
+    const int status = RunApplication(static_cast<int>(argv.size()), argv.data(),
+                                      [&watch] { return std::unique_ptr<AppFramework>(new WatchedDemo(7, &watch)); });
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(watch.lines.empty());
+}
+
 // The simulation half of 2000 frames at a fast step, heated all along: the water ends hot,
 // bubbles keep being born, and nothing in the solver or the bubbles becomes NaN or infinite.
 TEST(GridRun, TwoThousandHeatedFramesStayFinite) {
