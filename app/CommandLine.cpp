@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/d3d/D3DHost.h"
+#include "fluid/GridSize.h"
 #include "platform/win/WinUser.h"
 
 namespace {
@@ -77,7 +78,7 @@ constexpr int kMaxDrag = 16000;
 constexpr int kMaxNotches = 273;  // 273 x 120 fits a signed 16-bit delta
 
 enum class OptionId {
-    Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Msaa, Stats, Help, Version
+    Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Msaa, Stats, Grid, Help, Version
 };
 struct OptionEntry {
     const char* name;
@@ -90,7 +91,7 @@ const OptionEntry kOptions[] = {
     {"--keys", OptionId::Keys, true},          {"--screenshot", OptionId::Screenshot, true},
     {"--capture", OptionId::Capture, true},    {"--every", OptionId::Every, true},
     {"--size", OptionId::Size, true},          {"--msaa", OptionId::Msaa, true},
-    {"--stats", OptionId::Stats, false},
+    {"--stats", OptionId::Stats, false},       {"--grid", OptionId::Grid, true},
     {"--help", OptionId::Help, false},         {"--version", OptionId::Version, false},
 };
 
@@ -287,6 +288,17 @@ ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* opti
                 }
                 o.msaa = static_cast<unsigned>(value[0] - '0');
                 break;
+            case OptionId::Grid:
+                if (!ParseUnsigned(value, 100000000ull, &n)) {
+                    *error = "--grid needs an even number of cells per axis from 4 to 64, not '" + value + "'";
+                    return ParseResult::UsageError;
+                }
+                if (const char* why = grid_size::Error(static_cast<long long>(n)); *why) {
+                    *error = "--grid " + value + ": " + why;
+                    return ParseResult::UsageError;
+                }
+                o.grid = static_cast<unsigned>(n);
+                break;
         }
     }
     if (everyGiven && o.captureDir.empty()) {
@@ -324,6 +336,7 @@ std::string UsageText(const char* program) {
            "  --stats               one statistics line per frame on standard output; its last\n"
            "                        field is the frame's wall-clock time (wall N ms), real time\n"
            "                        even with --fixed-step\n"
+           "  --grid N              fluid grid of N x N x N cells, N even from 4 to 64 (default 8)\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "Keys besides the program's own: Escape quits; Alt+Enter and F11 switch full screen.\n"

@@ -35,6 +35,7 @@ struct RunOptions {
     unsigned width = 0, height = 0;  // initial client size; 0 = the application's own
     bool stats = false;       // one statistics line per frame on standard output
     unsigned msaa = 0;        // samples per pixel asked of the device: 0 (none), 2 or 4
+    unsigned grid = 0;        // fluid grid cells per axis (even, 4 to 64); 0 = the application's own
 };
 
 enum class ParseResult { Run, Help, Version, UsageError };

@@ -272,6 +272,10 @@ const char* ProgramVersion() { return "0.1.0"; }
 
 // [SECTION] Entry point
 int RunApplication(int argc, char** argv, const AppFactory& factory) {
+    return RunApplication(argc, argv, [&factory](const ApplicationOptions&) { return factory(); });
+}
+
+int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) {
     const std::string program = ProgramName(argc > 0 ? argv[0] : nullptr);
     RunOptions options;
     std::string error;
@@ -316,7 +320,9 @@ int RunApplication(int argc, char** argv, const AppFactory& factory) {
     FrameRunner runner(options);
     int status = 0;
     {
-        std::unique_ptr<AppFramework> app = factory();
+        ApplicationOptions own;
+        own.grid = options.grid;
+        std::unique_ptr<AppFramework> app = factory(own);
         if (!app) {
             std::fprintf(stderr, "%s: the application could not be made\n", program.c_str());
             status = 1;

@@ -31,6 +31,25 @@ int TruncToInt(float v) {
 // A random push across, centred on zero: (rand() - 16383) * scale.
 float Centred(float scale) { return static_cast<float>(win::rand() - 16383) * scale; }
 
+// A bubble pushes the water of one cell of a grid of 8 at every grid size: side = PatchSide().
+// Adds (fu, fv, fw) to the forces of the side^3 cells from cell p on, wrapping at the edges.
+void Push(FluidSolver& s, int p, int side, float fu, float fv, float fw) {
+    const int n = s.n;
+    const int i0 = p % n, j0 = (p / n) % n, k0 = p / s.nSquared;
+    for (int k = 0; k < side; ++k) {
+        const int kk = (k0 + k) % n;
+        for (int j = 0; j < side; ++j) {
+            const int jj = (j0 + j) % n;
+            for (int i = 0; i < side; ++i) {
+                const int c = (i0 + i) % n + n * jj + s.nSquared * kk;
+                s.forceU[c] += fu;
+                s.forceV[c] += fv;
+                s.forceW[c] += fw;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 // [SECTION] Pool
@@ -107,7 +126,7 @@ BubblePool::Position BubblePool::Next(Position p) {
 // [SECTION] Birth and motion
 
 void BubblePool::UpdateBubbles(FluidSolver& s, float dt, SurfaceGrid& surface) {
-    const int n = s.n, half = n / 2;
+    const int n = s.n, half = n / 2, side = s.PatchSide();
     const float g = static_cast<float>(half) / kPotRadius;   // grid cells per world unit
     const float invdt = 1.0f / (dt + 0.0001f);
 
@@ -125,9 +144,10 @@ void BubblePool::UpdateBubbles(FluidSolver& s, float dt, SurfaceGrid& surface) {
             float t = s.temperature[p];
             if (!(t > kBirthTemperature)) continue;
             if (!Allocate({x, y, z, (t - 80.0f) * 0.05f + 0.4f, 0.0f, 0})) continue;
-            s.forceU[p] += Centred(invdt * 1.22077756e-6f);
-            s.forceV[p] += Centred(invdt * 1.22077756e-6f);
-            s.forceW[p] += static_cast<float>(win::rand()) * invdt * 3.05185097e-7f;
+            const float fu = Centred(invdt * 1.22077756e-6f);
+            const float fv = Centred(invdt * 1.22077756e-6f);
+            const float fw = static_cast<float>(win::rand()) * invdt * 3.05185097e-7f;
+            Push(s, p, side, fu, fv, fw);
         }
     }
 
@@ -152,10 +172,7 @@ void BubblePool::UpdateBubbles(FluidSolver& s, float dt, SurfaceGrid& surface) {
             float ky = static_cast<float>(win::rand() - 16383) * invdt * 4.27272198e-7f;
             float kz = static_cast<float>(win::rand()) * invdt * -3.6622211e-7f;
             if (!b.touched) {
-                int c = s.corner[win::rand() & 7];
-                s.forceU[c] += kx;
-                s.forceV[c] += ky;
-                s.forceW[c] += kz;
+                Push(s, s.corner[win::rand() & 7], side, kx, ky, kz);
                 b.touched = 1;
             }
             d.x += kx;

@@ -63,7 +63,8 @@ public:
     static Bubble& At(Position p) { return p.block->slots[p.block->index[p.index]]; }
 
     // Birth, motion, coupling with the water and the surface, and retirement for one step of
-    // dt solver time units. Forces go into the solver's force arrays for its next step.
+    // dt solver time units. Forces go into the solver's force arrays for its next step; each
+    // push covers solver.PatchSide() cells on each axis, one cell of a grid of 8.
     void UpdateBubbles(FluidSolver& solver, float dt, SurfaceGrid& surface);
 
     // Releases every block.

@@ -468,18 +468,30 @@ void FluidSolver::StepTemperature() {
 }
 
 // 3n points on a circle of radius 0.35 n cells about the bottom layer's central cell corner,
-// a third of 2 pi / n apart; each point's cell is set to the heater temperature.
+// a third of 2 pi / n apart; each point's cell is set to the heater temperature. A grid finer
+// than 8 heats the same part of the pot as a grid of 8 does: its cells are n / 8 times smaller
+// on each axis, so the circle becomes a band of n / 8 circles one cell apart, in each of the
+// bottom n / 8 layers. Grids up to 15 heat the one circle in the bottom layer.
 void FluidSolver::HeatBottomRing() {
     const float m = static_cast<float>(n);
     const int32_t half = n / 2;
+    const int32_t thickness = PatchSide();
     const float step = (6.2831855f / m) * 0.33333334f;
-    float angle = 0.0f;
-    for (int32_t t = 0; t < 3 * n; ++t) {
-        const int32_t yi = static_cast<int32_t>(half + std::sin(angle) * m * 0.5f * 0.7f);
-        const int32_t xi = static_cast<int32_t>(half + std::cos(angle) * m * 0.5f * 0.7f);
-        assert(xi >= 0 && xi < n && yi >= 0 && yi < n);
-        temperatureSource[yi * n + xi] = kHeaterTemperature;
-        angle = angle + step;
+    for (int32_t circle = 0; circle < thickness; ++circle) {
+        // Distance of this circle from the middle one, cells; 0 when there is one circle, which
+        // then leaves every cell index exactly as the plain radius gives it.
+        const float offset = static_cast<float>(circle) - 0.5f * static_cast<float>(thickness - 1);
+        float angle = 0.0f;
+        for (int32_t t = 0; t < 3 * n; ++t) {
+            const float sine = std::sin(angle), cosine = std::cos(angle);
+            const int32_t yi = static_cast<int32_t>(half + (sine * m * 0.5f * 0.7f + sine * offset));
+            const int32_t xi =
+                static_cast<int32_t>(half + (cosine * m * 0.5f * 0.7f + cosine * offset));
+            assert(xi >= 0 && xi < n && yi >= 0 && yi < n);
+            for (int32_t k = 0; k < thickness; ++k)
+                temperatureSource[k * nSquared + yi * n + xi] = kHeaterTemperature;
+            angle = angle + step;
+        }
     }
 }
 

@@ -76,12 +76,16 @@ class FluidSolver {
     // [Temperature] Carries temperatureSource along the current velocity into temperature, then
     // stores a cooled copy of the result in temperatureSource for the next step.
     void StepTemperature();
-    // Sets 3n points of a ring in the bottom layer of temperatureSource to 100 (the heater).
+    // Sets the cells of a ring at the bottom of temperatureSource to 100 (the heater): 3n
+    // points of a circle in the bottom layer, a band n / 8 cells wide and high above n = 15.
     void HeatBottomRing();
     // Means of temperature over the water layers, the bottom layer and the top water layer.
     void TemperatureStats(float* average, float* bottom, float* top) const;
     // Number of grid layers below the water surface (at least 1).
     int WaterLayers() const;
+    // Cells per axis that make up one cell of a grid of 8 (1 up to n = 15): the heater and the
+    // bubbles' pushes act on that much water at every grid size.
+    int PatchSide() const { return n / 8 > 1 ? n / 8 : 1; }
 
     // Fields, in the design's order. Readers may use them directly; only forceU/V/W (flat
     // layout, between steps) and temperatureSource are written from outside.

@@ -84,6 +84,7 @@ void FluidComponent::DrawVelocityLines() {
         if (lines > 0) device->DrawPrimitive(D3DPT_LINELIST, 0, lines);
     }
     effect->End();
+    velocityLinesDrawn = lines;
 }
 
 void FluidComponent::DrawMeshWithEffect(int which, ID3DXMesh* mesh) {
@@ -125,6 +126,7 @@ void FluidComponent::DrawBubbles() {
 
 void FluidComponent::Tick(float elapsedSeconds) {
     const DWORD fill = wireframe ? D3DFILL_WIREFRAME : D3DFILL_SOLID;
+    velocityLinesDrawn = 0;
     if (showVelocity) DrawVelocityLines();
     device->SetRenderState(D3DRS_FILLMODE, fill);
     device->SetMaterial(&media->potMaterial);

@@ -39,6 +39,7 @@ public:
     const Camera* camera;   // not owned
     BYTE showVelocity = 0;  // F2
     BYTE wireframe = 0;     // F3
+    UINT velocityLinesDrawn = 0;  // lines the velocity display drew in the last frame; 0 while off
     SurfaceGrid surface;
     BubblePool bubbles;
     IDirect3DVertexBuffer8* lineBuffer = nullptr;

@@ -26,7 +26,7 @@ const char* const kTemperatureFormat = "Temperatures: avg %.0f top %.0f bottom %
 
 }  // namespace
 
-FluidDemoApp::FluidDemoApp(const std::string& mediaRoot) {
+FluidDemoApp::FluidDemoApp(const std::string& mediaRoot, int gridSize) {
     windowTitle = "Velkor - Simmerglass";
     initialWidth = 640;
     initialHeight = 480;
@@ -43,7 +43,7 @@ FluidDemoApp::FluidDemoApp(const std::string& mediaRoot) {
     media->SetMediaRoot(mediaRoot);
     components.Add(media);
     std::unique_ptr<FluidSolver> made;
-    FluidSolver::Create(8, &made);
+    solverResult = FluidSolver::Create(gridSize, &made);
     solver = made.release();
     fluidComponent = new FluidComponent(media, solver, &camera);
     components.Add(fluidComponent);
@@ -74,6 +74,7 @@ void FluidDemoApp::ResetCamera() {
 // [SECTION] Hooks
 
 HRESULT FluidDemoApp::InitScene() {
+    if (!solver) return solverResult;
     std::memset(keyState, 0, sizeof keyState);
     std::memset(keyPressed, 0, sizeof keyPressed);
     mouse = MouseOrbit{};

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/AppFramework.h"
+#include "fluid/GridSize.h"
 #include "scene/Camera.h"
 #include "scene/SceneComponent.h"
 
@@ -17,8 +18,10 @@ class SceneMedia;
 
 class FluidDemoApp : public AppFramework {
 public:
-    // mediaRoot: the folder the data files are read from ("" = the current directory).
-    explicit FluidDemoApp(const std::string& mediaRoot = "");
+    // mediaRoot: the folder the data files are read from ("" = the current directory);
+    // gridSize: the solver's cells per axis, an even number from 2 to 512 (the command line
+    // offers 4 to 64). When the solver cannot be made, InitScene fails with Create's result.
+    explicit FluidDemoApp(const std::string& mediaRoot = "", int gridSize = grid_size::kDefault);
     ~FluidDemoApp();
 
     HRESULT InitScene() override;
@@ -58,5 +61,6 @@ private:
     Camera camera;
     OrbitState orbit;
     FluidComponent* fluidComponent;  // owned by components
-    FluidSolver* solver;             // owned
+    FluidSolver* solver;             // owned; null when it could not be made
+    HRESULT solverResult;            // FluidSolver::Create's result
 };

@@ -10,6 +10,7 @@
 
 #include "app/RunApplication.h"
 #include "effect/runtime/EffectFile.h"
+#include "fluid/GridSize.h"
 #include "platform/win/WinFile.h"
 #include "scene/FluidDemoApp.h"
 #include "scene/SceneMedia.h"
@@ -34,9 +35,10 @@ int main(int argc, char** argv) {
     const std::vector<std::string> searched =
         MediaSearchPath(executableFolder ? executableFolder->c_str() : nullptr,
                         std::getenv("XDG_DATA_DIRS"));
-    return RunApplication(argc, argv, [&searched]() -> std::unique_ptr<AppFramework> {
+    return RunApplication(argc, argv, [&searched](const ApplicationOptions& options) -> std::unique_ptr<AppFramework> {
         std::optional<std::string> root = FindMediaRoot(searched);
         if (!root) std::fputs(MediaNotFoundWarning(searched).c_str(), stderr);
-        return std::make_unique<FluidDemoApp>(root.value_or(""));
+        return std::make_unique<FluidDemoApp>(root.value_or(""),
+                                              options.grid ? static_cast<int>(options.grid) : grid_size::kDefault);
     });
 }

@@ -58,16 +58,17 @@ struct Simulation {
     Camera camera;
     std::unique_ptr<FluidSolver> solver;
     std::unique_ptr<FluidComponent> fluid;
-    Simulation() {
-        FluidSolver::Create(8, &solver);
+    explicit Simulation(int n = 8) {
+        FluidSolver::Create(n, &solver);
         solver->SetParameters(0.001f, 0.01f, 0.0005f);
         fluid = std::make_unique<FluidComponent>(&media, solver.get(), &camera);
     }
 };
 
-// Solver step, temperature, bubble births, motion and retirements, surface relaxation.
+// Solver step, temperature, bubble births, motion and retirements, surface relaxation, at the
+// grid size range(0).
 void BM_SimulationStep(benchmark::State& state) {
-    Simulation s;
+    Simulation s(static_cast<int>(state.range(0)));
     size_t live = 0;
     for (auto _ : state) {
         KeepBoiling(*s.solver, s.fluid->bubbles);
@@ -76,7 +77,27 @@ void BM_SimulationStep(benchmark::State& state) {
     }
     state.counters["bubbles"] = benchmark::Counter(static_cast<double>(live), benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_SimulationStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SimulationStep)->Arg(8)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMicrosecond);
+
+// The CPU work of a frame outside drawing at the grid size range(0): the simulation step, the
+// water's 4225 vertices and 2000 bubble squares (the velocity display's lines, when shown, are
+// BM_VelocityLines).
+void BM_FrameCpuOutsideDrawing(benchmark::State& state) {
+    Simulation s(static_cast<int>(state.range(0)));
+    std::vector<Vector3> rest(4225);
+    for (size_t i = 0; i < rest.size(); ++i)
+        rest[i] = Vector3{static_cast<float>(i % 65) * 2.6f - 84.5f, static_cast<float>(i / 65) * 2.6f - 84.5f, 70.0f};
+    std::vector<WaterVertex> water(rest.size());
+    std::vector<BubbleVertex> quads(4 * FluidComponent::kMaxBubbleQuads);
+    for (auto _ : state) {
+        KeepBoiling(*s.solver, s.fluid->bubbles);
+        s.fluid->StepSimulation(1.0f / 60.0f);
+        WriteWaterVertices(s.fluid->surface, rest.data(), water.data(), static_cast<UINT>(rest.size()));
+        WriteQuads(s.fluid->bubbles, s.camera.cameraToWorld, quads.data(), FluidComponent::kMaxBubbleQuads);
+        benchmark::DoNotOptimize(quads.data());
+    }
+}
+BENCHMARK(BM_FrameCpuOutsideDrawing)->Arg(8)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMicrosecond);
 
 // The 4225 vertices of the water surface: positions copied, bent normals computed.
 void BM_WaterVertices(benchmark::State& state) {
@@ -111,15 +132,15 @@ void BM_BubbleQuads(benchmark::State& state) {
 }
 BENCHMARK(BM_BubbleQuads)->Unit(benchmark::kMicrosecond);
 
-// The velocity display's 192 lines.
+// The velocity display's lines at the grid size range(0) (192 at 8).
 void BM_VelocityLines(benchmark::State& state) {
-    Simulation s;
+    Simulation s(static_cast<int>(state.range(0)));
     s.solver->RandomizeForces();
     s.fluid->StepSimulation(0.05f);
     std::vector<LineVertex> lines(2 * s.solver->nCubed);
     for (auto _ : state) benchmark::DoNotOptimize(FillVelocityLines(*s.solver, lines.data()));
 }
-BENCHMARK(BM_VelocityLines)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_VelocityLines)->Arg(8)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMicrosecond);
 
 // [SECTION] On the software device
 

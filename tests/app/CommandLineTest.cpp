@@ -20,7 +20,7 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     std::string error;
     ASSERT_EQ(Parse({"--headless", "--device", "ref", "--frames", "12", "--fixed-step=0.02", "--keys",
                      "5:up:A,1:down:SPACE,1:press:F12,2:char:3", "--screenshot", "out.png", "--capture", "dir",
-                     "--every", "4", "--size", "64x48", "--msaa", "4", "--stats"},
+                     "--every", "4", "--size", "64x48", "--msaa", "4", "--stats", "--grid", "32"},
                     &o, &error),
               ParseResult::Run)
         << error;
@@ -44,6 +44,7 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     EXPECT_EQ(o.height, 48u);
     EXPECT_TRUE(o.stats);
     EXPECT_EQ(o.msaa, 4u);
+    EXPECT_EQ(o.grid, 32u);
 
     RunOptions none;
     ASSERT_EQ(Parse({}, &none, &error), ParseResult::Run);
@@ -57,6 +58,7 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     EXPECT_EQ(none.msaa, 0u);
     ASSERT_EQ(Parse({"--msaa=2"}, &o, &error), ParseResult::Run);
     EXPECT_EQ(o.msaa, 2u);
+    EXPECT_EQ(none.grid, 0u);  // the application's own
     EXPECT_EQ(Parse({"--help"}, &o, &error), ParseResult::Help);
     EXPECT_EQ(Parse({"--version"}, &o, &error), ParseResult::Version);
 }
@@ -77,6 +79,8 @@ TEST(CommandLine, BadOptionsAndValuesAreUsageErrors) {
         {"--keys", "1:drag:16001:0"}, {"--keys", "1:rdrag:--4:0"}, {"--keys", "1:drag:4.5:0"},
         {"--keys", "1:wheel:0"}, {"--keys", "1:wheel:274"}, {"--keys", "1:wheel:-"}, {"--keys", "1:wheel:"},
         {"--keys", "1:wheel:1:2"},
+        {"--keys", "1:down:F0"}, {"--grid", "2"},       {"--grid", "7"},        {"--grid", "66"},
+        {"--grid", "-8"},      {"--grid", "16x"},       {"--grid", ""},         {"--grid"},
     };
     for (const auto& args : bad) {
         RunOptions o;
@@ -103,6 +107,31 @@ TEST(CommandLine, MouseItemsInTheKeyScript) {
     EXPECT_EQ(events[3].action, KeyAction::Wheel);
     EXPECT_EQ(events[3].frame, 9u);
     EXPECT_EQ(events[3].notches, -3);
+}
+
+// --grid: every even size from 4 to 64 is taken; the error names the reason.
+TEST(CommandLine, GridSizesAndTheReasonsTheyAreRefused) {
+    for (unsigned n = 4; n <= 64; n += 2) {
+        RunOptions o;
+        std::string error;
+        ASSERT_EQ(Parse({"--grid=" + std::to_string(n)}, &o, &error), ParseResult::Run) << n;
+        EXPECT_EQ(o.grid, n);
+    }
+    const std::pair<const char*, const char*> refused[] = {
+        {"3", "--grid 3: the grid needs at least 4 cells per axis"},
+        {"0", "--grid 0: the grid needs at least 4 cells per axis"},
+        {"65", "--grid 65: the grid allows at most 64 cells per axis"},
+        {"128", "--grid 128: the grid allows at most 64 cells per axis"},
+        {"33", "--grid 33: the number of cells per axis must be even"},
+        {"ten", "--grid needs an even number of cells per axis from 4 to 64, not 'ten'"},
+    };
+    for (const auto& [value, message] : refused) {
+        RunOptions o;
+        std::string error;
+        EXPECT_EQ(Parse({"--grid", value}, &o, &error), ParseResult::UsageError) << value;
+        EXPECT_EQ(error, message);
+    }
+    EXPECT_NE(UsageText("simmerglass").find("--grid N"), std::string::npos);
 }
 
 TEST(CommandLine, KeyNames) {

@@ -23,9 +23,9 @@ std::vector<float> AgesInOrder(const BubblePool& pool) {
     return ages;
 }
 
-std::unique_ptr<FluidSolver> MakeSolver(float temperature) {
+std::unique_ptr<FluidSolver> MakeSolver(float temperature, int n = 8) {
     std::unique_ptr<FluidSolver> s;
-    EXPECT_EQ(FluidSolver::Create(8, &s), S_OK);
+    EXPECT_EQ(FluidSolver::Create(n, &s), S_OK);
     for (int i = 0; i < s->nCubed; ++i) s->temperature[i] = temperature;
     return s;
 }
@@ -173,6 +173,59 @@ TEST(UpdateBubbles, SurfaceContactPushesTheWaterOnceAndRipplesEveryTime) {
     pool.UpdateBubbles(*s, 0.1f, surface);
     EXPECT_EQ(ForceSum(*s), 0.0f);
     EXPECT_NE(surface.cell[SurfaceGrid::CellOf(b.x, b.y)].z, first.z);
+}
+
+// On finer grids a bubble pushes the water of one cell of a grid of 8: a block of n / 8 cells
+// on each axis, wrapping at the grid's edges, with the same force in each cell as the one cell
+// of a grid of 8 gets from the same random numbers.
+TEST(UpdateBubbles, PushesCoverOneCoarseCellAtEveryGridSize) {
+    for (int n : {16, 32}) {
+        const int side = n / 8;
+        // At the surface, near the pot's edge: the sample point's corners lie at the grid's
+        // edge, so some blocks wrap.
+        for (float x : {5.0f, -84.0f}) {
+            win::ResetRandForTesting();
+            auto coarse = MakeSolver(79.0f);
+            BubblePool coarsePool;
+            SurfaceGrid coarseSurface;
+            coarsePool.Allocate({x, -5.0f, 69.9f, 1.4f, 0.0f, 0});
+            coarsePool.UpdateBubbles(*coarse, 0.1f, coarseSurface);
+            float pushW = 0.0f;
+            for (int i = 0; i < coarse->nCubed; ++i) pushW += coarse->forceW[i];
+            ASSERT_LT(pushW, 0.0f);
+
+            win::ResetRandForTesting();
+            auto fine = MakeSolver(79.0f, n);
+            BubblePool pool;
+            SurfaceGrid surface;
+            pool.Allocate({x, -5.0f, 69.9f, 1.4f, 0.0f, 0});
+            pool.UpdateBubbles(*fine, 0.1f, surface);
+            std::set<int> is, js, ks;
+            int pushed = 0;
+            for (int p = 0; p < fine->nCubed; ++p) {
+                if (fine->forceW[p] == 0.0f) continue;
+                ++pushed;
+                EXPECT_EQ(fine->forceW[p], pushW) << n << " " << x;
+                is.insert(p % n);
+                js.insert((p / n) % n);
+                ks.insert(p / fine->nSquared);
+            }
+            EXPECT_EQ(pushed, side * side * side) << n << " " << x;
+            EXPECT_EQ(is.size() * js.size() * ks.size(), static_cast<size_t>(pushed)) << n << " " << x;
+        }
+    }
+
+    // Births push blocks as well: hot water everywhere, one step.
+    win::ResetRandForTesting();
+    auto s = MakeSolver(100.0f, 16);
+    BubblePool pool;
+    SurfaceGrid surface;
+    pool.UpdateBubbles(*s, 0.1f, surface);
+    ASSERT_GT(pool.count, 0);
+    int pushed = 0;
+    for (int p = 0; p < s->nCubed; ++p) pushed += s->forceW[p] != 0.0f;
+    EXPECT_GE(pushed, 8);
+    EXPECT_LE(pushed, 8 * pool.count);
 }
 
 TEST(UpdateBubbles, RetirementByAgeSizeAndCold) {

@@ -507,6 +507,40 @@ TEST(Temperature, OneHeatingAtRest) {
     EXPECT_NEAR(avg, 10, 1.2);
 }
 
+// Finer grids heat the part of the pot a grid of 8 heats: n / 8 layers, each with the same
+// band of cells, as far from the axis as the ring of the grid of 8 (radius 2.8 of its 8 cells,
+// 0.35 of the span), about one coarse cell wide. A grid of 12 still heats one ring in one layer.
+TEST(Temperature, FinerGridsHeatTheSameBandOfThePot) {
+    for (int n : {12, 16, 32, 64}) {
+        auto s = MakeAppSolver(n);
+        ASSERT_TRUE(s);
+        s->HeatBottomRing();
+        const int layers = s->PatchSide();
+        EXPECT_EQ(layers, n < 16 ? 1 : n / 8);
+        int hot = 0;
+        double nearest = 1.0, farthest = 0.0;  // distances from the axis, fractions of the span
+        for (int p = 0; p < s->nCubed; ++p) {
+            const float t = s->temperatureSource[p];
+            if (t == 0.0f) continue;
+            ASSERT_EQ(t, 100.0f);
+            const int k = p / s->nSquared, j = (p / n) % n, i = p % n;
+            ASSERT_LT(k, layers) << n;
+            ASSERT_EQ(s->temperatureSource[p % s->nSquared], 100.0f) << "layers differ at " << n;
+            if (k > 0) continue;
+            ++hot;
+            const double x = (i + 0.5) / n - 0.5, y = (j + 0.5) / n - 0.5;
+            nearest = std::min(nearest, std::sqrt(x * x + y * y));
+            farthest = std::max(farthest, std::sqrt(x * x + y * y));
+        }
+        // The band covers a ring of one coarse cell's width (1/8 of the span) at radius 0.35.
+        const double area = 2 * 3.14159265 * 0.35 * (layers / static_cast<double>(n));
+        EXPECT_GT(hot, 0.8 * area * n * n) << n;
+        EXPECT_LT(hot, 1.6 * area * n * n) << n;
+        EXPECT_GT(nearest, 0.35 - 0.5 * layers / n - 1.5 / n) << n;
+        EXPECT_LT(farthest, 0.35 + 0.5 * layers / n + 1.5 / n) << n;
+    }
+}
+
 // The transport against the sampler itself, cell by cell, bit for bit: back-traces within a
 // cell of the grid, far outside it (several wraps) and through NaN velocities, on grids of
 // every shape of wrap (2, 6, 8, 16).
@@ -544,15 +578,19 @@ TEST(Temperature, TransportEqualsTheSamplerAtEveryCell) {
     }
 }
 
-TEST(Temperature, RingStaysInTheBottomLayerForEverySize) {
-    for (int n : {2, 4, 6, 8, 16, 64}) {
+// The ring stays in the bottom layer up to n = 15 and in the bottom n / 8 layers above.
+TEST(Temperature, RingStaysInTheBottomLayersForEverySize) {
+    for (int n : {2, 4, 6, 8, 14, 16, 64}) {
         auto s = MakeSolver(n);
         ASSERT_TRUE(s);
         s->HeatBottomRing();
         int hot = 0;
         for (int p = 0; p < s->nCubed; ++p) hot += s->temperatureSource[p] == 100.0f;
         EXPECT_GT(hot, 0) << n;
-        EXPECT_TRUE(AllZero(s->temperatureSource + s->nSquared, s->nCubed - s->nSquared)) << n;
+        const int layers = n < 16 ? 1 : n / 8;
+        EXPECT_TRUE(AllZero(s->temperatureSource + layers * s->nSquared,
+                            s->nCubed - layers * s->nSquared))
+            << n;
     }
 }
 

@@ -325,6 +325,41 @@ TEST(DemoRun, DragOrbitsWheelZoomsAndKeysTappedWithinOneFrameAct) {
     EXPECT_GT(stats[2].bottom, 0);
 }
 
+// --grid reaches the solver: the default is the grid of 8, a finer grid heats differently; a
+// size the demo does not offer is a usage error that says why.
+TEST(DemoRun, GridOptionChoosesTheSolverAndRefusesOtherSizes) {
+    const fs::path dir = ScratchDir("grid");
+    const std::string run = "--frames 3 --fixed-step 0.0333 --size 64x48 --stats --keys 0:press:SPACE";
+    RunResult plain = RunDemo(run, dir), eight = RunDemo(run + " --grid 8", dir),
+              sixteen = RunDemo(run + " --grid 16", dir);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    ASSERT_EQ(eight.status, 0) << eight.err;
+    ASSERT_EQ(sixteen.status, 0) << sixteen.err;
+    const std::vector<StatsLine> a = ParseStats(plain.out), b = ParseStats(eight.out), c = ParseStats(sixteen.out);
+    ASSERT_EQ(a.size(), 3u);
+    ASSERT_EQ(b.size(), 3u);
+    ASSERT_EQ(c.size(), 3u);
+    for (size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].average, b[i].average);
+        EXPECT_EQ(a[i].bottom, b[i].bottom);
+    }
+    // The ring heats 20 of the 64 bottom cells of a grid of 8; a grid of 16 heats a band of
+    // 2 x 2 cells per coarse cell, about as much of its bottom layer.
+    EXPECT_EQ(a[0].bottom, 31);
+    EXPECT_NE(c[0].bottom, a[0].bottom);
+    EXPECT_GT(c[0].bottom, 20);
+
+    RunResult odd = RunDemo("--frames 3 --grid 7", dir);
+    EXPECT_EQ(odd.status, 2);
+    EXPECT_NE(odd.err.find("simmerglass: --grid 7: the number of cells per axis must be even\n"), std::string::npos)
+        << odd.err;
+    EXPECT_NE(odd.err.find("--grid N"), std::string::npos) << odd.err;
+    EXPECT_EQ(odd.out, "");
+    RunResult large = RunDemo("--frames 3 --grid 128", dir);
+    EXPECT_EQ(large.status, 2);
+    EXPECT_NE(large.err.find("--grid 128: the grid allows at most 64 cells per axis"), std::string::npos) << large.err;
+}
+
 // No data files anywhere: the first warning names the folders looked in, every file is named
 // in one warning, and the program still runs its frames and draws its text.
 TEST(DemoRun, MissingMediaWarnsAndStillRuns) {

@@ -108,6 +108,28 @@ TEST(VelocityDisplay, RestingFluidDraws192ZeroLengthLinesAndVelocityScales) {
     EXPECT_EQ(b.color, 0x80FEFC01u);
 }
 
+// Every grid size draws the cells whose centres lie in the display's disc and below the water
+// surface: counted from the cell centres in double precision, they are 16 x 2 at n = 4,
+// 252 x 7 at 16, 1012 x 13 at 32 and 4040 x 26 at 64.
+TEST(VelocityDisplay, LineCountFollowsTheGridSize) {
+    const std::pair<int, UINT> expected[] = {{4, 32}, {8, 192}, {16, 1764}, {32, 13156}, {64, 105040}};
+    for (const auto& [n, count] : expected) {
+        std::unique_ptr<FluidSolver> s;
+        ASSERT_EQ(FluidSolver::Create(n, &s), S_OK);
+        // Room for n^3 lines and a guard after them.
+        std::vector<LineVertex> lines(2 * s->nCubed + 1, LineVertex{0, 0, 0, 0xDEADBEEFu});
+        for (int p = 0; p < s->nCubed; ++p) s->u[p] = 0.01f;
+        ASSERT_EQ(FillVelocityLines(*s, lines.data()), count) << n;
+        EXPECT_EQ(lines[2 * s->nCubed].color, 0xDEADBEEFu);
+        for (UINT i = 0; i < count; ++i) {
+            const LineVertex& a = lines[2 * i];
+            ASSERT_LE(a.x * a.x + a.y * a.y, 7225.0f * 1.7f + 1.0f) << n << " line " << i;
+            ASSERT_LT(a.z, 70.0f) << n << " line " << i;
+            ASSERT_NEAR(lines[2 * i + 1].x - a.x, 1.7f, 1e-4f) << n;  // 0.01 * n * h, h = 170 / n
+        }
+    }
+}
+
 TEST(BubbleQuad, CornersAndSpriteCoordinates) {
     BubbleVertex v[4];
     BubbleQuad(v, {1.0f, 2.0f, 3.0f}, 2.0f, Matrix4::Identity());
