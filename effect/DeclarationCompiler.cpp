@@ -4,6 +4,7 @@
 #include "effect/DeclarationCompilerState.h"
 #include "effect/CompileEffect.h"
 #include "effect/EffectStates.h"
+#include "platform/d3d/FvfLayout.h"
 
 #include <cassert>
 #include <cstdarg>
@@ -33,35 +34,22 @@ constexpr uint32_t kEnd = 0xFFFFFFFFu;
 }  // namespace
 
 bool DeclarationFromFormat(uint32_t fvf, std::vector<uint32_t>* tokens) {
-    if (fvf & (0x1u | 0xE000u)) return false;
-    uint32_t texCount = (fvf & 0xF00u) >> 8;
-    if (texCount > 8) return false;
-    uint32_t position = fvf & 0xEu;
-    bool lastBeta = (fvf & 0x1000u) != 0;
-    uint32_t weights = position >= 6 ? (position - 4) / 2 : 0;  // XYZB1..XYZB5
-    if (weights == 5 && !lastBeta) return false;
+    const FvfLayout format(fvf);
+    // Five blend weights only fit a declaration when the last one is read as indices.
+    if (!format.wellFormed || format.blendWeights == 5) return false;
     tokens->push_back(kStream0);
-    if (position == 4)
+    if (format.position == D3DFVF_XYZRHW)
         tokens->push_back(Reg(0, kFloat4));
-    else if (position != 0)
+    else if (format.position != 0)
         tokens->push_back(Reg(0, kFloat3));
-    if (weights > 0) {
-        if (lastBeta) {
-            if (weights > 1) tokens->push_back(Reg(1, kFloat1 + weights - 2));
-            tokens->push_back(Reg(2, kUbyte4));
-        } else {
-            tokens->push_back(Reg(1, kFloat1 + weights - 1));
-        }
-    }
-    if (fvf & 0x10u) tokens->push_back(Reg(3, kFloat3));
-    if (fvf & 0x20u) tokens->push_back(Reg(4, kFloat1));
-    if (fvf & 0x40u) tokens->push_back(Reg(5, kColor));
-    if (fvf & 0x80u) tokens->push_back(Reg(6, kColor));
-    for (uint32_t j = 0; j < texCount; ++j) {
-        // Size bits per set: 0 two floats, 1 three, 2 four, 3 one.
-        static const uint32_t kSizeType[4] = {1, 2, 3, 0};
-        tokens->push_back(Reg(7 + j, kSizeType[(fvf >> (16 + 2 * j)) & 3u]));
-    }
+    if (format.blendWeights > 0) tokens->push_back(Reg(1, kFloat1 + format.blendWeights - 1));
+    if (format.blendIndices) tokens->push_back(Reg(2, kUbyte4));
+    if (format.normal >= 0) tokens->push_back(Reg(3, kFloat3));
+    if (format.pointSize >= 0) tokens->push_back(Reg(4, kFloat1));
+    if (format.diffuse >= 0) tokens->push_back(Reg(5, kColor));
+    if (format.specular >= 0) tokens->push_back(Reg(6, kColor));
+    for (int j = 0; j < format.texCount; ++j)
+        tokens->push_back(Reg(7 + uint32_t(j), kFloat1 + uint32_t(format.texDims[j]) - 1));
     return true;
 }
 
