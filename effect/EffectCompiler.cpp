@@ -5,6 +5,7 @@
 #include "effect/CompileEffect.h"
 
 #include "effect/DeclarationCompiler.h"
+#include "effect/EffectBlockTags.h"
 #include "effect/EffectCompilerState.h"
 #include "effect/FileBytes.h"
 #include "effect/ShaderAssembler.h"
@@ -235,8 +236,8 @@ std::string_view Padded(const std::vector<uint32_t>& words, size_t from) {
 
 EffectNode* EffectCompiler::Effect(EffectNode* definitions) {
     if (failed) return nullptr;
-    if (!definitions) return arena.Make(Tag("FX81"));
-    definitions->tag = Tag("FX81");
+    if (!definitions) return arena.Make(kTagRoot);
+    definitions->tag = kTagRoot;
     return definitions;
 }
 
@@ -267,7 +268,7 @@ EffectNode* EffectCompiler::Parameter(uint32_t typeText, uint32_t nameText, Effe
         }
     }
     parameters.push_back({type, name});
-    EffectNode* node = arena.Make(Tag("PARM"));
+    EffectNode* node = arena.Make(kTagParameter);
     node->data.push_back(type);
     AppendPadded(node->data, name);
     node->children.push_back(value);
@@ -281,7 +282,7 @@ EffectNode* EffectCompiler::Parameter(uint32_t typeText, uint32_t nameText, Effe
 EffectNode* EffectCompiler::Technique(const uint32_t* nameText, EffectNode* passes) {
     passNames.clear();
     if (failed) return nullptr;
-    EffectNode* node = arena.Make(Tag("TECH"));
+    EffectNode* node = arena.Make(kTagTechnique);
     if (nameText) {
         const std::string& name = texts[*nameText];
         for (const std::string& n : techniqueNames) {
@@ -301,7 +302,7 @@ EffectNode* EffectCompiler::Technique(const uint32_t* nameText, EffectNode* pass
 
 EffectNode* EffectCompiler::Pass(const uint32_t* nameText, EffectNode* assignments) {
     if (failed) return nullptr;
-    EffectNode* node = arena.Make(Tag("PASS"));
+    EffectNode* node = arena.Make(kTagPass);
     if (nameText) {
         const std::string& name = texts[*nameText];
         for (const std::string& n : passNames) {
@@ -353,7 +354,7 @@ EffectNode* EffectCompiler::Fold(const EffectStateInfo& state, EffectNode* expre
             result |= v->value;
             continue;
         }
-        assert(term->tag == Tag("VALU") && !term->data.empty());
+        assert(term->tag == kTagValue && !term->data.empty());
         if (term->data[0] == EFFECT_DWORD) {
             result |= term->data[1];
         } else if (term->data[0] == EFFECT_VECTOR) {
@@ -374,11 +375,11 @@ EffectNode* EffectCompiler::Assignment(EffectNode* lval, EffectNode* expression)
         Error("internal compiler error! %d", 1825);
         return nullptr;
     }
-    EffectNode* node = arena.Make(Tag("ASGN"));
+    EffectNode* node = arena.Make(kTagAssignment);
     node->data = lval->data;
     const uint32_t type = lval->data[0], code = lval->data[1];
     EffectNode* value = expression;
-    if (!(expression->tag == Tag("VALU") && expression->children.empty())) {
+    if (!(expression->tag == kTagValue && expression->children.empty())) {
         const EffectStateInfo* state = FindStateByCode(code);
         if (!state) {
             Error("internal compiler error! %d", 2022);
@@ -408,9 +409,9 @@ EffectNode* EffectCompiler::Reference(EffectNode* lval, uint32_t nameText) {
         Error("undeclared parameter: '%s'", name.c_str());
         return nullptr;
     }
-    EffectNode* ref = arena.Make(Tag("REFE"));
+    EffectNode* ref = arena.Make(kTagReference);
     ref->data = {static_cast<uint32_t>(parameters[index].type), static_cast<uint32_t>(index)};
-    EffectNode* node = arena.Make(Tag("ASGN"));
+    EffectNode* node = arena.Make(kTagAssignment);
     node->data = lval->data;
     node->children.push_back(ref);
     if (!IsAssignable(lval->data[0], parameters[index].type)) {
@@ -442,14 +443,14 @@ EffectNode* EffectCompiler::Identifier(uint32_t text) {
 
 EffectNode* EffectCompiler::DwordValue(uint32_t value) {
     if (failed) return nullptr;
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     node->data = {EFFECT_DWORD, value};
     return node;
 }
 
 EffectNode* EffectCompiler::FloatValue(float value) {
     if (failed) return nullptr;
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     uint32_t bits;
     std::memcpy(&bits, &value, 4);
     node->data = {EFFECT_FLOAT, bits};
@@ -459,7 +460,7 @@ EffectNode* EffectCompiler::FloatValue(float value) {
 EffectNode* EffectCompiler::VectorValue(const float* values, int count) {
     if (failed) return nullptr;
     assert(count >= 1 && (count <= 4 || count == 16));
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     float v[16] = {0, 0, 0, 1.0f};
     std::memcpy(v, values, sizeof(float) * size_t(count));
     int words = count == 16 ? 16 : 4;
@@ -471,7 +472,7 @@ EffectNode* EffectCompiler::VectorValue(const float* values, int count) {
 
 EffectNode* EffectCompiler::StringValue(uint32_t text) {
     if (failed) return nullptr;
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     node->data.push_back(EFFECT_STRING);
     AppendPadded(node->data, texts[text]);
     return node;
@@ -505,7 +506,7 @@ EffectNode* EffectCompiler::VertexShaderValue(uint32_t declBlock, const uint32_t
     }
     assert(!declTokens.empty());
     declTokens.pop_back();  // the end token; written again after the constants
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     node->data.push_back(EFFECT_VERTEXSHADER);
     bool any = !declTokens.empty() || !constants.empty();
     node->data.push_back(static_cast<uint32_t>(declTokens.size() + constants.size() + (any ? 1 : 0)));
@@ -530,7 +531,7 @@ EffectNode* EffectCompiler::PixelShaderValue(uint32_t asmBlock) {
         Error("pixel shader expected");
         return nullptr;
     }
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     node->data.push_back(EFFECT_PIXELSHADER);
     node->data.push_back(0);
     node->data.insert(node->data.end(), function.begin(), function.end());

@@ -5,7 +5,9 @@
 #include "effect/ShaderAssembler.h"
 
 #include "effect/CompileEffect.h"
+#include "effect/EffectBlockTags.h"
 #include "effect/ShaderAssemblerState.h"
+#include "platform/d3d/shader/ShaderTokens.h"
 #include "platform/d3d/shader/ShaderValidator.h"
 
 #include <cassert>
@@ -539,7 +541,7 @@ void ShaderAssemblerState::WriteDebugComments() {
     if (hasFile) {
         if (file != lastFile) {
             std::vector<uint32_t> words;
-            words.push_back(Tag("FILE"));
+            words.push_back(kTagShaderFile);
             AppendPadded(words, file);
             instructions.push_back(CommentToken(words.size()));
             instructions.insert(instructions.end(), words.begin(), words.end());
@@ -552,7 +554,7 @@ void ShaderAssemblerState::WriteDebugComments() {
         const size_t maxBytes = (0x7FFFu - 2) * 4;
         if (text.size() > maxBytes) text = text.substr(0, maxBytes);
         std::vector<uint32_t> words;
-        words.push_back(Tag("TEXT"));
+        words.push_back(kTagShaderText);
         AppendPadded(words, text);
         instructions.push_back(CommentToken(words.size()));
         instructions.insert(instructions.end(), words.begin(), words.end());
@@ -560,7 +562,7 @@ void ShaderAssemblerState::WriteDebugComments() {
     }
     if (line != lastLine) {
         instructions.push_back(CommentToken(2));
-        instructions.push_back(Tag("LINE"));
+        instructions.push_back(kTagShaderLine);
         instructions.push_back(line);
         lastLine = line;
     }
