@@ -26,51 +26,30 @@ namespace fxc {
 
 namespace {
 
-enum Where : uint8_t { ALL, VS, PS_BEFORE_14, PS_14 };
-
 struct Mnemonic {
     const char* name;
     uint32_t opcode;
-    int operands;
-    Where where;
+    int operands;    // destination and sources
+    uint8_t models;  // shader::ShaderModel bits where the instruction exists
 };
 
+// The model names the opcode list uses.
+using shader::PS12, shader::PS13, shader::PS14, shader::PS_12UP, shader::PS_13, shader::PS_ALL,
+    shader::VS_ALL;
+// The opcode list's instructions ("def" is read as its own word before these are looked up).
 const Mnemonic kMnemonics[] = {
-    {"nop", 0, 0, ALL},          {"mov", 1, 2, ALL},           {"add", 2, 3, ALL},
-    {"sub", 3, 3, ALL},          {"mad", 4, 4, ALL},           {"mul", 5, 3, ALL},
-    {"dp3", 8, 3, ALL},          {"dp4", 9, 3, ALL},           {"frc", 19, 2, ALL},
-    {"rcp", 6, 2, VS},           {"rsq", 7, 2, VS},            {"min", 10, 3, VS},
-    {"max", 11, 3, VS},          {"slt", 12, 3, VS},           {"sge", 13, 3, VS},
-    {"exp", 14, 2, VS},          {"log", 15, 2, VS},           {"lit", 16, 2, VS},
-    {"dst", 17, 3, VS},          {"m4x4", 20, 3, VS},          {"m4x3", 21, 3, VS},
-    {"m3x4", 22, 3, VS},         {"m3x3", 23, 3, VS},          {"m3x2", 24, 3, VS},
-    {"expp", 78, 2, VS},         {"logp", 79, 2, VS},          {"lrp", 18, 4, PS_BEFORE_14},
-    {"cnd", 80, 4, PS_BEFORE_14}, {"cmp", 88, 4, PS_BEFORE_14},
-    {"texcoord", 64, 1, PS_BEFORE_14},     {"texkill", 65, 1, PS_BEFORE_14},
-    {"tex", 66, 1, PS_BEFORE_14},          {"texbem", 67, 2, PS_BEFORE_14},
-    {"texbeml", 68, 2, PS_BEFORE_14},      {"texreg2ar", 69, 2, PS_BEFORE_14},
-    {"texreg2gb", 70, 2, PS_BEFORE_14},    {"texm3x2pad", 71, 2, PS_BEFORE_14},
-    {"texm3x2tex", 72, 2, PS_BEFORE_14},   {"texm3x3pad", 73, 2, PS_BEFORE_14},
-    {"texm3x3tex", 74, 2, PS_BEFORE_14},   {"texm3x3vspec", 77, 2, PS_BEFORE_14},
-    {"texm3x2depth", 84, 2, PS_BEFORE_14}, {"texdp3", 85, 2, PS_BEFORE_14},
-    {"texreg2rgb", 82, 2, PS_BEFORE_14},   {"texm3x3", 86, 2, PS_BEFORE_14},
-    {"texdp3tex", 83, 2, PS_BEFORE_14},    {"texm3x3spec", 76, 3, PS_BEFORE_14},
-    {"phase", 0xFFFD, 0, PS_14},           {"texcrd", 64, 2, PS_14},
-    {"texld", 66, 2, PS_14},               {"texkill", 65, 1, PS_14},
-    {"texdepth", 87, 1, PS_14},            {"bem", 89, 3, PS_14},
+#define SG_MNEMONIC(e, name, code, dsts, srcs, models, cls, slots) {name, code, dsts + srcs, models},
+    SG_SHADER_OPCODES(SG_MNEMONIC)
+#undef SG_MNEMONIC
 };
-// "lrp", "cnd" and "cmp" are pixel-shader arithmetic and exist in every pixel version.
+
+// An instruction is recognised in every version of its shader kind's generation (vertex, pixel
+// before 1.4, pixel 1.4); whether the exact version has it is the validator's to say, with its
+// own message. So "cmp" reads in ps.1.1 and "texm3x2depth" in ps.1.2.
 bool Recognised(const Mnemonic& m, bool pixel, uint32_t version) {
-    bool ps14 = (version & 0xFFFF) >= 0x0104;
-    switch (m.where) {
-        case ALL: return true;
-        case VS: return !pixel;
-        case PS_BEFORE_14:
-            if (m.opcode == 18 || m.opcode == 80 || m.opcode == 88) return pixel;
-            return pixel && !ps14;
-        case PS_14: return pixel && ps14;
-    }
-    return false;
+    if (!pixel) return (m.models & VS_ALL) != 0;
+    const uint8_t generation = (version & 0xFFFF) >= 0x0104 ? uint8_t(PS14) : PS_13;
+    return (m.models & generation) != 0;
 }
 
 struct ResultShift {
