@@ -59,14 +59,31 @@ inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 inline bool IsHexDigit(unsigned char c) {
     return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
 }
-// Reads the directive line that starts at cur (up to, not including, its newline) and applies
-// it as a #line directive; false when it is not one (cur still moves past it).
-bool SkipLineDirective(const char*& cur, const char* end, uint32_t& line, std::string& file);
+// The reading position of the three lexers (effect, shader assembly, declaration), with what
+// lies between tokens: spaces, newlines, comments and #line directives.
+struct LexCursor {
+    LexCursor(std::string_view text, uint32_t firstLine)
+        : start(text.data()), end(text.data() + text.size()), cur(start), lineStart(start), line(firstLine) {}
 
-// Skips a block comment whose "/*" starts at cur, counting the lines it spans (line, lineStart
-// follow the last newline inside it). Leaves cur after the closing "*/"; false when the comment
-// runs to the end of the text (cur is then at end).
-bool SkipBlockComment(const char*& cur, const char* end, uint32_t& line, const char*& lineStart);
+    // What SkipGap stopped at.
+    enum class Gap {
+        Token,           // cur is at the next token
+        End,             // the text is read
+        BadDirective,    // a line-start "#" that is no #line directive (cur is past its line)
+        UnendedComment,  // a block comment that runs to the end of the text (cur is at end)
+    };
+    // Moves past spaces, newlines, "//" comments (";" ones too with `semicolonComments`), block
+    // comments and #line directives, counting lines. A fault stops it just after the faulty piece,
+    // for the caller to report in its own words before it calls again.
+    Gap SkipGap(bool semicolonComments = false);
+
+    const char* start;
+    const char* end;
+    const char* cur;
+    const char* lineStart;
+    uint32_t line;
+    std::string file;  // as the last #line directive named it
+};
 
 bool EqualsNoCase(std::string_view a, std::string_view b);
 // The same against a zero-terminated name (no length computed first).

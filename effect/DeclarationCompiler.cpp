@@ -55,12 +55,7 @@ bool DeclarationFromFormat(uint32_t fvf, std::vector<uint32_t>* tokens) {
 
 DeclarationCompiler::DeclarationCompiler(std::string_view text, const char* fileName, uint32_t firstLine,
                                          MessageList* messages)
-    : start(text.data()),
-      end(text.data() + text.size()),
-      cur(text.data()),
-      lineStart(text.data()),
-      line(firstLine),
-      messages(messages) {
+    : LexCursor(text, firstLine), messages(messages) {
     if (fileName) file.assign(fileName, strnlen(fileName, kMaxText));
 }
 
@@ -83,33 +78,16 @@ void DeclarationCompiler::ParserError(const char* message) {
 int DeclarationCompiler::Lex(DeclValue* value) {
     *value = DeclValue{};
     for (;;) {
-        if (cur >= end) {
-            if (endSent) return 0;
-            endSent = true;
-            return T_EOT;
+        switch (SkipGap()) {
+            case Gap::BadDirective: Error("preprocessor directives are not supported."); continue;
+            case Gap::UnendedComment: Error("comment extends past end-of-file"); continue;
+            case Gap::End:
+                if (endSent) return 0;
+                endSent = true;
+                return T_EOT;
+            case Gap::Token: break;
         }
         unsigned char ch = static_cast<unsigned char>(*cur);
-        if (ch == '\n') {
-            ++line;
-            lineStart = ++cur;
-            continue;
-        }
-        if (IsSpaceNotNewline(ch)) {
-            ++cur;
-            continue;
-        }
-        if (ch == '#' && cur == lineStart) {
-            if (!SkipLineDirective(cur, end, line, file)) Error("preprocessor directives are not supported.");
-            continue;
-        }
-        if (ch == '/' && cur + 1 < end && cur[1] == '/') {
-            while (cur < end && *cur != '\n') ++cur;
-            continue;
-        }
-        if (ch == '/' && cur + 1 < end && cur[1] == '*') {
-            if (!SkipBlockComment(cur, end, line, lineStart)) Error("comment extends past end-of-file");
-            continue;
-        }
         if (IsAsciiLetter(ch)) {
             const char* wordStart = cur;
             while (cur < end && (IsAsciiLetter(static_cast<unsigned char>(*cur)) ||

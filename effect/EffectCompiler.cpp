@@ -24,7 +24,7 @@ int fxparse(fxc::EffectCompiler* c);
 namespace fxc {
 
 EffectCompiler::EffectCompiler(const char* source, size_t length, const char* fileName)
-    : start(source), end(source + length), cur(source), lineStart(source) {
+    : LexCursor(std::string_view(source, length), 1) {
     if (fileName) file.assign(fileName, strnlen(fileName, kMaxText));
 }
 
@@ -115,33 +115,16 @@ int EffectCompiler::LexString(FxValue* value) {
 int EffectCompiler::Lex(FxValue* value) {
     *value = FxValue{};
     for (;;) {
-        if (cur >= end) {
-            if (endSent) return 0;
-            endSent = true;
-            return T_EOT;
+        switch (SkipGap()) {
+            case Gap::BadDirective: Error("preprocessor directives are not supported."); continue;
+            case Gap::UnendedComment: Error("comment extends past end-of-file"); continue;
+            case Gap::End:
+                if (endSent) return 0;
+                endSent = true;
+                return T_EOT;
+            case Gap::Token: break;
         }
         unsigned char ch = static_cast<unsigned char>(*cur);
-        if (ch == '\n') {
-            ++line;
-            lineStart = ++cur;
-            continue;
-        }
-        if (IsSpaceNotNewline(ch)) {
-            ++cur;
-            continue;
-        }
-        if (ch == '#' && cur == lineStart) {
-            if (!SkipLineDirective(cur, end, line, file)) Error("preprocessor directives are not supported.");
-            continue;
-        }
-        if (ch == '/' && cur + 1 < end && cur[1] == '/') {
-            while (cur < end && *cur != '\n') ++cur;
-            continue;
-        }
-        if (ch == '/' && cur + 1 < end && cur[1] == '*') {
-            if (!SkipBlockComment(cur, end, line, lineStart)) Error("comment extends past end-of-file");
-            continue;
-        }
         if (blockMode != Block::None) {
             if (ch == '{') {
                 blockStart = ++cur;

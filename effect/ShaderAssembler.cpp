@@ -79,11 +79,7 @@ uint32_t CommentToken(size_t words) { return 0xFFFEu | static_cast<uint32_t>(wor
 
 ShaderAssemblerState::ShaderAssemblerState(std::string_view text, const char* fileName, uint32_t firstLine,
                                            DWORD flags, MessageList* messages)
-    : start(text.data()),
-      end(text.data() + text.size()),
-      cur(text.data()),
-      lineStart(text.data()),
-      line(firstLine ? firstLine : 1),
+    : LexCursor(text, firstLine ? firstLine : 1),
       hasFile(fileName != nullptr),
       flags(flags),
       messages(messages) {
@@ -164,34 +160,18 @@ int ShaderAssemblerState::LookupMnemonic(std::string_view word, uint32_t* value)
 int ShaderAssemblerState::Lex(AsmValue* value) {
     *value = AsmValue{};
     for (;;) {
+        const Gap gap = SkipGap(true);  // ";" starts a comment too
         value->line = line;
-        if (cur >= end) {
-            if (endSent) return lastToken = 0;
-            endSent = true;
-            return lastToken = T_EOT;
+        switch (gap) {
+            case Gap::BadDirective: Error(line, "preprocessor directives are not supported"); continue;
+            case Gap::UnendedComment: Error(line, "comment extends past end-of-file"); continue;
+            case Gap::End:
+                if (endSent) return lastToken = 0;
+                endSent = true;
+                return lastToken = T_EOT;
+            case Gap::Token: break;
         }
         unsigned char ch = static_cast<unsigned char>(*cur);
-        if (ch == '\n') {
-            ++line;
-            lineStart = ++cur;
-            continue;
-        }
-        if (IsSpaceNotNewline(ch)) {
-            ++cur;
-            continue;
-        }
-        if (ch == '#' && cur == lineStart) {
-            if (!SkipLineDirective(cur, end, line, file)) Error(line, "preprocessor directives are not supported");
-            continue;
-        }
-        if (ch == ';' || (ch == '/' && cur + 1 < end && cur[1] == '/')) {
-            while (cur < end && *cur != '\n') ++cur;
-            continue;
-        }
-        if (ch == '/' && cur + 1 < end && cur[1] == '*') {
-            if (!SkipBlockComment(cur, end, line, lineStart)) Error(line, "comment extends past end-of-file");
-            continue;
-        }
         int token;
         if (IsAsciiLetter(ch)) {
             const char* wordStart = cur;

@@ -34,7 +34,7 @@ struct AsmOperand {
     uint32_t swizzleLine = 0;
 };
 
-class ShaderAssemblerState {
+class ShaderAssemblerState : private LexCursor {
 public:
     ShaderAssemblerState(std::string_view text, const char* fileName, uint32_t firstLine, DWORD flags,
                          MessageList* messages);
@@ -73,13 +73,7 @@ private:
     void WriteDebugComments();
     int LookupMnemonic(std::string_view word, uint32_t* value) const;
 
-    const char* start;
-    const char* end;
-    const char* cur;
-    const char* lineStart;
     bool endSent = false;
-    uint32_t line;
-    std::string file;
     bool hasFile;
     DWORD flags;
     MessageList* messages;
