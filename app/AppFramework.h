@@ -166,7 +166,8 @@ private:
     void SetUpDeviceCursor();
     void UpdateFrameStatistics();
     bool ReleaseDevice();  // true when the device had no references left
-    void FillPresentParamsForSwitch();
+    // The present parameters the current adapter, device, mode and window decide.
+    void FillPresentParams();
 
     FrameObserver* frameObserver = nullptr;
 };
