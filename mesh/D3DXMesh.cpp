@@ -407,19 +407,9 @@ HRESULT D3DXLoadMeshFromX(LPCSTR fileName, DWORD options, IDirect3DDevice8* devi
     if (adjacency) *adjacency = nullptr;
     if (materials) *materials = nullptr;
     if (!fileName || !device || !mesh) return D3DERR_INVALIDCALL;
-    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return XFILE_FILENOTFOUND;
-    DWORD sizeHigh = 0;
-    DWORD size = GetFileSize(file, &sizeHigh);
-    HANDLE mapping = nullptr;
-    if (size != INVALID_FILE_SIZE && sizeHigh == 0)
-        mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
-    HRESULT hr = XFILE_BADFILETYPE;  // empty or unreadable
-    if (view) hr = D3DXLoadMeshFromXInMemory(view, size, options, device, adjacency, materials, numMaterials, mesh);
-    if (view) UnmapViewOfFile(view);
-    if (mapping) CloseHandle(mapping);
-    CloseHandle(file);
-    return hr;
+    ReadOnlyFileMapping file(fileName, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!file.Opened()) return XFILE_FILENOTFOUND;
+    if (!file.Data()) return XFILE_BADFILETYPE;  // empty or unreadable
+    return D3DXLoadMeshFromXInMemory(file.Data(), file.Size(), options, device, adjacency, materials, numMaterials,
+                                     mesh);
 }
