@@ -5,6 +5,7 @@
 #include "effect/EffectBlockTags.h"
 #include "effect/EffectStates.h"
 #include "effect/ShaderAssembler.h"
+#include "platform/win/TextFormat.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -12,15 +13,7 @@
 
 namespace {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
-}
+using textformat::Format;
 
 std::string TagText(uint32_t tag) {
     std::string s;
