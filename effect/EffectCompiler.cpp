@@ -244,7 +244,7 @@ EffectNode* EffectCompiler::Parameter(uint32_t typeText, uint32_t nameText, Effe
         Error("unknown type in parameter declaration: '%s'", typeWord.c_str());
         return nullptr;
     }
-    for (const Parameter_& p : parameters) {
+    for (const DeclaredParameter& p : parameters) {
         if (p.name == name) {
             Error("duplicate parameter: '%s'", name.c_str());
             return nullptr;

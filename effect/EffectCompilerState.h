@@ -85,11 +85,11 @@ private:
     EffectNodeArena arena;
     std::vector<std::string> texts;  // identifiers and decoded strings, by token
     std::vector<BlockText> blocks;
-    struct Parameter_ {
+    struct DeclaredParameter {
         EffectType type;
         std::string name;
     };
-    std::vector<Parameter_> parameters;
+    std::vector<DeclaredParameter> parameters;
     std::vector<std::string> techniqueNames;
     std::vector<std::string> passNames;
 };
