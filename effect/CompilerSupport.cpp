@@ -22,11 +22,16 @@ std::string Cut(std::string s) {
 
 void MessageList::Report(std::string_view file, int line, const char* prefix, const char* format,
                          ...) {
-    char text[kMaxText + 1];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    ReportV(file, line, prefix, format, args);
     va_end(args);
+}
+
+void MessageList::ReportV(std::string_view file, int line, const char* prefix, const char* format,
+                          va_list args) {
+    char text[kMaxText + 1];
+    std::vsnprintf(text, sizeof text, format, args);
     std::string whole(file);
     whole += "(" + std::to_string(line) + ") : ";
     whole += prefix;

@@ -4,6 +4,7 @@
 
 #include "effect/DataBuffer.h"
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,6 +23,8 @@ class MessageList {
 public:
     void Report(std::string_view file, int line, const char* prefix, const char* format, ...)
         __attribute__((format(printf, 5, 6)));
+    void ReportV(std::string_view file, int line, const char* prefix, const char* format, va_list args)
+        __attribute__((format(printf, 5, 0)));
     // Adds a text that another compiler already formatted (one entry, cut like the others).
     void AddWhole(std::string_view text);
     bool Empty() const { return items.empty(); }
@@ -76,6 +79,45 @@ struct LexCursor {
     // comments and #line directives, counting lines. A fault stops it just after the faulty piece,
     // for the caller to report in its own words before it calls again.
     Gap SkipGap(bool semicolonComments = false);
+    // SkipGap until a token, handing each fault to GapFault; false at the end of the text.
+    bool SkipToToken(bool semicolonComments = false) {
+        for (;;) {
+            const Gap gap = SkipGap(semicolonComments);
+            if (gap == Gap::Token) return true;
+            if (gap == Gap::End) return false;
+            GapFault(gap);
+        }
+    }
+    // The word (letters, digits, '_') that starts at cur, which it moves past.
+    std::string_view TakeWord() {
+        const char* first = cur;
+        while (cur < end && (IsAsciiLetter(static_cast<unsigned char>(*cur)) ||
+                             IsDigit(static_cast<unsigned char>(*cur)) || *cur == '_'))
+            ++cur;
+        return std::string_view(first, size_t(cur - first));
+    }
+    // The value of the hexadecimal number whose "0x" starts at cur, which it moves past (only
+    // the first kMaxText digits count).
+    uint32_t TakeHexNumber() {
+        cur += 2;
+        const char* digits = cur;
+        while (cur < end && IsHexDigit(static_cast<unsigned char>(*cur))) ++cur;
+        return ReadHex(std::string_view(digits, size_t(cur - digits)).substr(0, kMaxText));
+    }
+    // What a lexer returns at the end of the text: `endToken` once, then 0.
+    int EndToken(int endToken) {
+        if (endSent) return 0;
+        endSent = true;
+        return endToken;
+    }
+    // Reports a fault SkipGap met, in the lexer's own words.
+    virtual void GapFault(Gap gap) = 0;
+    // The effect and declaration compilers' words for a fault.
+    static const char* GapFaultText(Gap gap) {
+        return gap == Gap::BadDirective ? "preprocessor directives are not supported."
+                                        : "comment extends past end-of-file";
+    }
+    virtual ~LexCursor() = default;
 
     const char* start;
     const char* end;
@@ -83,6 +125,7 @@ struct LexCursor {
     const char* lineStart;
     uint32_t line;
     std::string file;  // as the last #line directive named it
+    bool endSent = false;
 };
 
 bool EqualsNoCase(std::string_view a, std::string_view b);

@@ -62,12 +62,10 @@ DeclarationCompiler::DeclarationCompiler(std::string_view text, const char* file
 bool DeclarationCompiler::Parse() { return vdparse(this) == 0; }
 
 void DeclarationCompiler::Error(const char* format, ...) {
-    char text[kMaxText + 1];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    messages->ReportV(file, static_cast<int>(line), "", format, args);
     va_end(args);
-    messages->Report(file, static_cast<int>(line), "", "%s", text);
     failed = true;
 }
 
@@ -78,22 +76,10 @@ void DeclarationCompiler::ParserError(const char* message) {
 int DeclarationCompiler::Lex(DeclValue* value) {
     *value = DeclValue{};
     for (;;) {
-        switch (SkipGap()) {
-            case Gap::BadDirective: Error("preprocessor directives are not supported."); continue;
-            case Gap::UnendedComment: Error("comment extends past end-of-file"); continue;
-            case Gap::End:
-                if (endSent) return 0;
-                endSent = true;
-                return T_EOT;
-            case Gap::Token: break;
-        }
+        if (!SkipToToken()) return EndToken(T_EOT);
         unsigned char ch = static_cast<unsigned char>(*cur);
         if (IsAsciiLetter(ch)) {
-            const char* wordStart = cur;
-            while (cur < end && (IsAsciiLetter(static_cast<unsigned char>(*cur)) ||
-                                 IsDigit(static_cast<unsigned char>(*cur)) || *cur == '_'))
-                ++cur;
-            std::string_view word(wordStart, size_t(cur - wordStart));
+            std::string_view word = TakeWord();
             static const struct {
                 const char* name;
                 int token;
@@ -107,10 +93,7 @@ int DeclarationCompiler::Lex(DeclValue* value) {
             return T_IDENT;
         }
         if (ch == '0' && cur + 1 < end && cur[1] == 'x') {
-            cur += 2;
-            const char* digits = cur;
-            while (cur < end && IsHexDigit(static_cast<unsigned char>(*cur))) ++cur;
-            value->word = ReadHex(std::string_view(digits, size_t(cur - digits)).substr(0, kMaxText));
+            value->word = TakeHexNumber();
             return T_NUMBER;
         }
         if (IsDigit(ch)) {

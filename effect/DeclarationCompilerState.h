@@ -39,9 +39,9 @@ public:
 
 private:
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void GapFault(Gap gap) override { Error("%s", GapFaultText(gap)); }
     EffectNode* Tokens(std::vector<uint32_t> words);
 
-    bool endSent = false;
     MessageList* messages;
     EffectNodeArena arena;
     std::vector<std::string> texts;

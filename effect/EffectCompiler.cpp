@@ -31,12 +31,10 @@ EffectCompiler::EffectCompiler(const char* source, size_t length, const char* fi
 bool EffectCompiler::Parse() { return fxparse(this) == 0; }
 
 void EffectCompiler::Error(const char* format, ...) {
-    char text[kMaxText + 1];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    messages.ReportV(file, static_cast<int>(line), "", format, args);
     va_end(args);
-    messages.Report(file, static_cast<int>(line), "", "%s", text);
     failed = true;
 }
 
@@ -115,15 +113,7 @@ int EffectCompiler::LexString(FxValue* value) {
 int EffectCompiler::Lex(FxValue* value) {
     *value = FxValue{};
     for (;;) {
-        switch (SkipGap()) {
-            case Gap::BadDirective: Error("preprocessor directives are not supported."); continue;
-            case Gap::UnendedComment: Error("comment extends past end-of-file"); continue;
-            case Gap::End:
-                if (endSent) return 0;
-                endSent = true;
-                return T_EOT;
-            case Gap::Token: break;
-        }
+        if (!SkipToToken()) return EndToken(T_EOT);
         unsigned char ch = static_cast<unsigned char>(*cur);
         if (blockMode != Block::None) {
             if (ch == '{') {
@@ -158,11 +148,7 @@ int EffectCompiler::Lex(FxValue* value) {
             return token;
         }
         if (IsAsciiLetter(ch) || ch == '_') {
-            const char* wordStart = cur;
-            while (cur < end && (IsAsciiLetter(static_cast<unsigned char>(*cur)) ||
-                                 IsDigit(static_cast<unsigned char>(*cur)) || *cur == '_'))
-                ++cur;
-            std::string_view word(wordStart, size_t(cur - wordStart));
+            std::string_view word = TakeWord();
             if (EqualsNoCase(word, "technique")) return T_TECHNIQUE;
             if (EqualsNoCase(word, "pass")) return T_PASS;
             if (EqualsNoCase(word, "asm")) {
@@ -177,10 +163,7 @@ int EffectCompiler::Lex(FxValue* value) {
             return T_IDENT;
         }
         if (ch == '0' && cur + 1 < end && cur[1] == 'x') {
-            cur += 2;
-            const char* digits = cur;
-            while (cur < end && IsHexDigit(static_cast<unsigned char>(*cur))) ++cur;
-            value->word = ReadHex(std::string_view(digits, size_t(cur - digits)).substr(0, kMaxText));
+            value->word = TakeHexNumber();
             return T_HEX;
         }
         if (IsDigit(ch) || (ch == '.' && cur + 1 < end && IsDigit(static_cast<unsigned char>(cur[1])))) {

@@ -71,12 +71,12 @@ public:
 
 private:
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void GapFault(Gap gap) override { Error("%s", GapFaultText(gap)); }
     uint32_t AddText(std::string text);
     int LexString(FxValue* value);
     EffectNode* Fold(const EffectStateInfo& state, EffectNode* expression, uint32_t code);
 
     // Lexer state beyond the position (LexCursor).
-    bool endSent = false;
     enum class Block { None, Asm, Decl } blockMode = Block::None;
     const char* blockStart = nullptr;  // just after the last "{" of the block being read
     std::string blockFile;

@@ -86,15 +86,18 @@ ShaderAssemblerState::ShaderAssemblerState(std::string_view text, const char* fi
     if (fileName) file.assign(fileName, strnlen(fileName, kMaxText));
 }
 
+void ShaderAssemblerState::GapFault(Gap gap) {
+    Error(line, gap == Gap::BadDirective ? "preprocessor directives are not supported"
+                                         : "comment extends past end-of-file");
+}
+
 bool ShaderAssemblerState::Parse() { return saparse(this) == 0 && !aborted; }
 
 void ShaderAssemblerState::Error(uint32_t at, const char* format, ...) {
-    char text[kMaxText + 1];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    messages->ReportV(file, static_cast<int>(at ? at : 1), "(Assembly Error) ", format, args);
     va_end(args);
-    messages->Report(file, static_cast<int>(at ? at : 1), "(Assembly Error) ", "%s", text);
     error = true;
 }
 
@@ -160,25 +163,13 @@ int ShaderAssemblerState::LookupMnemonic(std::string_view word, uint32_t* value)
 int ShaderAssemblerState::Lex(AsmValue* value) {
     *value = AsmValue{};
     for (;;) {
-        const Gap gap = SkipGap(true);  // ";" starts a comment too
+        const bool more = SkipToToken(true);  // ";" starts a comment too
         value->line = line;
-        switch (gap) {
-            case Gap::BadDirective: Error(line, "preprocessor directives are not supported"); continue;
-            case Gap::UnendedComment: Error(line, "comment extends past end-of-file"); continue;
-            case Gap::End:
-                if (endSent) return lastToken = 0;
-                endSent = true;
-                return lastToken = T_EOT;
-            case Gap::Token: break;
-        }
+        if (!more) return lastToken = EndToken(T_EOT);
         unsigned char ch = static_cast<unsigned char>(*cur);
         int token;
         if (IsAsciiLetter(ch)) {
-            const char* wordStart = cur;
-            while (cur < end && (IsAsciiLetter(static_cast<unsigned char>(*cur)) ||
-                                 IsDigit(static_cast<unsigned char>(*cur)) || *cur == '_'))
-                ++cur;
-            std::string_view word = std::string_view(wordStart, size_t(cur - wordStart)).substr(0, kMaxText);
+            std::string_view word = TakeWord().substr(0, kMaxText);
             if (word == "vs")
                 token = T_VS;
             else if (word == "ps")

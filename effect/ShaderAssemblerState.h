@@ -64,6 +64,7 @@ public:
 
 private:
     void Error(uint32_t line, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void GapFault(Gap gap) override;
     void SyntaxError();
     // Register type and number of an operand (sets relative for "c[a0.x ...]"); false after
     // reporting an invalid register. `modifier` receives a pixel-shader suffix modifier when
@@ -73,7 +74,6 @@ private:
     void WriteDebugComments();
     int LookupMnemonic(std::string_view word, uint32_t* value) const;
 
-    bool endSent = false;
     bool hasFile;
     DWORD flags;
     MessageList* messages;
