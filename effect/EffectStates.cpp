@@ -135,7 +135,8 @@ const EffectValueName kNamesNULL[] = {VN("NULL", 0)};
 
 #define T(set) kNames##set, std::size(kNames##set)
 #define NONE nullptr, 0
-// Render-state rows come from the device's list; states an effect cannot assign (NOFX) get none.
+// Render-state and texture-stage-state rows come from the device's lists; states an effect
+// cannot assign (NOFX) get none.
 constexpr std::nullptr_t kNamesNONE = nullptr;  // value names NONE: numbers only
 template <size_t N>
 constexpr size_t NameCount(const EffectValueName (&)[N]) { return N; }
@@ -144,38 +145,13 @@ constexpr size_t NameCount(std::nullptr_t) { return 0; }
 #define RS_DWORD(name, names) {#name, EFFECT_DWORD, 1, 0x01000000u | D3DRS_##name, names, NameCount(names)},
 #define RS_FLOAT(name, names) {#name, EFFECT_FLOAT, 1, 0x01000000u | D3DRS_##name, names, NameCount(names)},
 #define RS_NOFX(name, names)
-#define TSS(name, type, names) {#name, type, 8, 0x02000000u | D3DTSS_##name, names}
+#define TSS(name, number, def, type, names) TSS_ROW(name, EFFECT_##type, kNames##names)
+#define TSS_ROW(name, type, names) {#name, type, 8, 0x02000000u | D3DTSS_##name, names, NameCount(names)},
 #define LIGHT(name, type, member, names) {#name, type, kAnyIndex, 0x03000000u | member, names}
 const EffectStateInfo kStates[] = {
     SG_RENDER_STATES(RS)
 
-    TSS(COLOROP, EFFECT_DWORD, T(TOP)),
-    TSS(COLORARG0, EFFECT_DWORD, T(TA)),
-    TSS(COLORARG1, EFFECT_DWORD, T(TA)),
-    TSS(COLORARG2, EFFECT_DWORD, T(TA)),
-    TSS(ALPHAOP, EFFECT_DWORD, T(TOP)),
-    TSS(ALPHAARG0, EFFECT_DWORD, T(TA)),
-    TSS(ALPHAARG1, EFFECT_DWORD, T(TA)),
-    TSS(ALPHAARG2, EFFECT_DWORD, T(TA)),
-    TSS(RESULTARG, EFFECT_DWORD, T(TA)),
-    TSS(BUMPENVMAT00, EFFECT_DWORD, NONE),
-    TSS(BUMPENVMAT01, EFFECT_DWORD, NONE),
-    TSS(BUMPENVMAT10, EFFECT_DWORD, NONE),
-    TSS(BUMPENVMAT11, EFFECT_DWORD, NONE),
-    TSS(TEXCOORDINDEX, EFFECT_DWORD, T(TCI)),
-    TSS(ADDRESSU, EFFECT_DWORD, T(TADDRESS)),
-    TSS(ADDRESSV, EFFECT_DWORD, T(TADDRESS)),
-    TSS(ADDRESSW, EFFECT_DWORD, T(TADDRESS)),
-    TSS(BORDERCOLOR, EFFECT_DWORD, NONE),
-    TSS(MAGFILTER, EFFECT_DWORD, T(TEXF)),
-    TSS(MINFILTER, EFFECT_DWORD, T(TEXF)),
-    TSS(MIPFILTER, EFFECT_DWORD, T(TEXF)),
-    TSS(MIPMAPLODBIAS, EFFECT_DWORD, NONE),
-    TSS(MAXMIPLEVEL, EFFECT_DWORD, NONE),
-    TSS(MAXANISOTROPY, EFFECT_DWORD, NONE),
-    TSS(BUMPENVLSCALE, EFFECT_FLOAT, NONE),
-    TSS(BUMPENVLOFFSET, EFFECT_FLOAT, NONE),
-    TSS(TEXTURETRANSFORMFLAGS, EFFECT_DWORD, T(TTFF)),
+    SG_TEXTURE_STAGE_STATES(TSS)
 
     LIGHT(LIGHTTYPE, EFFECT_DWORD, 0, T(LIGHTTYPE)),
     LIGHT(LIGHTDIFFUSE, EFFECT_VECTOR, 1, NONE),
@@ -225,6 +201,7 @@ const EffectStateInfo kStates[] = {
 #undef RS_FLOAT
 #undef RS_NOFX
 #undef TSS
+#undef TSS_ROW
 #undef LIGHT
 
 }  // namespace

@@ -235,24 +235,10 @@ void Device::SetDefaultStates() {
     for (UINT i = 0; i < kMaxStages; ++i) {
         DWORD* t = s.stageStates[i];
         std::memset(t, 0, sizeof(DWORD) * D3DTSS_COUNT);
-        t[D3DTSS_COLOROP] = i == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-        t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-        t[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-        t[D3DTSS_ALPHAOP] = i == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-        t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-        t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-        t[D3DTSS_TEXCOORDINDEX] = i;
-        t[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
-        t[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
-        t[D3DTSS_ADDRESSW] = D3DTADDRESS_WRAP;
-        t[D3DTSS_MAGFILTER] = D3DTEXF_POINT;
-        t[D3DTSS_MINFILTER] = D3DTEXF_POINT;
-        t[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
-        t[D3DTSS_MAXANISOTROPY] = 1;
-        t[D3DTSS_TEXTURETRANSFORMFLAGS] = D3DTTFF_DISABLE;
-        t[D3DTSS_COLORARG0] = D3DTA_CURRENT;
-        t[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
-        t[D3DTSS_RESULTARG] = D3DTA_CURRENT;
+        const UINT stage = i;  // the defaults' column reads it
+#define SG_TSS_DEFAULT(name, number, def, type, names) t[D3DTSS_##name] = static_cast<DWORD>(def);
+        SG_TEXTURE_STAGE_STATES(SG_TSS_DEFAULT)
+#undef SG_TSS_DEFAULT
         samplersDirty[i] = true;
     }
     for (UINT i = 0; i < kTransformCount; ++i) Identity(&s.transforms[i]);

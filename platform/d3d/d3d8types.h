@@ -370,34 +370,43 @@ enum D3DORDERTYPE : DWORD {
 
 // [SECTION] Texture-stage states
 
+// Every texture-stage state, one row each:
+//   X(name, number, documented default at stage `stage`, effect type, effect value names)
+// with the columns of SG_RENDER_STATES. The enum, the device's defaults and the effect state
+// table are all expanded from this list.
+#define SG_TEXTURE_STAGE_STATES(X)                                                                 \
+    X(COLOROP,               1,  stage == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE,   DWORD, TOP)      \
+    X(COLORARG1,             2,  D3DTA_TEXTURE,                                   DWORD, TA)       \
+    X(COLORARG2,             3,  D3DTA_CURRENT,                                   DWORD, TA)       \
+    X(ALPHAOP,               4,  stage == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE, DWORD, TOP)      \
+    X(ALPHAARG1,             5,  D3DTA_TEXTURE,                                   DWORD, TA)       \
+    X(ALPHAARG2,             6,  D3DTA_CURRENT,                                   DWORD, TA)       \
+    X(BUMPENVMAT00,          7,  0,                                               DWORD, NONE)     \
+    X(BUMPENVMAT01,          8,  0,                                               DWORD, NONE)     \
+    X(BUMPENVMAT10,          9,  0,                                               DWORD, NONE)     \
+    X(BUMPENVMAT11,          10, 0,                                               DWORD, NONE)     \
+    X(TEXCOORDINDEX,         11, stage,                                           DWORD, TCI)      \
+    X(ADDRESSU,              13, D3DTADDRESS_WRAP,                                DWORD, TADDRESS) \
+    X(ADDRESSV,              14, D3DTADDRESS_WRAP,                                DWORD, TADDRESS) \
+    X(BORDERCOLOR,           15, 0,                                               DWORD, NONE)     \
+    X(MAGFILTER,             16, D3DTEXF_POINT,                                   DWORD, TEXF)     \
+    X(MINFILTER,             17, D3DTEXF_POINT,                                   DWORD, TEXF)     \
+    X(MIPFILTER,             18, D3DTEXF_NONE,                                    DWORD, TEXF)     \
+    X(MIPMAPLODBIAS,         19, 0,                                               DWORD, NONE)     \
+    X(MAXMIPLEVEL,           20, 0,                                               DWORD, NONE)     \
+    X(MAXANISOTROPY,         21, 1,                                               DWORD, NONE)     \
+    X(BUMPENVLSCALE,         22, 0,                                               FLOAT, NONE)     \
+    X(BUMPENVLOFFSET,        23, 0,                                               FLOAT, NONE)     \
+    X(TEXTURETRANSFORMFLAGS, 24, D3DTTFF_DISABLE,                                 DWORD, TTFF)     \
+    X(ADDRESSW,              25, D3DTADDRESS_WRAP,                                DWORD, TADDRESS) \
+    X(COLORARG0,             26, D3DTA_CURRENT,                                   DWORD, TA)       \
+    X(ALPHAARG0,             27, D3DTA_CURRENT,                                   DWORD, TA)       \
+    X(RESULTARG,             28, D3DTA_CURRENT,                                   DWORD, TA)
+
 enum D3DTEXTURESTAGESTATETYPE : DWORD {
-    D3DTSS_COLOROP = 1,
-    D3DTSS_COLORARG1 = 2,
-    D3DTSS_COLORARG2 = 3,
-    D3DTSS_ALPHAOP = 4,
-    D3DTSS_ALPHAARG1 = 5,
-    D3DTSS_ALPHAARG2 = 6,
-    D3DTSS_BUMPENVMAT00 = 7,
-    D3DTSS_BUMPENVMAT01 = 8,
-    D3DTSS_BUMPENVMAT10 = 9,
-    D3DTSS_BUMPENVMAT11 = 10,
-    D3DTSS_TEXCOORDINDEX = 11,
-    D3DTSS_ADDRESSU = 13,
-    D3DTSS_ADDRESSV = 14,
-    D3DTSS_BORDERCOLOR = 15,
-    D3DTSS_MAGFILTER = 16,
-    D3DTSS_MINFILTER = 17,
-    D3DTSS_MIPFILTER = 18,
-    D3DTSS_MIPMAPLODBIAS = 19,
-    D3DTSS_MAXMIPLEVEL = 20,
-    D3DTSS_MAXANISOTROPY = 21,
-    D3DTSS_BUMPENVLSCALE = 22,
-    D3DTSS_BUMPENVLOFFSET = 23,
-    D3DTSS_TEXTURETRANSFORMFLAGS = 24,
-    D3DTSS_ADDRESSW = 25,
-    D3DTSS_COLORARG0 = 26,
-    D3DTSS_ALPHAARG0 = 27,
-    D3DTSS_RESULTARG = 28,
+#define SG_TSS_ENUM(name, number, def, type, names) D3DTSS_##name = number,
+    SG_TEXTURE_STAGE_STATES(SG_TSS_ENUM)
+#undef SG_TSS_ENUM
     D3DTSS_FORCE_DWORD = 0x7fffffff
 };
 // One past the largest texture-stage-state number.
