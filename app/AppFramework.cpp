@@ -181,22 +181,10 @@ HRESULT AppFramework::CreateDisplayDevice() {
     AdjustWindowStyle();
 
     std::memset(&presentParams, 0, sizeof presentParams);
-    presentParams.Windowed = d.windowed;
     presentParams.BackBufferCount = 1;
-    presentParams.MultiSampleType = d.multiSampleType;
     presentParams.SwapEffect = D3DSWAPEFFECT_DISCARD;
     presentParams.EnableAutoDepthStencil = useDepthBuffer;
-    presentParams.AutoDepthStencilFormat = m.depthStencilFormat;
-    presentParams.hDeviceWindow = window;
-    if (windowed) {
-        presentParams.BackBufferWidth = static_cast<UINT>(clientRect.right - clientRect.left);
-        presentParams.BackBufferHeight = static_cast<UINT>(clientRect.bottom - clientRect.top);
-        presentParams.BackBufferFormat = a.desktopMode.Format;
-    } else {
-        presentParams.BackBufferWidth = m.width;
-        presentParams.BackBufferHeight = m.height;
-        presentParams.BackBufferFormat = m.format;
-    }
+    FillPresentParams();
 
     HRESULT hr = direct3d->CreateDevice(a.ordinal, d.deviceType, focusWindow, m.behaviorFlags, &presentParams, &device);
     if (SUCCEEDED(hr) && !device) hr = E_FAIL;

@@ -176,7 +176,8 @@ private:
     void SetUpDeviceCursor();
     void UpdateFrameStatistics();
     bool ReleaseDevice();  // true when the device had no references left
-    void FillPresentParamsForSwitch();
+    // The present parameters the current adapter, device, mode and window decide.
+    void FillPresentParams();
     D3DMULTISAMPLE_TYPE AcceptedMultiSample(UINT ordinal, const DeviceEntry& dev, D3DFORMAT desktopFormat);
 
     FrameObserver* frameObserver = nullptr;

@@ -140,7 +140,7 @@ LRESULT AppFramework::HandleMessage(HWND w, UINT message, WPARAM wParam, LPARAM 
 }
 
 // [SECTION] Display switches
-void AppFramework::FillPresentParamsForSwitch() {
+void AppFramework::FillPresentParams() {
     AdapterEntry& a = adapters[currentAdapter];
     DeviceEntry& d = a.devices[a.currentDevice];
     ModeEntry& m = d.modes[d.currentMode];
@@ -168,7 +168,7 @@ HRESULT AppFramework::SwitchWindowedFullscreen() {
     windowed = !windowed;
     d.windowed = windowed;
     AdjustWindowStyle();
-    FillPresentParamsForSwitch();
+    FillPresentParams();
 
     HRESULT hr = device ? ResetDisplayDevice() : E_FAIL;
     if (FAILED(hr)) return windowed ? FallBackToWindowed() : E_FAIL;

@@ -22,11 +22,16 @@ std::string Cut(std::string s) {
 
 void MessageList::Report(std::string_view file, int line, const char* prefix, const char* format,
                          ...) {
-    char text[kMaxText + 1];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    ReportV(file, line, prefix, format, args);
     va_end(args);
+}
+
+void MessageList::ReportV(std::string_view file, int line, const char* prefix, const char* format,
+                          va_list args) {
+    char text[kMaxText + 1];
+    std::vsnprintf(text, sizeof text, format, args);
     std::string whole(file);
     whole += "(" + std::to_string(line) + ") : ";
     whole += prefix;
@@ -128,26 +133,39 @@ void AppendPadded(std::vector<uint32_t>& words, std::string_view text) {
     std::memcpy(words.data() + at, text.data(), text.size());
 }
 
-bool SkipLineDirective(const char*& cur, const char* end, uint32_t& line, std::string& file) {
-    const char* p = cur;
-    while (p < end && *p != '\n') ++p;
-    std::string_view directive(cur, size_t(p - cur));
-    cur = p;  // the newline is left for the lexer's main loop
-    return ApplyLineDirective(directive, line, file);
-}
-
-bool SkipBlockComment(const char*& cur, const char* end, uint32_t& line, const char*& lineStart) {
-    for (cur += 2; cur < end; ++cur) {
-        if (*cur == '*' && cur + 1 < end && cur[1] == '/') {
-            cur += 2;
-            return true;
-        }
-        if (*cur == '\n') {
+LexCursor::Gap LexCursor::SkipGap(bool semicolonComments) {
+    while (cur < end) {
+        unsigned char ch = static_cast<unsigned char>(*cur);
+        if (ch == '\n') {
             ++line;
-            lineStart = cur + 1;
+            lineStart = ++cur;
+        } else if (IsSpaceNotNewline(ch)) {
+            ++cur;
+        } else if (ch == '#' && cur == lineStart) {
+            const char* p = cur;
+            while (p < end && *p != '\n') ++p;
+            std::string_view directive(cur, size_t(p - cur));
+            cur = p;  // the newline is counted on the next round
+            if (!ApplyLineDirective(directive, line, file)) return Gap::BadDirective;
+        } else if ((semicolonComments && ch == ';') || (ch == '/' && cur + 1 < end && cur[1] == '/')) {
+            while (cur < end && *cur != '\n') ++cur;
+        } else if (ch == '/' && cur + 1 < end && cur[1] == '*') {
+            for (cur += 2;; ++cur) {
+                if (cur >= end) return Gap::UnendedComment;
+                if (*cur == '*' && cur + 1 < end && cur[1] == '/') {
+                    cur += 2;
+                    break;
+                }
+                if (*cur == '\n') {
+                    ++line;
+                    lineStart = cur + 1;
+                }
+            }
+        } else {
+            return Gap::Token;
         }
     }
-    return false;
+    return Gap::End;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {

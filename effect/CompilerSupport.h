@@ -4,6 +4,7 @@
 
 #include "effect/DataBuffer.h"
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,6 +23,8 @@ class MessageList {
 public:
     void Report(std::string_view file, int line, const char* prefix, const char* format, ...)
         __attribute__((format(printf, 5, 6)));
+    void ReportV(std::string_view file, int line, const char* prefix, const char* format, va_list args)
+        __attribute__((format(printf, 5, 0)));
     // Adds a text that another compiler already formatted (one entry, cut like the others).
     void AddWhole(std::string_view text);
     bool Empty() const { return items.empty(); }
@@ -59,14 +62,71 @@ inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 inline bool IsHexDigit(unsigned char c) {
     return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
 }
-// Reads the directive line that starts at cur (up to, not including, its newline) and applies
-// it as a #line directive; false when it is not one (cur still moves past it).
-bool SkipLineDirective(const char*& cur, const char* end, uint32_t& line, std::string& file);
+// The reading position of the three lexers (effect, shader assembly, declaration), with what
+// lies between tokens: spaces, newlines, comments and #line directives.
+struct LexCursor {
+    LexCursor(std::string_view text, uint32_t firstLine)
+        : start(text.data()), end(text.data() + text.size()), cur(start), lineStart(start), line(firstLine) {}
 
-// Skips a block comment whose "/*" starts at cur, counting the lines it spans (line, lineStart
-// follow the last newline inside it). Leaves cur after the closing "*/"; false when the comment
-// runs to the end of the text (cur is then at end).
-bool SkipBlockComment(const char*& cur, const char* end, uint32_t& line, const char*& lineStart);
+    // What SkipGap stopped at.
+    enum class Gap {
+        Token,           // cur is at the next token
+        End,             // the text is read
+        BadDirective,    // a line-start "#" that is no #line directive (cur is past its line)
+        UnendedComment,  // a block comment that runs to the end of the text (cur is at end)
+    };
+    // Moves past spaces, newlines, "//" comments (";" ones too with `semicolonComments`), block
+    // comments and #line directives, counting lines. A fault stops it just after the faulty piece,
+    // for the caller to report in its own words before it calls again.
+    Gap SkipGap(bool semicolonComments = false);
+    // SkipGap until a token, handing each fault to GapFault; false at the end of the text.
+    bool SkipToToken(bool semicolonComments = false) {
+        for (;;) {
+            const Gap gap = SkipGap(semicolonComments);
+            if (gap == Gap::Token) return true;
+            if (gap == Gap::End) return false;
+            GapFault(gap);
+        }
+    }
+    // The word (letters, digits, '_') that starts at cur, which it moves past.
+    std::string_view TakeWord() {
+        const char* first = cur;
+        while (cur < end && (IsAsciiLetter(static_cast<unsigned char>(*cur)) ||
+                             IsDigit(static_cast<unsigned char>(*cur)) || *cur == '_'))
+            ++cur;
+        return std::string_view(first, size_t(cur - first));
+    }
+    // The value of the hexadecimal number whose "0x" starts at cur, which it moves past (only
+    // the first kMaxText digits count).
+    uint32_t TakeHexNumber() {
+        cur += 2;
+        const char* digits = cur;
+        while (cur < end && IsHexDigit(static_cast<unsigned char>(*cur))) ++cur;
+        return ReadHex(std::string_view(digits, size_t(cur - digits)).substr(0, kMaxText));
+    }
+    // What a lexer returns at the end of the text: `endToken` once, then 0.
+    int EndToken(int endToken) {
+        if (endSent) return 0;
+        endSent = true;
+        return endToken;
+    }
+    // Reports a fault SkipGap met, in the lexer's own words.
+    virtual void GapFault(Gap gap) = 0;
+    // The effect and declaration compilers' words for a fault.
+    static const char* GapFaultText(Gap gap) {
+        return gap == Gap::BadDirective ? "preprocessor directives are not supported."
+                                        : "comment extends past end-of-file";
+    }
+    virtual ~LexCursor() = default;
+
+    const char* start;
+    const char* end;
+    const char* cur;
+    const char* lineStart;
+    uint32_t line;
+    std::string file;  // as the last #line directive named it
+    bool endSent = false;
+};
 
 bool EqualsNoCase(std::string_view a, std::string_view b);
 // The same against a zero-terminated name (no length computed first).

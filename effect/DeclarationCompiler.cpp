@@ -4,6 +4,7 @@
 #include "effect/DeclarationCompilerState.h"
 #include "effect/CompileEffect.h"
 #include "effect/EffectStates.h"
+#include "platform/d3d/FvfLayout.h"
 
 #include <cassert>
 #include <cstdarg>
@@ -33,58 +34,38 @@ constexpr uint32_t kEnd = 0xFFFFFFFFu;
 }  // namespace
 
 bool DeclarationFromFormat(uint32_t fvf, std::vector<uint32_t>* tokens) {
-    if (fvf & (0x1u | 0xE000u)) return false;
-    uint32_t texCount = (fvf & 0xF00u) >> 8;
-    if (texCount > 8) return false;
-    uint32_t position = fvf & 0xEu;
-    bool lastBeta = (fvf & 0x1000u) != 0;
-    uint32_t weights = position >= 6 ? (position - 4) / 2 : 0;  // XYZB1..XYZB5
-    if (weights == 5 && !lastBeta) return false;
+    const FvfLayout format(fvf);
+    // Five blend weights only fit a declaration when the last one is read as indices.
+    if (!format.wellFormed || format.blendWeights == 5) return false;
     tokens->push_back(kStream0);
-    if (position == 4)
+    if (format.position == D3DFVF_XYZRHW)
         tokens->push_back(Reg(0, kFloat4));
-    else if (position != 0)
+    else if (format.position != 0)
         tokens->push_back(Reg(0, kFloat3));
-    if (weights > 0) {
-        if (lastBeta) {
-            if (weights > 1) tokens->push_back(Reg(1, kFloat1 + weights - 2));
-            tokens->push_back(Reg(2, kUbyte4));
-        } else {
-            tokens->push_back(Reg(1, kFloat1 + weights - 1));
-        }
-    }
-    if (fvf & 0x10u) tokens->push_back(Reg(3, kFloat3));
-    if (fvf & 0x20u) tokens->push_back(Reg(4, kFloat1));
-    if (fvf & 0x40u) tokens->push_back(Reg(5, kColor));
-    if (fvf & 0x80u) tokens->push_back(Reg(6, kColor));
-    for (uint32_t j = 0; j < texCount; ++j) {
-        // Size bits per set: 0 two floats, 1 three, 2 four, 3 one.
-        static const uint32_t kSizeType[4] = {1, 2, 3, 0};
-        tokens->push_back(Reg(7 + j, kSizeType[(fvf >> (16 + 2 * j)) & 3u]));
-    }
+    if (format.blendWeights > 0) tokens->push_back(Reg(1, kFloat1 + format.blendWeights - 1));
+    if (format.blendIndices) tokens->push_back(Reg(2, kUbyte4));
+    if (format.normal >= 0) tokens->push_back(Reg(3, kFloat3));
+    if (format.pointSize >= 0) tokens->push_back(Reg(4, kFloat1));
+    if (format.diffuse >= 0) tokens->push_back(Reg(5, kColor));
+    if (format.specular >= 0) tokens->push_back(Reg(6, kColor));
+    for (int j = 0; j < format.texCount; ++j)
+        tokens->push_back(Reg(7 + uint32_t(j), kFloat1 + uint32_t(format.texDims[j]) - 1));
     return true;
 }
 
 DeclarationCompiler::DeclarationCompiler(std::string_view text, const char* fileName, uint32_t firstLine,
                                          MessageList* messages)
-    : start(text.data()),
-      end(text.data() + text.size()),
-      cur(text.data()),
-      lineStart(text.data()),
-      line(firstLine),
-      messages(messages) {
+    : LexCursor(text, firstLine), messages(messages) {
     if (fileName) file.assign(fileName, strnlen(fileName, kMaxText));
 }
 
 bool DeclarationCompiler::Parse() { return vdparse(this) == 0; }
 
 void DeclarationCompiler::Error(const char* format, ...) {
-    char text[kMaxText + 1];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    messages->ReportV(file, static_cast<int>(line), "", format, args);
     va_end(args);
-    messages->Report(file, static_cast<int>(line), "", "%s", text);
     failed = true;
 }
 
@@ -95,39 +76,10 @@ void DeclarationCompiler::ParserError(const char* message) {
 int DeclarationCompiler::Lex(DeclValue* value) {
     *value = DeclValue{};
     for (;;) {
-        if (cur >= end) {
-            if (endSent) return 0;
-            endSent = true;
-            return T_EOT;
-        }
+        if (!SkipToToken()) return EndToken(T_EOT);
         unsigned char ch = static_cast<unsigned char>(*cur);
-        if (ch == '\n') {
-            ++line;
-            lineStart = ++cur;
-            continue;
-        }
-        if (IsSpaceNotNewline(ch)) {
-            ++cur;
-            continue;
-        }
-        if (ch == '#' && cur == lineStart) {
-            if (!SkipLineDirective(cur, end, line, file)) Error("preprocessor directives are not supported.");
-            continue;
-        }
-        if (ch == '/' && cur + 1 < end && cur[1] == '/') {
-            while (cur < end && *cur != '\n') ++cur;
-            continue;
-        }
-        if (ch == '/' && cur + 1 < end && cur[1] == '*') {
-            if (!SkipBlockComment(cur, end, line, lineStart)) Error("comment extends past end-of-file");
-            continue;
-        }
         if (IsAsciiLetter(ch)) {
-            const char* wordStart = cur;
-            while (cur < end && (IsAsciiLetter(static_cast<unsigned char>(*cur)) ||
-                                 IsDigit(static_cast<unsigned char>(*cur)) || *cur == '_'))
-                ++cur;
-            std::string_view word(wordStart, size_t(cur - wordStart));
+            std::string_view word = TakeWord();
             static const struct {
                 const char* name;
                 int token;
@@ -141,10 +93,7 @@ int DeclarationCompiler::Lex(DeclValue* value) {
             return T_IDENT;
         }
         if (ch == '0' && cur + 1 < end && cur[1] == 'x') {
-            cur += 2;
-            const char* digits = cur;
-            while (cur < end && IsHexDigit(static_cast<unsigned char>(*cur))) ++cur;
-            value->word = ReadHex(std::string_view(digits, size_t(cur - digits)).substr(0, kMaxText));
+            value->word = TakeHexNumber();
             return T_NUMBER;
         }
         if (IsDigit(ch)) {

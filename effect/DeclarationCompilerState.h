@@ -18,7 +18,7 @@ struct DeclValue {
     bool failed;       // a format that named an unknown identifier
 };
 
-class DeclarationCompiler {
+class DeclarationCompiler : private LexCursor {
 public:
     DeclarationCompiler(std::string_view text, const char* fileName, uint32_t firstLine, MessageList* messages);
     bool Parse();
@@ -39,15 +39,9 @@ public:
 
 private:
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void GapFault(Gap gap) override { Error("%s", GapFaultText(gap)); }
     EffectNode* Tokens(std::vector<uint32_t> words);
 
-    const char* start;
-    const char* end;
-    const char* cur;
-    const char* lineStart;
-    bool endSent = false;
-    uint32_t line;
-    std::string file;
     MessageList* messages;
     EffectNodeArena arena;
     std::vector<std::string> texts;

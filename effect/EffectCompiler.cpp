@@ -5,6 +5,7 @@
 #include "effect/CompileEffect.h"
 
 #include "effect/DeclarationCompiler.h"
+#include "effect/EffectBlockTags.h"
 #include "effect/EffectCompilerState.h"
 #include "effect/FileBytes.h"
 #include "effect/ShaderAssembler.h"
@@ -23,19 +24,17 @@ int fxparse(fxc::EffectCompiler* c);
 namespace fxc {
 
 EffectCompiler::EffectCompiler(const char* source, size_t length, const char* fileName)
-    : start(source), end(source + length), cur(source), lineStart(source) {
+    : LexCursor(std::string_view(source, length), 1) {
     if (fileName) file.assign(fileName, strnlen(fileName, kMaxText));
 }
 
 bool EffectCompiler::Parse() { return fxparse(this) == 0; }
 
 void EffectCompiler::Error(const char* format, ...) {
-    char text[kMaxText + 1];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    messages.ReportV(file, static_cast<int>(line), "", format, args);
     va_end(args);
-    messages.Report(file, static_cast<int>(line), "", "%s", text);
     failed = true;
 }
 
@@ -114,33 +113,8 @@ int EffectCompiler::LexString(FxValue* value) {
 int EffectCompiler::Lex(FxValue* value) {
     *value = FxValue{};
     for (;;) {
-        if (cur >= end) {
-            if (endSent) return 0;
-            endSent = true;
-            return T_EOT;
-        }
+        if (!SkipToToken()) return EndToken(T_EOT);
         unsigned char ch = static_cast<unsigned char>(*cur);
-        if (ch == '\n') {
-            ++line;
-            lineStart = ++cur;
-            continue;
-        }
-        if (IsSpaceNotNewline(ch)) {
-            ++cur;
-            continue;
-        }
-        if (ch == '#' && cur == lineStart) {
-            if (!SkipLineDirective(cur, end, line, file)) Error("preprocessor directives are not supported.");
-            continue;
-        }
-        if (ch == '/' && cur + 1 < end && cur[1] == '/') {
-            while (cur < end && *cur != '\n') ++cur;
-            continue;
-        }
-        if (ch == '/' && cur + 1 < end && cur[1] == '*') {
-            if (!SkipBlockComment(cur, end, line, lineStart)) Error("comment extends past end-of-file");
-            continue;
-        }
         if (blockMode != Block::None) {
             if (ch == '{') {
                 blockStart = ++cur;
@@ -174,11 +148,7 @@ int EffectCompiler::Lex(FxValue* value) {
             return token;
         }
         if (IsAsciiLetter(ch) || ch == '_') {
-            const char* wordStart = cur;
-            while (cur < end && (IsAsciiLetter(static_cast<unsigned char>(*cur)) ||
-                                 IsDigit(static_cast<unsigned char>(*cur)) || *cur == '_'))
-                ++cur;
-            std::string_view word(wordStart, size_t(cur - wordStart));
+            std::string_view word = TakeWord();
             if (EqualsNoCase(word, "technique")) return T_TECHNIQUE;
             if (EqualsNoCase(word, "pass")) return T_PASS;
             if (EqualsNoCase(word, "asm")) {
@@ -193,10 +163,7 @@ int EffectCompiler::Lex(FxValue* value) {
             return T_IDENT;
         }
         if (ch == '0' && cur + 1 < end && cur[1] == 'x') {
-            cur += 2;
-            const char* digits = cur;
-            while (cur < end && IsHexDigit(static_cast<unsigned char>(*cur))) ++cur;
-            value->word = ReadHex(std::string_view(digits, size_t(cur - digits)).substr(0, kMaxText));
+            value->word = TakeHexNumber();
             return T_HEX;
         }
         if (IsDigit(ch) || (ch == '.' && cur + 1 < end && IsDigit(static_cast<unsigned char>(cur[1])))) {
@@ -235,8 +202,8 @@ std::string_view Padded(const std::vector<uint32_t>& words, size_t from) {
 
 EffectNode* EffectCompiler::Effect(EffectNode* definitions) {
     if (failed) return nullptr;
-    if (!definitions) return arena.Make(Tag("FX81"));
-    definitions->tag = Tag("FX81");
+    if (!definitions) return arena.Make(kTagRoot);
+    definitions->tag = kTagRoot;
     return definitions;
 }
 
@@ -260,14 +227,14 @@ EffectNode* EffectCompiler::Parameter(uint32_t typeText, uint32_t nameText, Effe
         Error("unknown type in parameter declaration: '%s'", typeWord.c_str());
         return nullptr;
     }
-    for (const Parameter_& p : parameters) {
+    for (const DeclaredParameter& p : parameters) {
         if (p.name == name) {
             Error("duplicate parameter: '%s'", name.c_str());
             return nullptr;
         }
     }
     parameters.push_back({type, name});
-    EffectNode* node = arena.Make(Tag("PARM"));
+    EffectNode* node = arena.Make(kTagParameter);
     node->data.push_back(type);
     AppendPadded(node->data, name);
     node->children.push_back(value);
@@ -281,7 +248,7 @@ EffectNode* EffectCompiler::Parameter(uint32_t typeText, uint32_t nameText, Effe
 EffectNode* EffectCompiler::Technique(const uint32_t* nameText, EffectNode* passes) {
     passNames.clear();
     if (failed) return nullptr;
-    EffectNode* node = arena.Make(Tag("TECH"));
+    EffectNode* node = arena.Make(kTagTechnique);
     if (nameText) {
         const std::string& name = texts[*nameText];
         for (const std::string& n : techniqueNames) {
@@ -301,7 +268,7 @@ EffectNode* EffectCompiler::Technique(const uint32_t* nameText, EffectNode* pass
 
 EffectNode* EffectCompiler::Pass(const uint32_t* nameText, EffectNode* assignments) {
     if (failed) return nullptr;
-    EffectNode* node = arena.Make(Tag("PASS"));
+    EffectNode* node = arena.Make(kTagPass);
     if (nameText) {
         const std::string& name = texts[*nameText];
         for (const std::string& n : passNames) {
@@ -353,7 +320,7 @@ EffectNode* EffectCompiler::Fold(const EffectStateInfo& state, EffectNode* expre
             result |= v->value;
             continue;
         }
-        assert(term->tag == Tag("VALU") && !term->data.empty());
+        assert(term->tag == kTagValue && !term->data.empty());
         if (term->data[0] == EFFECT_DWORD) {
             result |= term->data[1];
         } else if (term->data[0] == EFFECT_VECTOR) {
@@ -374,11 +341,11 @@ EffectNode* EffectCompiler::Assignment(EffectNode* lval, EffectNode* expression)
         Error("internal compiler error! %d", 1825);
         return nullptr;
     }
-    EffectNode* node = arena.Make(Tag("ASGN"));
+    EffectNode* node = arena.Make(kTagAssignment);
     node->data = lval->data;
     const uint32_t type = lval->data[0], code = lval->data[1];
     EffectNode* value = expression;
-    if (!(expression->tag == Tag("VALU") && expression->children.empty())) {
+    if (!(expression->tag == kTagValue && expression->children.empty())) {
         const EffectStateInfo* state = FindStateByCode(code);
         if (!state) {
             Error("internal compiler error! %d", 2022);
@@ -408,9 +375,9 @@ EffectNode* EffectCompiler::Reference(EffectNode* lval, uint32_t nameText) {
         Error("undeclared parameter: '%s'", name.c_str());
         return nullptr;
     }
-    EffectNode* ref = arena.Make(Tag("REFE"));
+    EffectNode* ref = arena.Make(kTagReference);
     ref->data = {static_cast<uint32_t>(parameters[index].type), static_cast<uint32_t>(index)};
-    EffectNode* node = arena.Make(Tag("ASGN"));
+    EffectNode* node = arena.Make(kTagAssignment);
     node->data = lval->data;
     node->children.push_back(ref);
     if (!IsAssignable(lval->data[0], parameters[index].type)) {
@@ -442,14 +409,14 @@ EffectNode* EffectCompiler::Identifier(uint32_t text) {
 
 EffectNode* EffectCompiler::DwordValue(uint32_t value) {
     if (failed) return nullptr;
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     node->data = {EFFECT_DWORD, value};
     return node;
 }
 
 EffectNode* EffectCompiler::FloatValue(float value) {
     if (failed) return nullptr;
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     uint32_t bits;
     std::memcpy(&bits, &value, 4);
     node->data = {EFFECT_FLOAT, bits};
@@ -459,7 +426,7 @@ EffectNode* EffectCompiler::FloatValue(float value) {
 EffectNode* EffectCompiler::VectorValue(const float* values, int count) {
     if (failed) return nullptr;
     assert(count >= 1 && (count <= 4 || count == 16));
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     float v[16] = {0, 0, 0, 1.0f};
     std::memcpy(v, values, sizeof(float) * size_t(count));
     int words = count == 16 ? 16 : 4;
@@ -471,7 +438,7 @@ EffectNode* EffectCompiler::VectorValue(const float* values, int count) {
 
 EffectNode* EffectCompiler::StringValue(uint32_t text) {
     if (failed) return nullptr;
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     node->data.push_back(EFFECT_STRING);
     AppendPadded(node->data, texts[text]);
     return node;
@@ -505,7 +472,7 @@ EffectNode* EffectCompiler::VertexShaderValue(uint32_t declBlock, const uint32_t
     }
     assert(!declTokens.empty());
     declTokens.pop_back();  // the end token; written again after the constants
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     node->data.push_back(EFFECT_VERTEXSHADER);
     bool any = !declTokens.empty() || !constants.empty();
     node->data.push_back(static_cast<uint32_t>(declTokens.size() + constants.size() + (any ? 1 : 0)));
@@ -530,7 +497,7 @@ EffectNode* EffectCompiler::PixelShaderValue(uint32_t asmBlock) {
         Error("pixel shader expected");
         return nullptr;
     }
-    EffectNode* node = arena.Make(Tag("VALU"));
+    EffectNode* node = arena.Make(kTagValue);
     node->data.push_back(EFFECT_PIXELSHADER);
     node->data.push_back(0);
     node->data.insert(node->data.end(), function.begin(), function.end());

@@ -31,7 +31,7 @@ struct BlockText {
     uint32_t line;
 };
 
-class EffectCompiler {
+class EffectCompiler : private LexCursor {
 public:
     EffectCompiler(const char* source, size_t length, const char* fileName);
     // Runs the parser; false when it stopped at a syntax error or a stack overflow.
@@ -71,32 +71,25 @@ public:
 
 private:
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void GapFault(Gap gap) override { Error("%s", GapFaultText(gap)); }
     uint32_t AddText(std::string text);
     int LexString(FxValue* value);
     EffectNode* Fold(const EffectStateInfo& state, EffectNode* expression, uint32_t code);
 
-    // Source and lexer position.
-    const char* start;
-    const char* end;
-    const char* cur;
-    const char* lineStart;
-    bool endSent = false;
+    // Lexer state beyond the position (LexCursor).
     enum class Block { None, Asm, Decl } blockMode = Block::None;
     const char* blockStart = nullptr;  // just after the last "{" of the block being read
     std::string blockFile;
     uint32_t blockLine = 0;
 
-    uint32_t line = 1;
-    std::string file;
-
     EffectNodeArena arena;
     std::vector<std::string> texts;  // identifiers and decoded strings, by token
     std::vector<BlockText> blocks;
-    struct Parameter_ {
+    struct DeclaredParameter {
         EffectType type;
         std::string name;
     };
-    std::vector<Parameter_> parameters;
+    std::vector<DeclaredParameter> parameters;
     std::vector<std::string> techniqueNames;
     std::vector<std::string> passNames;
 };

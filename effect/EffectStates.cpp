@@ -32,38 +32,38 @@ const bool kAssignable[EFFECT_TYPE_COUNT][EFFECT_TYPE_COUNT] = {
 // [SECTION] Value names (searched in order, first match wins)
 
 #define VN(name, value) {name, value}
-const EffectValueName kNamesA[] = {VN("TRUE", 1), VN("FALSE", 0), VN("USEW", 2)};
-const EffectValueName kNamesB[] = {VN("POINT", 1), VN("WIREFRAME", 2), VN("SOLID", 3)};
-const EffectValueName kNamesC[] = {VN("FLAT", 1), VN("GOURAUD", 2), VN("PHONG", 3)};
-const EffectValueName kNamesD[] = {VN("FALSE", 0), VN("TRUE", 1)};
-const EffectValueName kNamesE[] = {
+const EffectValueName kNamesZB[] = {VN("TRUE", 1), VN("FALSE", 0), VN("USEW", 2)};
+const EffectValueName kNamesFILL[] = {VN("POINT", 1), VN("WIREFRAME", 2), VN("SOLID", 3)};
+const EffectValueName kNamesSHADE[] = {VN("FLAT", 1), VN("GOURAUD", 2), VN("PHONG", 3)};
+const EffectValueName kNamesBOOL[] = {VN("FALSE", 0), VN("TRUE", 1)};
+const EffectValueName kNamesBLEND[] = {
     VN("ZERO", 1), VN("ONE", 2), VN("SRCCOLOR", 3), VN("INVSRCCOLOR", 4), VN("SRCALPHA", 5),
     VN("INVSRCALPHA", 6), VN("DESTALPHA", 7), VN("INVDESTALPHA", 8), VN("DESTCOLOR", 9),
     VN("INVDESTCOLOR", 10), VN("SRCALPHASAT", 11), VN("BOTHSRCALPHA", 12), VN("BOTHINVSRCALPHA", 13)};
-const EffectValueName kNamesF[] = {VN("NONE", 1), VN("CW", 2), VN("CCW", 3)};
-const EffectValueName kNamesG[] = {VN("NEVER", 1),   VN("LESS", 2),     VN("EQUAL", 3),
+const EffectValueName kNamesCULL[] = {VN("NONE", 1), VN("CW", 2), VN("CCW", 3)};
+const EffectValueName kNamesCMP[] = {VN("NEVER", 1),   VN("LESS", 2),     VN("EQUAL", 3),
                                    VN("LESSEQUAL", 4), VN("GREATER", 5), VN("NOTEQUAL", 6),
                                    VN("GREATEREQUAL", 7), VN("ALWAYS", 8)};
-const EffectValueName kNamesH[] = {VN("NONE", 0), VN("EXP", 1), VN("EXP2", 2), VN("LINEAR", 3)};
-const EffectValueName kNamesI[] = {VN("KEEP", 1),    VN("ZERO", 2),   VN("REPLACE", 3), VN("INCRSAT", 4),
+const EffectValueName kNamesFOG[] = {VN("NONE", 0), VN("EXP", 1), VN("EXP2", 2), VN("LINEAR", 3)};
+const EffectValueName kNamesSTENCILOP[] = {VN("KEEP", 1),    VN("ZERO", 2),   VN("REPLACE", 3), VN("INCRSAT", 4),
                                    VN("DECRSAT", 5), VN("INVERT", 6), VN("INCR", 7),    VN("DECR", 8)};
-const EffectValueName kNamesJ[] = {VN("U", D3DWRAP_U),           VN("V", D3DWRAP_V),
+const EffectValueName kNamesWRAP[] = {VN("U", D3DWRAP_U),           VN("V", D3DWRAP_V),
                                    VN("W", D3DWRAP_W),           VN("COORD0", D3DWRAPCOORD_0),
                                    VN("COORD1", D3DWRAPCOORD_1), VN("COORD2", D3DWRAPCOORD_2),
                                    VN("COORD3", D3DWRAPCOORD_3)};
-const EffectValueName kNamesK[] = {VN("MATERIAL", D3DMCS_MATERIAL), VN("COLOR1", D3DMCS_COLOR1),
+const EffectValueName kNamesMCS[] = {VN("MATERIAL", D3DMCS_MATERIAL), VN("COLOR1", D3DMCS_COLOR1),
                                    VN("COLOR2", D3DMCS_COLOR2)};
-const EffectValueName kNamesL[] = {VN("DISABLE", D3DVBF_DISABLE), VN("0WEIGHTS", D3DVBF_0WEIGHTS),
+const EffectValueName kNamesVBF[] = {VN("DISABLE", D3DVBF_DISABLE), VN("0WEIGHTS", D3DVBF_0WEIGHTS),
                                    VN("1WEIGHTS", D3DVBF_1WEIGHTS), VN("2WEIGHTS", D3DVBF_2WEIGHTS),
                                    VN("3WEIGHTS", D3DVBF_3WEIGHTS)};
-const EffectValueName kNamesM[] = {VN("CLIPPLANE0", 1), VN("CLIPPLANE1", 2), VN("CLIPPLANE2", 4),
+const EffectValueName kNamesCLIPPLANE[] = {VN("CLIPPLANE0", 1), VN("CLIPPLANE1", 2), VN("CLIPPLANE2", 4),
                                    VN("CLIPPLANE3", 8), VN("CLIPPLANE4", 16), VN("CLIPPLANE5", 32)};
-const EffectValueName kNamesN[] = {
+const EffectValueName kNamesCOLORWRITE[] = {
     VN("RED", D3DCOLORWRITEENABLE_RED), VN("GREEN", D3DCOLORWRITEENABLE_GREEN),
     VN("BLUE", D3DCOLORWRITEENABLE_BLUE), VN("ALPHA", D3DCOLORWRITEENABLE_ALPHA)};
-const EffectValueName kNamesO[] = {VN("ADD", 1), VN("SUBTRACT", 2), VN("REVSUBTRACT", 3), VN("MIN", 4),
+const EffectValueName kNamesBLENDOP[] = {VN("ADD", 1), VN("SUBTRACT", 2), VN("REVSUBTRACT", 3), VN("MIN", 4),
                                    VN("MAX", 5)};
-const EffectValueName kNamesP[] = {
+const EffectValueName kNamesTOP[] = {
     VN("DISABLE", D3DTOP_DISABLE),
     VN("SELECTARG1", D3DTOP_SELECTARG1),
     VN("SELECTARG2", D3DTOP_SELECTARG2),
@@ -90,34 +90,34 @@ const EffectValueName kNamesP[] = {
     VN("DOTPRODUCT3", D3DTOP_DOTPRODUCT3),
     VN("MULTIPLYADD", D3DTOP_MULTIPLYADD),
     VN("LERP", D3DTOP_LERP)};
-const EffectValueName kNamesQ[] = {VN("SELECTMASK", D3DTA_SELECTMASK), VN("DIFFUSE", D3DTA_DIFFUSE),
+const EffectValueName kNamesTA[] = {VN("SELECTMASK", D3DTA_SELECTMASK), VN("DIFFUSE", D3DTA_DIFFUSE),
                                    VN("CURRENT", D3DTA_CURRENT),       VN("TEXTURE", D3DTA_TEXTURE),
                                    VN("TFACTOR", D3DTA_TFACTOR),       VN("SPECULAR", D3DTA_SPECULAR),
                                    VN("TEMP", D3DTA_TEMP),             VN("COMPLEMENT", D3DTA_COMPLEMENT),
                                    VN("ALPHAREPLICATE", D3DTA_ALPHAREPLICATE)};
-const EffectValueName kNamesR[] = {VN("PASSTHRU", D3DTSS_TCI_PASSTHRU),
+const EffectValueName kNamesTCI[] = {VN("PASSTHRU", D3DTSS_TCI_PASSTHRU),
                                    VN("CAMERASPACENORMAL", D3DTSS_TCI_CAMERASPACENORMAL),
                                    VN("CAMERASPACEPOSITION", D3DTSS_TCI_CAMERASPACEPOSITION),
                                    VN("CAMERASPACEREFLECTIONVECTOR", D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR)};
-const EffectValueName kNamesS[] = {VN("WRAP", 1), VN("MIRROR", 2), VN("CLAMP", 3), VN("BORDER", 4),
+const EffectValueName kNamesTADDRESS[] = {VN("WRAP", 1), VN("MIRROR", 2), VN("CLAMP", 3), VN("BORDER", 4),
                                    VN("MIRRORONCE", 5)};
-const EffectValueName kNamesT[] = {VN("NONE", D3DTEXF_NONE),           VN("POINT", D3DTEXF_POINT),
+const EffectValueName kNamesTEXF[] = {VN("NONE", D3DTEXF_NONE),           VN("POINT", D3DTEXF_POINT),
                                    VN("LINEAR", D3DTEXF_LINEAR),       VN("ANISOTROPIC", D3DTEXF_ANISOTROPIC),
                                    VN("FLATCUBIC", D3DTEXF_FLATCUBIC), VN("GAUSSIANCUBIC", D3DTEXF_GAUSSIANCUBIC)};
-const EffectValueName kNamesU[] = {VN("FALSE", 0),
+const EffectValueName kNamesTTFF[] = {VN("FALSE", 0),
                                    VN("DISABLE", D3DTTFF_DISABLE),
                                    VN("COUNT1", D3DTTFF_COUNT1),
                                    VN("COUNT2", D3DTTFF_COUNT2),
                                    VN("COUNT3", D3DTTFF_COUNT3),
                                    VN("COUNT4", D3DTTFF_COUNT4),
                                    VN("PROJECTED", D3DTTFF_PROJECTED)};
-const EffectValueName kNamesV[] = {VN("POINT", 1), VN("SPOT", 2), VN("DIRECTIONAL", 3)};
+const EffectValueName kNamesLIGHTTYPE[] = {VN("POINT", 1), VN("SPOT", 2), VN("DIRECTIONAL", 3)};
 #define TEXSIZE(k, fn)                                                                        \
     VN("TEXCOORDSIZE" #k "_0", fn(0)), VN("TEXCOORDSIZE" #k "_1", fn(1)),                     \
         VN("TEXCOORDSIZE" #k "_2", fn(2)), VN("TEXCOORDSIZE" #k "_3", fn(3)),                 \
         VN("TEXCOORDSIZE" #k "_4", fn(4)), VN("TEXCOORDSIZE" #k "_5", fn(5)),                 \
         VN("TEXCOORDSIZE" #k "_6", fn(6)), VN("TEXCOORDSIZE" #k "_7", fn(7))
-const EffectValueName kNamesW[] = {
+const EffectValueName kNamesFVF[] = {
     VN("XYZ", D3DFVF_XYZ),       VN("XYZRHW", D3DFVF_XYZRHW),     VN("XYZB1", D3DFVF_XYZB1),
     VN("XYZB2", D3DFVF_XYZB2),   VN("XYZB3", D3DFVF_XYZB3),       VN("XYZB4", D3DFVF_XYZB4),
     VN("XYZB5", D3DFVF_XYZB5),   VN("LASTBETA_UBYTE4", D3DFVF_LASTBETA_UBYTE4),
@@ -128,118 +128,32 @@ const EffectValueName kNamesW[] = {
     VN("TEX8", D3DFVF_TEX8),     TEXSIZE(1, D3DFVF_TEXCOORDSIZE1), TEXSIZE(2, D3DFVF_TEXCOORDSIZE2),
     TEXSIZE(3, D3DFVF_TEXCOORDSIZE3), TEXSIZE(4, D3DFVF_TEXCOORDSIZE4)};
 #undef TEXSIZE
-const EffectValueName kNamesX[] = {VN("NULL", 0)};
+const EffectValueName kNamesNULL[] = {VN("NULL", 0)};
 #undef VN
 
 // [SECTION] State table
 
-#define T(letter) kNames##letter, std::size(kNames##letter)
+#define T(set) kNames##set, std::size(kNames##set)
 #define NONE nullptr, 0
-#define RS(name, type, names) {#name, type, 1, 0x01000000u | D3DRS_##name, names}
-#define TSS(name, type, names) {#name, type, 8, 0x02000000u | D3DTSS_##name, names}
+// Render-state and texture-stage-state rows come from the device's lists; states an effect
+// cannot assign (NOFX) get none.
+constexpr std::nullptr_t kNamesNONE = nullptr;  // value names NONE: numbers only
+template <size_t N>
+constexpr size_t NameCount(const EffectValueName (&)[N]) { return N; }
+constexpr size_t NameCount(std::nullptr_t) { return 0; }
+#define RS(name, number, def, type, names) RS_##type(name, kNames##names)
+#define RS_DWORD(name, names) {#name, EFFECT_DWORD, 1, 0x01000000u | D3DRS_##name, names, NameCount(names)},
+#define RS_FLOAT(name, names) {#name, EFFECT_FLOAT, 1, 0x01000000u | D3DRS_##name, names, NameCount(names)},
+#define RS_NOFX(name, names)
+#define TSS(name, number, def, type, names) TSS_ROW(name, EFFECT_##type, kNames##names)
+#define TSS_ROW(name, type, names) {#name, type, 8, 0x02000000u | D3DTSS_##name, names, NameCount(names)},
 #define LIGHT(name, type, member, names) {#name, type, kAnyIndex, 0x03000000u | member, names}
 const EffectStateInfo kStates[] = {
-    RS(ZENABLE, EFFECT_DWORD, T(A)),
-    RS(FILLMODE, EFFECT_DWORD, T(B)),
-    RS(SHADEMODE, EFFECT_DWORD, T(C)),
-    RS(LINEPATTERN, EFFECT_DWORD, NONE),
-    RS(ZWRITEENABLE, EFFECT_DWORD, T(D)),
-    RS(ALPHATESTENABLE, EFFECT_DWORD, T(D)),
-    RS(LASTPIXEL, EFFECT_DWORD, T(D)),
-    RS(SRCBLEND, EFFECT_DWORD, T(E)),
-    RS(DESTBLEND, EFFECT_DWORD, T(E)),
-    RS(CULLMODE, EFFECT_DWORD, T(F)),
-    RS(ZFUNC, EFFECT_DWORD, T(G)),
-    RS(ALPHAREF, EFFECT_DWORD, NONE),
-    RS(ALPHAFUNC, EFFECT_DWORD, T(G)),
-    RS(DITHERENABLE, EFFECT_DWORD, T(D)),
-    RS(ALPHABLENDENABLE, EFFECT_DWORD, T(D)),
-    RS(FOGENABLE, EFFECT_DWORD, T(D)),
-    RS(SPECULARENABLE, EFFECT_DWORD, T(D)),
-    RS(ZVISIBLE, EFFECT_DWORD, T(D)),
-    RS(FOGCOLOR, EFFECT_DWORD, NONE),
-    RS(FOGTABLEMODE, EFFECT_DWORD, T(H)),
-    RS(FOGSTART, EFFECT_FLOAT, NONE),
-    RS(FOGEND, EFFECT_FLOAT, NONE),
-    RS(FOGDENSITY, EFFECT_FLOAT, NONE),
-    RS(EDGEANTIALIAS, EFFECT_DWORD, T(D)),
-    RS(ZBIAS, EFFECT_DWORD, NONE),
-    RS(RANGEFOGENABLE, EFFECT_DWORD, NONE),
-    RS(STENCILENABLE, EFFECT_DWORD, T(D)),
-    RS(STENCILFAIL, EFFECT_DWORD, T(I)),
-    RS(STENCILZFAIL, EFFECT_DWORD, T(I)),
-    RS(STENCILPASS, EFFECT_DWORD, T(I)),
-    RS(STENCILFUNC, EFFECT_DWORD, T(G)),
-    RS(STENCILREF, EFFECT_DWORD, NONE),
-    RS(STENCILMASK, EFFECT_DWORD, NONE),
-    RS(STENCILWRITEMASK, EFFECT_DWORD, NONE),
-    RS(TEXTUREFACTOR, EFFECT_DWORD, NONE),
-    RS(WRAP0, EFFECT_DWORD, T(J)),
-    RS(WRAP1, EFFECT_DWORD, T(J)),
-    RS(WRAP2, EFFECT_DWORD, T(J)),
-    RS(WRAP3, EFFECT_DWORD, T(J)),
-    RS(WRAP4, EFFECT_DWORD, T(J)),
-    RS(WRAP5, EFFECT_DWORD, T(J)),
-    RS(WRAP6, EFFECT_DWORD, T(J)),
-    RS(WRAP7, EFFECT_DWORD, T(J)),
-    RS(CLIPPING, EFFECT_DWORD, T(D)),
-    RS(LIGHTING, EFFECT_DWORD, T(D)),
-    RS(AMBIENT, EFFECT_DWORD, NONE),
-    RS(FOGVERTEXMODE, EFFECT_DWORD, T(H)),
-    RS(COLORVERTEX, EFFECT_DWORD, T(D)),
-    RS(LOCALVIEWER, EFFECT_DWORD, T(D)),
-    RS(NORMALIZENORMALS, EFFECT_DWORD, T(D)),
-    RS(DIFFUSEMATERIALSOURCE, EFFECT_DWORD, T(K)),
-    RS(SPECULARMATERIALSOURCE, EFFECT_DWORD, T(K)),
-    RS(AMBIENTMATERIALSOURCE, EFFECT_DWORD, T(K)),
-    RS(EMISSIVEMATERIALSOURCE, EFFECT_DWORD, T(K)),
-    RS(VERTEXBLEND, EFFECT_DWORD, T(L)),
-    RS(CLIPPLANEENABLE, EFFECT_DWORD, T(M)),
-    RS(POINTSIZE, EFFECT_FLOAT, NONE),
-    RS(POINTSIZE_MIN, EFFECT_FLOAT, NONE),
-    RS(POINTSIZE_MAX, EFFECT_FLOAT, NONE),
-    RS(POINTSPRITEENABLE, EFFECT_DWORD, T(D)),
-    RS(POINTSCALEENABLE, EFFECT_DWORD, T(D)),
-    RS(POINTSCALE_A, EFFECT_FLOAT, NONE),
-    RS(POINTSCALE_B, EFFECT_FLOAT, NONE),
-    RS(POINTSCALE_C, EFFECT_FLOAT, NONE),
-    RS(MULTISAMPLEANTIALIAS, EFFECT_DWORD, T(D)),
-    RS(MULTISAMPLEMASK, EFFECT_DWORD, NONE),
-    RS(PATCHSEGMENTS, EFFECT_DWORD, NONE),
-    RS(INDEXEDVERTEXBLENDENABLE, EFFECT_DWORD, T(D)),
-    RS(COLORWRITEENABLE, EFFECT_DWORD, T(N)),
-    RS(TWEENFACTOR, EFFECT_FLOAT, NONE),
-    RS(BLENDOP, EFFECT_DWORD, T(O)),
+    SG_RENDER_STATES(RS)
 
-    TSS(COLOROP, EFFECT_DWORD, T(P)),
-    TSS(COLORARG0, EFFECT_DWORD, T(Q)),
-    TSS(COLORARG1, EFFECT_DWORD, T(Q)),
-    TSS(COLORARG2, EFFECT_DWORD, T(Q)),
-    TSS(ALPHAOP, EFFECT_DWORD, T(P)),
-    TSS(ALPHAARG0, EFFECT_DWORD, T(Q)),
-    TSS(ALPHAARG1, EFFECT_DWORD, T(Q)),
-    TSS(ALPHAARG2, EFFECT_DWORD, T(Q)),
-    TSS(RESULTARG, EFFECT_DWORD, T(Q)),
-    TSS(BUMPENVMAT00, EFFECT_DWORD, NONE),
-    TSS(BUMPENVMAT01, EFFECT_DWORD, NONE),
-    TSS(BUMPENVMAT10, EFFECT_DWORD, NONE),
-    TSS(BUMPENVMAT11, EFFECT_DWORD, NONE),
-    TSS(TEXCOORDINDEX, EFFECT_DWORD, T(R)),
-    TSS(ADDRESSU, EFFECT_DWORD, T(S)),
-    TSS(ADDRESSV, EFFECT_DWORD, T(S)),
-    TSS(ADDRESSW, EFFECT_DWORD, T(S)),
-    TSS(BORDERCOLOR, EFFECT_DWORD, NONE),
-    TSS(MAGFILTER, EFFECT_DWORD, T(T)),
-    TSS(MINFILTER, EFFECT_DWORD, T(T)),
-    TSS(MIPFILTER, EFFECT_DWORD, T(T)),
-    TSS(MIPMAPLODBIAS, EFFECT_DWORD, NONE),
-    TSS(MAXMIPLEVEL, EFFECT_DWORD, NONE),
-    TSS(MAXANISOTROPY, EFFECT_DWORD, NONE),
-    TSS(BUMPENVLSCALE, EFFECT_FLOAT, NONE),
-    TSS(BUMPENVLOFFSET, EFFECT_FLOAT, NONE),
-    TSS(TEXTURETRANSFORMFLAGS, EFFECT_DWORD, T(U)),
+    SG_TEXTURE_STAGE_STATES(TSS)
 
-    LIGHT(LIGHTTYPE, EFFECT_DWORD, 0, T(V)),
+    LIGHT(LIGHTTYPE, EFFECT_DWORD, 0, T(LIGHTTYPE)),
     LIGHT(LIGHTDIFFUSE, EFFECT_VECTOR, 1, NONE),
     LIGHT(LIGHTSPECULAR, EFFECT_VECTOR, 2, NONE),
     LIGHT(LIGHTAMBIENT, EFFECT_VECTOR, 3, NONE),
@@ -252,7 +166,7 @@ const EffectStateInfo kStates[] = {
     LIGHT(LIGHTATTENUATION2, EFFECT_FLOAT, 10, NONE),
     LIGHT(LIGHTTHETA, EFFECT_FLOAT, 11, NONE),
     LIGHT(LIGHTPHI, EFFECT_FLOAT, 12, NONE),
-    LIGHT(LIGHTENABLE, EFFECT_DWORD, 13, T(D)),
+    LIGHT(LIGHTENABLE, EFFECT_DWORD, 13, T(BOOL)),
 
     {"MATERIALDIFFUSE", EFFECT_VECTOR, 1, 0x04000000, NONE},
     {"MATERIALAMBIENT", EFFECT_VECTOR, 1, 0x04000001, NONE},
@@ -260,10 +174,10 @@ const EffectStateInfo kStates[] = {
     {"MATERIALEMISSIVE", EFFECT_VECTOR, 1, 0x04000003, NONE},
     {"MATERIALPOWER", EFFECT_FLOAT, 1, 0x04000004, NONE},
 
-    {"TEXTURE", EFFECT_TEXTURE, 8, 0x05000000, T(X)},
+    {"TEXTURE", EFFECT_TEXTURE, 8, 0x05000000, T(NULL)},
 
-    {"VERTEXSHADER", EFFECT_VERTEXSHADER, 1, 0x06000000, T(W)},
-    {"PIXELSHADER", EFFECT_PIXELSHADER, 1, 0x06000001, T(X)},
+    {"VERTEXSHADER", EFFECT_VERTEXSHADER, 1, 0x06000000, T(FVF)},
+    {"PIXELSHADER", EFFECT_PIXELSHADER, 1, 0x06000001, T(NULL)},
     {"VERTEXSHADERCONSTANT", EFFECT_CONSTANT, kAnyIndex, 0x06000002, NONE},
     {"VERTEXSHADERCONSTANT1", EFFECT_CONSTANT, kAnyIndex, 0x06000102, NONE},
     {"VERTEXSHADERCONSTANT2", EFFECT_CONSTANT, kAnyIndex, 0x06000202, NONE},
@@ -283,7 +197,11 @@ const EffectStateInfo kStates[] = {
 #undef T
 #undef NONE
 #undef RS
+#undef RS_DWORD
+#undef RS_FLOAT
+#undef RS_NOFX
 #undef TSS
+#undef TSS_ROW
 #undef LIGHT
 
 }  // namespace
@@ -336,7 +254,7 @@ const EffectValueName* FindValueName(const EffectStateInfo& state, std::string_v
 }
 
 const EffectValueName* FindVertexFormatName(std::string_view name) {
-    for (const EffectValueName& v : kNamesW)
+    for (const EffectValueName& v : kNamesFVF)
         if (fxc::EqualsNoCase(name, v.name)) return &v;
     return nullptr;
 }

@@ -5,7 +5,9 @@
 #include "effect/ShaderAssembler.h"
 
 #include "effect/CompileEffect.h"
+#include "effect/EffectBlockTags.h"
 #include "effect/ShaderAssemblerState.h"
+#include "platform/d3d/shader/ShaderTokens.h"
 #include "platform/d3d/shader/ShaderValidator.h"
 
 #include <cassert>
@@ -24,51 +26,30 @@ namespace fxc {
 
 namespace {
 
-enum Where : uint8_t { ALL, VS, PS_BEFORE_14, PS_14 };
-
 struct Mnemonic {
     const char* name;
     uint32_t opcode;
-    int operands;
-    Where where;
+    int operands;    // destination and sources
+    uint8_t models;  // shader::ShaderModel bits where the instruction exists
 };
 
+// The model names the opcode list uses.
+using shader::PS12, shader::PS13, shader::PS14, shader::PS_12UP, shader::PS_13, shader::PS_ALL,
+    shader::VS_ALL;
+// The opcode list's instructions ("def" is read as its own word before these are looked up).
 const Mnemonic kMnemonics[] = {
-    {"nop", 0, 0, ALL},          {"mov", 1, 2, ALL},           {"add", 2, 3, ALL},
-    {"sub", 3, 3, ALL},          {"mad", 4, 4, ALL},           {"mul", 5, 3, ALL},
-    {"dp3", 8, 3, ALL},          {"dp4", 9, 3, ALL},           {"frc", 19, 2, ALL},
-    {"rcp", 6, 2, VS},           {"rsq", 7, 2, VS},            {"min", 10, 3, VS},
-    {"max", 11, 3, VS},          {"slt", 12, 3, VS},           {"sge", 13, 3, VS},
-    {"exp", 14, 2, VS},          {"log", 15, 2, VS},           {"lit", 16, 2, VS},
-    {"dst", 17, 3, VS},          {"m4x4", 20, 3, VS},          {"m4x3", 21, 3, VS},
-    {"m3x4", 22, 3, VS},         {"m3x3", 23, 3, VS},          {"m3x2", 24, 3, VS},
-    {"expp", 78, 2, VS},         {"logp", 79, 2, VS},          {"lrp", 18, 4, PS_BEFORE_14},
-    {"cnd", 80, 4, PS_BEFORE_14}, {"cmp", 88, 4, PS_BEFORE_14},
-    {"texcoord", 64, 1, PS_BEFORE_14},     {"texkill", 65, 1, PS_BEFORE_14},
-    {"tex", 66, 1, PS_BEFORE_14},          {"texbem", 67, 2, PS_BEFORE_14},
-    {"texbeml", 68, 2, PS_BEFORE_14},      {"texreg2ar", 69, 2, PS_BEFORE_14},
-    {"texreg2gb", 70, 2, PS_BEFORE_14},    {"texm3x2pad", 71, 2, PS_BEFORE_14},
-    {"texm3x2tex", 72, 2, PS_BEFORE_14},   {"texm3x3pad", 73, 2, PS_BEFORE_14},
-    {"texm3x3tex", 74, 2, PS_BEFORE_14},   {"texm3x3vspec", 77, 2, PS_BEFORE_14},
-    {"texm3x2depth", 84, 2, PS_BEFORE_14}, {"texdp3", 85, 2, PS_BEFORE_14},
-    {"texreg2rgb", 82, 2, PS_BEFORE_14},   {"texm3x3", 86, 2, PS_BEFORE_14},
-    {"texdp3tex", 83, 2, PS_BEFORE_14},    {"texm3x3spec", 76, 3, PS_BEFORE_14},
-    {"phase", 0xFFFD, 0, PS_14},           {"texcrd", 64, 2, PS_14},
-    {"texld", 66, 2, PS_14},               {"texkill", 65, 1, PS_14},
-    {"texdepth", 87, 1, PS_14},            {"bem", 89, 3, PS_14},
+#define SG_MNEMONIC(e, name, code, dsts, srcs, models, cls, slots) {name, code, dsts + srcs, models},
+    SG_SHADER_OPCODES(SG_MNEMONIC)
+#undef SG_MNEMONIC
 };
-// "lrp", "cnd" and "cmp" are pixel-shader arithmetic and exist in every pixel version.
+
+// An instruction is recognised in every version of its shader kind's generation (vertex, pixel
+// before 1.4, pixel 1.4); whether the exact version has it is the validator's to say, with its
+// own message. So "cmp" reads in ps.1.1 and "texm3x2depth" in ps.1.2.
 bool Recognised(const Mnemonic& m, bool pixel, uint32_t version) {
-    bool ps14 = (version & 0xFFFF) >= 0x0104;
-    switch (m.where) {
-        case ALL: return true;
-        case VS: return !pixel;
-        case PS_BEFORE_14:
-            if (m.opcode == 18 || m.opcode == 80 || m.opcode == 88) return pixel;
-            return pixel && !ps14;
-        case PS_14: return pixel && ps14;
-    }
-    return false;
+    if (!pixel) return (m.models & VS_ALL) != 0;
+    const uint8_t generation = (version & 0xFFFF) >= 0x0104 ? uint8_t(PS14) : PS_13;
+    return (m.models & generation) != 0;
 }
 
 struct ResultShift {
@@ -98,26 +79,25 @@ uint32_t CommentToken(size_t words) { return 0xFFFEu | static_cast<uint32_t>(wor
 
 ShaderAssemblerState::ShaderAssemblerState(std::string_view text, const char* fileName, uint32_t firstLine,
                                            DWORD flags, MessageList* messages)
-    : start(text.data()),
-      end(text.data() + text.size()),
-      cur(text.data()),
-      lineStart(text.data()),
-      line(firstLine ? firstLine : 1),
+    : LexCursor(text, firstLine ? firstLine : 1),
       hasFile(fileName != nullptr),
       flags(flags),
       messages(messages) {
     if (fileName) file.assign(fileName, strnlen(fileName, kMaxText));
 }
 
+void ShaderAssemblerState::GapFault(Gap gap) {
+    Error(line, gap == Gap::BadDirective ? "preprocessor directives are not supported"
+                                         : "comment extends past end-of-file");
+}
+
 bool ShaderAssemblerState::Parse() { return saparse(this) == 0 && !aborted; }
 
 void ShaderAssemblerState::Error(uint32_t at, const char* format, ...) {
-    char text[kMaxText + 1];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    messages->ReportV(file, static_cast<int>(at ? at : 1), "(Assembly Error) ", format, args);
     va_end(args);
-    messages->Report(file, static_cast<int>(at ? at : 1), "(Assembly Error) ", "%s", text);
     error = true;
 }
 
@@ -183,41 +163,13 @@ int ShaderAssemblerState::LookupMnemonic(std::string_view word, uint32_t* value)
 int ShaderAssemblerState::Lex(AsmValue* value) {
     *value = AsmValue{};
     for (;;) {
+        const bool more = SkipToToken(true);  // ";" starts a comment too
         value->line = line;
-        if (cur >= end) {
-            if (endSent) return lastToken = 0;
-            endSent = true;
-            return lastToken = T_EOT;
-        }
+        if (!more) return lastToken = EndToken(T_EOT);
         unsigned char ch = static_cast<unsigned char>(*cur);
-        if (ch == '\n') {
-            ++line;
-            lineStart = ++cur;
-            continue;
-        }
-        if (IsSpaceNotNewline(ch)) {
-            ++cur;
-            continue;
-        }
-        if (ch == '#' && cur == lineStart) {
-            if (!SkipLineDirective(cur, end, line, file)) Error(line, "preprocessor directives are not supported");
-            continue;
-        }
-        if (ch == ';' || (ch == '/' && cur + 1 < end && cur[1] == '/')) {
-            while (cur < end && *cur != '\n') ++cur;
-            continue;
-        }
-        if (ch == '/' && cur + 1 < end && cur[1] == '*') {
-            if (!SkipBlockComment(cur, end, line, lineStart)) Error(line, "comment extends past end-of-file");
-            continue;
-        }
         int token;
         if (IsAsciiLetter(ch)) {
-            const char* wordStart = cur;
-            while (cur < end && (IsAsciiLetter(static_cast<unsigned char>(*cur)) ||
-                                 IsDigit(static_cast<unsigned char>(*cur)) || *cur == '_'))
-                ++cur;
-            std::string_view word = std::string_view(wordStart, size_t(cur - wordStart)).substr(0, kMaxText);
+            std::string_view word = TakeWord().substr(0, kMaxText);
             if (word == "vs")
                 token = T_VS;
             else if (word == "ps")
@@ -539,7 +491,7 @@ void ShaderAssemblerState::WriteDebugComments() {
     if (hasFile) {
         if (file != lastFile) {
             std::vector<uint32_t> words;
-            words.push_back(Tag("FILE"));
+            words.push_back(kTagShaderFile);
             AppendPadded(words, file);
             instructions.push_back(CommentToken(words.size()));
             instructions.insert(instructions.end(), words.begin(), words.end());
@@ -552,7 +504,7 @@ void ShaderAssemblerState::WriteDebugComments() {
         const size_t maxBytes = (0x7FFFu - 2) * 4;
         if (text.size() > maxBytes) text = text.substr(0, maxBytes);
         std::vector<uint32_t> words;
-        words.push_back(Tag("TEXT"));
+        words.push_back(kTagShaderText);
         AppendPadded(words, text);
         instructions.push_back(CommentToken(words.size()));
         instructions.insert(instructions.end(), words.begin(), words.end());
@@ -560,7 +512,7 @@ void ShaderAssemblerState::WriteDebugComments() {
     }
     if (line != lastLine) {
         instructions.push_back(CommentToken(2));
-        instructions.push_back(Tag("LINE"));
+        instructions.push_back(kTagShaderLine);
         instructions.push_back(line);
         lastLine = line;
     }

@@ -34,7 +34,7 @@ struct AsmOperand {
     uint32_t swizzleLine = 0;
 };
 
-class ShaderAssemblerState {
+class ShaderAssemblerState : private LexCursor {
 public:
     ShaderAssemblerState(std::string_view text, const char* fileName, uint32_t firstLine, DWORD flags,
                          MessageList* messages);
@@ -64,6 +64,7 @@ public:
 
 private:
     void Error(uint32_t line, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void GapFault(Gap gap) override;
     void SyntaxError();
     // Register type and number of an operand (sets relative for "c[a0.x ...]"); false after
     // reporting an invalid register. `modifier` receives a pixel-shader suffix modifier when
@@ -73,13 +74,6 @@ private:
     void WriteDebugComments();
     int LookupMnemonic(std::string_view word, uint32_t* value) const;
 
-    const char* start;
-    const char* end;
-    const char* cur;
-    const char* lineStart;
-    bool endSent = false;
-    uint32_t line;
-    std::string file;
     bool hasFile;
     DWORD flags;
     MessageList* messages;

@@ -10,6 +10,7 @@
 #include "mesh/D3DXMesh.h"
 
 #include "mesh/XFile.h"
+#include "platform/d3d/FvfLayout.h"
 #include "platform/win/WinFile.h"
 
 #include <algorithm>
@@ -22,47 +23,6 @@
 namespace {
 
 // [SECTION] Vertex formats
-
-// Byte offsets of each component of a flexible vertex format (-1 when absent).
-struct FvfLayout {
-    UINT size = 0;
-    int positionBytes = 0;  // xyz (12), xyzrhw (16), xyz + blend weights (16..32)
-    int normal = -1, pointSize = -1, diffuse = -1, specular = -1;
-    int texCount = 0;
-    int tex[8] = {};
-    int texDims[8] = {};
-
-    explicit FvfLayout(DWORD fvf) {
-        switch (fvf & D3DFVF_POSITION_MASK) {
-            case D3DFVF_XYZ: positionBytes = 12; break;
-            case D3DFVF_XYZRHW: positionBytes = 16; break;
-            case D3DFVF_XYZB1: positionBytes = 16; break;
-            case D3DFVF_XYZB2: positionBytes = 20; break;
-            case D3DFVF_XYZB3: positionBytes = 24; break;
-            case D3DFVF_XYZB4: positionBytes = 28; break;
-            case D3DFVF_XYZB5: positionBytes = 32; break;
-            default: return;  // no position: not a vertex format a mesh can hold
-        }
-        UINT offset = positionBytes;
-        if (fvf & D3DFVF_NORMAL) normal = offset, offset += 12;
-        if (fvf & D3DFVF_PSIZE) pointSize = offset, offset += 4;
-        if (fvf & D3DFVF_DIFFUSE) diffuse = offset, offset += 4;
-        if (fvf & D3DFVF_SPECULAR) specular = offset, offset += 4;
-        texCount = static_cast<int>((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT);
-        if (texCount > 8) {
-            positionBytes = 0;
-            return;
-        }
-        static const int kDims[4] = {2, 3, 4, 1};
-        for (int i = 0; i < texCount; ++i) {
-            tex[i] = static_cast<int>(offset);
-            texDims[i] = kDims[(fvf >> (16 + 2 * i)) & 3];
-            offset += 4 * texDims[i];
-        }
-        size = offset;
-    }
-    bool Valid() const { return positionBytes > 0; }
-};
 
 // Converts one vertex between layouts: shared components are copied, missing ones defaulted.
 void ConvertVertex(const FvfLayout& from, const uint8_t* src, const FvfLayout& to, uint8_t* dst) {
@@ -402,7 +362,10 @@ HRESULT MeshFromData(const XMeshData& data, DWORD options, IDirect3DDevice8* dev
 
 }  // namespace
 
-UINT D3DXGetFVFVertexSize(DWORD fvf) { return FvfLayout(fvf).size; }
+UINT D3DXGetFVFVertexSize(DWORD fvf) {
+    FvfLayout layout(fvf);
+    return layout.Valid() ? layout.size : 0;
+}
 
 HRESULT D3DXCreateMeshFVF(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf, IDirect3DDevice8* device,
                           ID3DXMesh** mesh) {
@@ -444,23 +407,10 @@ HRESULT D3DXLoadMeshFromX(LPCSTR fileName, DWORD options, IDirect3DDevice8* devi
     if (adjacency) *adjacency = nullptr;
     if (materials) *materials = nullptr;
     if (!fileName || !device || !mesh) return D3DERR_INVALIDCALL;
-    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return XFILE_FILENOTFOUND;
-    DWORD sizeHigh = 0;
-    DWORD size = GetFileSize(file, &sizeHigh);
-    if (sizeHigh != 0 || (size > kMaxXFileBytes && size != INVALID_FILE_SIZE)) {
-        CloseHandle(file);
-        return E_OUTOFMEMORY;
-    }
-    HANDLE mapping = nullptr;
-    if (size != INVALID_FILE_SIZE)
-        mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
-    HRESULT hr = XFILE_BADFILETYPE;  // empty or unreadable
-    if (view) hr = D3DXLoadMeshFromXInMemory(view, size, options, device, adjacency, materials, numMaterials, mesh);
-    if (view) UnmapViewOfFile(view);
-    if (mapping) CloseHandle(mapping);
-    CloseHandle(file);
-    return hr;
+    ReadOnlyFileMapping file(fileName, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!file.Opened()) return XFILE_FILENOTFOUND;
+    if (!file.Data()) return XFILE_BADFILETYPE;  // empty or unreadable
+    if (file.Size() > kMaxXFileBytes) return E_OUTOFMEMORY;
+    return D3DXLoadMeshFromXInMemory(file.Data(), file.Size(), options, device, adjacency, materials, numMaterials,
+                                     mesh);
 }

@@ -284,28 +284,8 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice8* device, LPCSTR srcFile, U
                                      PALETTEENTRY* palette, IDirect3DTexture8** texture) {
     if (!device || !srcFile || !texture) return D3DERR_INVALIDCALL;
     // The file is mapped read-only for the decode and unmapped before returning.
-    HANDLE file = CreateFileA(srcFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_RANDOM_ACCESS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return D3DXERR_INVALIDDATA;
-    DWORD sizeHigh = 0;
-    DWORD size = GetFileSize(file, &sizeHigh);
-    HANDLE mapping = nullptr;
-    if (size != INVALID_FILE_SIZE && sizeHigh == 0)
-        mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (!mapping) {
-        CloseHandle(file);
-        return D3DXERR_INVALIDDATA;
-    }
-    void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-    if (!view) {
-        CloseHandle(mapping);
-        CloseHandle(file);
-        return D3DXERR_INVALIDDATA;
-    }
-    HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(device, view, size, width, height, mipLevels, usage, format,
-                                                     pool, filter, mipFilter, colourKey, srcInfo, palette, texture);
-    UnmapViewOfFile(view);
-    CloseHandle(mapping);
-    CloseHandle(file);
-    return hr;
+    ReadOnlyFileMapping file(srcFile, FILE_FLAG_RANDOM_ACCESS);
+    if (!file.Data()) return D3DXERR_INVALIDDATA;
+    return D3DXCreateTextureFromFileInMemoryEx(device, file.Data(), file.Size(), width, height, mipLevels, usage,
+                                               format, pool, filter, mipFilter, colourKey, srcInfo, palette, texture);
 }

@@ -38,14 +38,14 @@ bool ReadNode(const DWORD* words, size_t& pos, size_t end, NodeView& node) {
 // Walks the children of `parent` one at a time.
 class ChildCursor {
 public:
-    explicit ChildCursor(const NodeView& parent) : words_(parent.children), end_(parent.childrenSize) {}
-    bool AtEnd() const { return pos_ == end_; }
-    bool Next(NodeView& child) { return ReadNode(words_, pos_, end_, child); }
+    explicit ChildCursor(const NodeView& parent) : words(parent.children), end(parent.childrenSize) {}
+    bool AtEnd() const { return pos == end; }
+    bool Next(NodeView& child) { return ReadNode(words, pos, end, child); }
 
 private:
-    const DWORD* words_;
-    size_t pos_ = 0;
-    size_t end_;
+    const DWORD* words;
+    size_t pos = 0;
+    size_t end;
 };
 
 // A name stored in `count` words starting at `words`: it must end with a zero byte inside them.

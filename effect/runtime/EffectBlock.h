@@ -6,20 +6,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "effect/EffectBlockTags.h"
 #include "platform/win/WinTypes.h"
-
-// Four-character tags as the compiled block stores them (bytes in memory order).
-constexpr DWORD EffectTag(char a, char b, char c, char d) {
-    return static_cast<DWORD>(static_cast<uint8_t>(a)) | (static_cast<DWORD>(static_cast<uint8_t>(b)) << 8) |
-           (static_cast<DWORD>(static_cast<uint8_t>(c)) << 16) | (static_cast<DWORD>(static_cast<uint8_t>(d)) << 24);
-}
-constexpr DWORD kTagRoot = EffectTag('F', 'X', '8', '1');
-constexpr DWORD kTagParameter = EffectTag('P', 'A', 'R', 'M');
-constexpr DWORD kTagTechnique = EffectTag('T', 'E', 'C', 'H');
-constexpr DWORD kTagPass = EffectTag('P', 'A', 'S', 'S');
-constexpr DWORD kTagAssignment = EffectTag('A', 'S', 'G', 'N');
-constexpr DWORD kTagReference = EffectTag('R', 'E', 'F', 'E');
-constexpr DWORD kTagValue = EffectTag('V', 'A', 'L', 'U');
 
 // The invalid-data result of the effect framework: a compiled block or value of the wrong shape.
 constexpr HRESULT kEffectInvalidData = static_cast<HRESULT>(0x88760B59u);

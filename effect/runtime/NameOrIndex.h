@@ -19,33 +19,33 @@ public:
     NameOrIndex(const char* nameOrSmallNumber) {
         uintptr_t raw = reinterpret_cast<uintptr_t>(nameOrSmallNumber);
         if (raw < kIndexLimit) {
-            index_ = static_cast<UINT>(raw);
+            index = static_cast<UINT>(raw);
         } else {
-            name_ = nameOrSmallNumber;
+            name = nameOrSmallNumber;
         }
     }
-    NameOrIndex(std::nullptr_t) : index_(0) {}
-    NameOrIndex(int index) : index_(index < 0 ? UINT32_MAX : static_cast<UINT>(index)) {}
-    NameOrIndex(unsigned index) : index_(index) {}
-    NameOrIndex(unsigned long index) : index_(index > UINT32_MAX ? UINT32_MAX : static_cast<UINT>(index)) {}
+    NameOrIndex(std::nullptr_t) : index(0) {}
+    NameOrIndex(int index) : index(index < 0 ? UINT32_MAX : static_cast<UINT>(index)) {}
+    NameOrIndex(unsigned index) : index(index) {}
+    NameOrIndex(unsigned long index) : index(index > UINT32_MAX ? UINT32_MAX : static_cast<UINT>(index)) {}
 
-    bool IsName() const { return name_ != nullptr; }
-    const char* Name() const { return name_; }
-    UINT Index() const { return index_; }
+    bool IsName() const { return name != nullptr; }
+    const char* Name() const { return name; }
+    UINT Index() const { return index; }
 
     // Resolves against a list of `count` items whose names `nameAt(i)` gives; returns the
     // position, or `count` when nothing matches (names compare byte for byte).
     template <typename NameAt>
     size_t Find(size_t count, NameAt nameAt) const {
-        if (!name_) return index_ < count ? index_ : count;
+        if (!name) return index < count ? index : count;
         for (size_t i = 0; i < count; ++i) {
             const char* n = nameAt(i);
-            if (n && std::strcmp(n, name_) == 0) return i;
+            if (n && std::strcmp(n, name) == 0) return i;
         }
         return count;
     }
 
 private:
-    const char* name_ = nullptr;  // set when the argument names its target
-    UINT index_ = 0;              // used when name_ is null
+    const char* name = nullptr;  // set when the argument names its target
+    UINT index = 0;              // used when name is null
 };

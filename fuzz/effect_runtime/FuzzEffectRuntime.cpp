@@ -68,14 +68,14 @@ void Exercise(EffectFile* effect) {
 // Reads the input as a stream of choices; zeros once it runs out.
 class Choices {
 public:
-    Choices(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    DWORD Next() { return pos_ < size_ ? data_[pos_++] : 0; }
+    Choices(const uint8_t* data, size_t size) : data(data), size(size) {}
+    DWORD Next() { return pos < size ? data[pos++] : 0; }
     DWORD Word() { return Next() | Next() << 8 | Next() << 16 | Next() << 24; }
 
 private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
+    const uint8_t* data;
+    size_t size;
+    size_t pos = 0;
 };
 
 blockwriter::Node GeneratedValue(Choices& in) {

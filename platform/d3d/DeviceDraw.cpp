@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/d3d/DeviceImpl.h"
+#include "platform/d3d/FvfLayout.h"
 
 // [SECTION] Index
 // Layouts        FVF codes to vertex elements
@@ -50,36 +51,28 @@ void AddElement(VertexLayout* layout, BYTE reg, BYTE type, UINT* offset) {
 bool LayoutFromFvf(DWORD fvf, VertexLayout* layout) {
     *layout = VertexLayout{};
     layout->fvf = fvf;
-    if (fvf & (D3DFVF_RESERVED0 | D3DFVF_RESERVED2)) return false;
-    UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-    if (texCount > 8) return false;
-    DWORD position = fvf & D3DFVF_POSITION_MASK;
-    if (position == 0) return false;
+    const FvfLayout format(fvf);
+    if (!format.Valid()) return false;
     UINT offset = 0;
-    if (position == D3DFVF_XYZRHW) {
+    if (format.position == D3DFVF_XYZRHW) {
         AddElement(layout, D3DVSDE_POSITION, D3DVSDT_FLOAT4, &offset);
         layout->pretransformed = true;
     } else {
         AddElement(layout, D3DVSDE_POSITION, D3DVSDT_FLOAT3, &offset);
-        if (position != D3DFVF_XYZ) {
-            UINT betas = (position - D3DFVF_XYZRHW) / 2;  // XYZB1 = 1 .. XYZB5 = 5
-            bool indices = (fvf & D3DFVF_LASTBETA_UBYTE4) != 0;
-            UINT weights = indices ? betas - 1 : betas;
-            if (weights > 0) {
-                UINT used = weights > 4 ? 4 : weights;
-                AddElement(layout, D3DVSDE_BLENDWEIGHT, static_cast<BYTE>(D3DVSDT_FLOAT1 + used - 1), &offset);
-                offset += (weights - used) * 4;
-            }
-            if (indices) AddElement(layout, D3DVSDE_BLENDINDICES, D3DVSDT_UBYTE4, &offset);
+        if (format.blendWeights > 0) {
+            UINT used = format.blendWeights > 4 ? 4 : format.blendWeights;
+            AddElement(layout, D3DVSDE_BLENDWEIGHT, static_cast<BYTE>(D3DVSDT_FLOAT1 + used - 1), &offset);
+            offset += (format.blendWeights - used) * 4;
         }
+        if (format.blendIndices) AddElement(layout, D3DVSDE_BLENDINDICES, D3DVSDT_UBYTE4, &offset);
     }
-    if (fvf & D3DFVF_NORMAL) AddElement(layout, D3DVSDE_NORMAL, D3DVSDT_FLOAT3, &offset);
-    if (fvf & D3DFVF_PSIZE) AddElement(layout, D3DVSDE_PSIZE, D3DVSDT_FLOAT1, &offset);
-    if (fvf & D3DFVF_DIFFUSE) AddElement(layout, D3DVSDE_DIFFUSE, D3DVSDT_D3DCOLOR, &offset);
-    if (fvf & D3DFVF_SPECULAR) AddElement(layout, D3DVSDE_SPECULAR, D3DVSDT_D3DCOLOR, &offset);
-    for (UINT i = 0; i < texCount; ++i) {
-        static const BYTE kSizeType[4] = {D3DVSDT_FLOAT2, D3DVSDT_FLOAT3, D3DVSDT_FLOAT4, D3DVSDT_FLOAT1};
-        AddElement(layout, static_cast<BYTE>(D3DVSDE_TEXCOORD0 + i), kSizeType[(fvf >> (16 + 2 * i)) & 3], &offset);
+    if (format.normal >= 0) AddElement(layout, D3DVSDE_NORMAL, D3DVSDT_FLOAT3, &offset);
+    if (format.pointSize >= 0) AddElement(layout, D3DVSDE_PSIZE, D3DVSDT_FLOAT1, &offset);
+    if (format.diffuse >= 0) AddElement(layout, D3DVSDE_DIFFUSE, D3DVSDT_D3DCOLOR, &offset);
+    if (format.specular >= 0) AddElement(layout, D3DVSDE_SPECULAR, D3DVSDT_D3DCOLOR, &offset);
+    for (int i = 0; i < format.texCount; ++i) {
+        BYTE type = static_cast<BYTE>(D3DVSDT_FLOAT1 + format.texDims[i] - 1);
+        AddElement(layout, static_cast<BYTE>(D3DVSDE_TEXCOORD0 + i), type, &offset);
     }
     layout->fvfStride = offset;
     return true;

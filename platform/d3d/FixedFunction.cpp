@@ -1,6 +1,7 @@
 // GLSL generation for the fixed-function pipeline and the program builder shared with translated shaders.
 // Stages follow the agreed stage-function contract (sg_VertexStage / sg_PixelStage); main() is the device's.
 #include "platform/d3d/FixedFunction.h"
+#include "platform/win/TextFormat.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -13,15 +14,7 @@
 namespace d3dimpl {
 namespace {
 
-std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* fmt, ...) {
-    char buffer[1024];
-    va_list args;
-    va_start(args, fmt);
-    std::vsnprintf(buffer, sizeof buffer, fmt, args);
-    va_end(args);
-    return buffer;
-}
+using textformat::Format;
 
 // Vertex input registers the fixed-function pipeline reads (the platform's D3DVSDE numbering).
 constexpr int kRegPosition = 0, kRegBlendWeight = 1, kRegNormal = 3, kRegPointSize = 4, kRegDiffuse = 5,

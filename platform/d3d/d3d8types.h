@@ -223,83 +223,94 @@ constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLD3 = D3DTS_WORLDMATRIX(3);
 
 // [SECTION] Render states
 
+// Every render state the device accepts, one row each:
+//   X(name, number, documented default, effect type, effect value names)
+// The default is the value a new or reset device holds (float states hold the bits of a float).
+// The effect language's value type is DWORD or FLOAT, NOFX where an effect cannot assign the
+// state; the value names are the name set an effect may write for it (NONE: numbers only).
+// The enum, the device's defaults and the effect state table are all expanded from this list.
+#define SG_RENDER_STATES(X)                                                      \
+    X(ZENABLE,                  7,   D3DZB_FALSE,             DWORD, ZB)         \
+    X(FILLMODE,                 8,   D3DFILL_SOLID,           DWORD, FILL)       \
+    X(SHADEMODE,                9,   D3DSHADE_GOURAUD,        DWORD, SHADE)      \
+    X(LINEPATTERN,              10,  0,                       DWORD, NONE)       \
+    X(ZWRITEENABLE,             14,  TRUE,                    DWORD, BOOL)       \
+    X(ALPHATESTENABLE,          15,  FALSE,                   DWORD, BOOL)       \
+    X(LASTPIXEL,                16,  TRUE,                    DWORD, BOOL)       \
+    X(SRCBLEND,                 19,  D3DBLEND_ONE,            DWORD, BLEND)      \
+    X(DESTBLEND,                20,  D3DBLEND_ZERO,           DWORD, BLEND)      \
+    X(CULLMODE,                 22,  D3DCULL_CCW,             DWORD, CULL)       \
+    X(ZFUNC,                    23,  D3DCMP_LESSEQUAL,        DWORD, CMP)        \
+    X(ALPHAREF,                 24,  0,                       DWORD, NONE)       \
+    X(ALPHAFUNC,                25,  D3DCMP_ALWAYS,           DWORD, CMP)        \
+    X(DITHERENABLE,             26,  FALSE,                   DWORD, BOOL)       \
+    X(ALPHABLENDENABLE,         27,  FALSE,                   DWORD, BOOL)       \
+    X(FOGENABLE,                28,  FALSE,                   DWORD, BOOL)       \
+    X(SPECULARENABLE,           29,  FALSE,                   DWORD, BOOL)       \
+    X(ZVISIBLE,                 30,  0,                       DWORD, BOOL)       \
+    X(FOGCOLOR,                 34,  0,                       DWORD, NONE)       \
+    X(FOGTABLEMODE,             35,  D3DFOG_NONE,             DWORD, FOG)        \
+    X(FOGSTART,                 36,  0x00000000u /* 0.0f */,  FLOAT, NONE)       \
+    X(FOGEND,                   37,  0x3F800000u /* 1.0f */,  FLOAT, NONE)       \
+    X(FOGDENSITY,               38,  0x3F800000u /* 1.0f */,  FLOAT, NONE)       \
+    X(EDGEANTIALIAS,            40,  FALSE,                   DWORD, BOOL)       \
+    X(ZBIAS,                    47,  0,                       DWORD, NONE)       \
+    X(RANGEFOGENABLE,           48,  FALSE,                   DWORD, NONE)       \
+    X(STENCILENABLE,            52,  FALSE,                   DWORD, BOOL)       \
+    X(STENCILFAIL,              53,  D3DSTENCILOP_KEEP,       DWORD, STENCILOP)  \
+    X(STENCILZFAIL,             54,  D3DSTENCILOP_KEEP,       DWORD, STENCILOP)  \
+    X(STENCILPASS,              55,  D3DSTENCILOP_KEEP,       DWORD, STENCILOP)  \
+    X(STENCILFUNC,              56,  D3DCMP_ALWAYS,           DWORD, CMP)        \
+    X(STENCILREF,               57,  0,                       DWORD, NONE)       \
+    X(STENCILMASK,              58,  0xFFFFFFFFu,             DWORD, NONE)       \
+    X(STENCILWRITEMASK,         59,  0xFFFFFFFFu,             DWORD, NONE)       \
+    X(TEXTUREFACTOR,            60,  0xFFFFFFFFu,             DWORD, NONE)       \
+    X(WRAP0,                    128, 0,                       DWORD, WRAP)       \
+    X(WRAP1,                    129, 0,                       DWORD, WRAP)       \
+    X(WRAP2,                    130, 0,                       DWORD, WRAP)       \
+    X(WRAP3,                    131, 0,                       DWORD, WRAP)       \
+    X(WRAP4,                    132, 0,                       DWORD, WRAP)       \
+    X(WRAP5,                    133, 0,                       DWORD, WRAP)       \
+    X(WRAP6,                    134, 0,                       DWORD, WRAP)       \
+    X(WRAP7,                    135, 0,                       DWORD, WRAP)       \
+    X(CLIPPING,                 136, TRUE,                    DWORD, BOOL)       \
+    X(LIGHTING,                 137, TRUE,                    DWORD, BOOL)       \
+    X(AMBIENT,                  139, 0,                       DWORD, NONE)       \
+    X(FOGVERTEXMODE,            140, D3DFOG_NONE,             DWORD, FOG)        \
+    X(COLORVERTEX,              141, TRUE,                    DWORD, BOOL)       \
+    X(LOCALVIEWER,              142, TRUE,                    DWORD, BOOL)       \
+    X(NORMALIZENORMALS,         143, FALSE,                   DWORD, BOOL)       \
+    X(DIFFUSEMATERIALSOURCE,    145, D3DMCS_COLOR1,           DWORD, MCS)        \
+    X(SPECULARMATERIALSOURCE,   146, D3DMCS_COLOR2,           DWORD, MCS)        \
+    X(AMBIENTMATERIALSOURCE,    147, D3DMCS_MATERIAL,         DWORD, MCS)        \
+    X(EMISSIVEMATERIALSOURCE,   148, D3DMCS_MATERIAL,         DWORD, MCS)        \
+    X(VERTEXBLEND,              151, D3DVBF_DISABLE,          DWORD, VBF)        \
+    X(CLIPPLANEENABLE,          152, 0,                       DWORD, CLIPPLANE)  \
+    X(SOFTWAREVERTEXPROCESSING, 153, FALSE,                   NOFX,  NONE)       \
+    X(POINTSIZE,                154, 0x3F800000u /* 1.0f */,  FLOAT, NONE)       \
+    X(POINTSIZE_MIN,            155, 0x00000000u /* 0.0f */,  FLOAT, NONE)       \
+    X(POINTSPRITEENABLE,        156, FALSE,                   DWORD, BOOL)       \
+    X(POINTSCALEENABLE,         157, FALSE,                   DWORD, BOOL)       \
+    X(POINTSCALE_A,             158, 0x3F800000u /* 1.0f */,  FLOAT, NONE)       \
+    X(POINTSCALE_B,             159, 0,                       FLOAT, NONE)       \
+    X(POINTSCALE_C,             160, 0,                       FLOAT, NONE)       \
+    X(MULTISAMPLEANTIALIAS,     161, TRUE,                    DWORD, BOOL)       \
+    X(MULTISAMPLEMASK,          162, 0xFFFFFFFFu,             DWORD, NONE)       \
+    X(PATCHEDGESTYLE,           163, D3DPATCHEDGE_DISCRETE,   NOFX,  NONE)       \
+    X(PATCHSEGMENTS,            164, 0x3F800000u /* 1.0f */,  DWORD, NONE)       \
+    X(DEBUGMONITORTOKEN,        165, D3DDMT_ENABLE,           NOFX,  NONE)       \
+    X(POINTSIZE_MAX,            166, 0x42800000u /* 64.0f */, FLOAT, NONE)       \
+    X(INDEXEDVERTEXBLENDENABLE, 167, FALSE,                   DWORD, BOOL)       \
+    X(COLORWRITEENABLE,         168, 0x0000000Fu,             DWORD, COLORWRITE) \
+    X(TWEENFACTOR,              170, 0,                       FLOAT, NONE)       \
+    X(BLENDOP,                  171, D3DBLENDOP_ADD,          DWORD, BLENDOP)    \
+    X(POSITIONORDER,            172, D3DORDER_CUBIC,          NOFX,  NONE)       \
+    X(NORMALORDER,              173, D3DORDER_LINEAR,         NOFX,  NONE)
+
 enum D3DRENDERSTATETYPE : DWORD {
-    D3DRS_ZENABLE = 7,
-    D3DRS_FILLMODE = 8,
-    D3DRS_SHADEMODE = 9,
-    D3DRS_LINEPATTERN = 10,
-    D3DRS_ZWRITEENABLE = 14,
-    D3DRS_ALPHATESTENABLE = 15,
-    D3DRS_LASTPIXEL = 16,
-    D3DRS_SRCBLEND = 19,
-    D3DRS_DESTBLEND = 20,
-    D3DRS_CULLMODE = 22,
-    D3DRS_ZFUNC = 23,
-    D3DRS_ALPHAREF = 24,
-    D3DRS_ALPHAFUNC = 25,
-    D3DRS_DITHERENABLE = 26,
-    D3DRS_ALPHABLENDENABLE = 27,
-    D3DRS_FOGENABLE = 28,
-    D3DRS_SPECULARENABLE = 29,
-    D3DRS_ZVISIBLE = 30,
-    D3DRS_FOGCOLOR = 34,
-    D3DRS_FOGTABLEMODE = 35,
-    D3DRS_FOGSTART = 36,
-    D3DRS_FOGEND = 37,
-    D3DRS_FOGDENSITY = 38,
-    D3DRS_EDGEANTIALIAS = 40,
-    D3DRS_ZBIAS = 47,
-    D3DRS_RANGEFOGENABLE = 48,
-    D3DRS_STENCILENABLE = 52,
-    D3DRS_STENCILFAIL = 53,
-    D3DRS_STENCILZFAIL = 54,
-    D3DRS_STENCILPASS = 55,
-    D3DRS_STENCILFUNC = 56,
-    D3DRS_STENCILREF = 57,
-    D3DRS_STENCILMASK = 58,
-    D3DRS_STENCILWRITEMASK = 59,
-    D3DRS_TEXTUREFACTOR = 60,
-    D3DRS_WRAP0 = 128,
-    D3DRS_WRAP1 = 129,
-    D3DRS_WRAP2 = 130,
-    D3DRS_WRAP3 = 131,
-    D3DRS_WRAP4 = 132,
-    D3DRS_WRAP5 = 133,
-    D3DRS_WRAP6 = 134,
-    D3DRS_WRAP7 = 135,
-    D3DRS_CLIPPING = 136,
-    D3DRS_LIGHTING = 137,
-    D3DRS_AMBIENT = 139,
-    D3DRS_FOGVERTEXMODE = 140,
-    D3DRS_COLORVERTEX = 141,
-    D3DRS_LOCALVIEWER = 142,
-    D3DRS_NORMALIZENORMALS = 143,
-    D3DRS_DIFFUSEMATERIALSOURCE = 145,
-    D3DRS_SPECULARMATERIALSOURCE = 146,
-    D3DRS_AMBIENTMATERIALSOURCE = 147,
-    D3DRS_EMISSIVEMATERIALSOURCE = 148,
-    D3DRS_VERTEXBLEND = 151,
-    D3DRS_CLIPPLANEENABLE = 152,
-    D3DRS_SOFTWAREVERTEXPROCESSING = 153,
-    D3DRS_POINTSIZE = 154,
-    D3DRS_POINTSIZE_MIN = 155,
-    D3DRS_POINTSPRITEENABLE = 156,
-    D3DRS_POINTSCALEENABLE = 157,
-    D3DRS_POINTSCALE_A = 158,
-    D3DRS_POINTSCALE_B = 159,
-    D3DRS_POINTSCALE_C = 160,
-    D3DRS_MULTISAMPLEANTIALIAS = 161,
-    D3DRS_MULTISAMPLEMASK = 162,
-    D3DRS_PATCHEDGESTYLE = 163,
-    D3DRS_PATCHSEGMENTS = 164,
-    D3DRS_DEBUGMONITORTOKEN = 165,
-    D3DRS_POINTSIZE_MAX = 166,
-    D3DRS_INDEXEDVERTEXBLENDENABLE = 167,
-    D3DRS_COLORWRITEENABLE = 168,
-    D3DRS_TWEENFACTOR = 170,
-    D3DRS_BLENDOP = 171,
-    D3DRS_POSITIONORDER = 172,
-    D3DRS_NORMALORDER = 173,
+#define SG_RS_ENUM(name, number, def, type, names) D3DRS_##name = number,
+    SG_RENDER_STATES(SG_RS_ENUM)
+#undef SG_RS_ENUM
     D3DRS_FORCE_DWORD = 0x7fffffff
 };
 // One past the largest render-state number (size of a table indexed by D3DRENDERSTATETYPE).
@@ -359,34 +370,43 @@ enum D3DORDERTYPE : DWORD {
 
 // [SECTION] Texture-stage states
 
+// Every texture-stage state, one row each:
+//   X(name, number, documented default at stage `stage`, effect type, effect value names)
+// with the columns of SG_RENDER_STATES. The enum, the device's defaults and the effect state
+// table are all expanded from this list.
+#define SG_TEXTURE_STAGE_STATES(X)                                                                 \
+    X(COLOROP,               1,  stage == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE,   DWORD, TOP)      \
+    X(COLORARG1,             2,  D3DTA_TEXTURE,                                   DWORD, TA)       \
+    X(COLORARG2,             3,  D3DTA_CURRENT,                                   DWORD, TA)       \
+    X(ALPHAOP,               4,  stage == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE, DWORD, TOP)      \
+    X(ALPHAARG1,             5,  D3DTA_TEXTURE,                                   DWORD, TA)       \
+    X(ALPHAARG2,             6,  D3DTA_CURRENT,                                   DWORD, TA)       \
+    X(BUMPENVMAT00,          7,  0,                                               DWORD, NONE)     \
+    X(BUMPENVMAT01,          8,  0,                                               DWORD, NONE)     \
+    X(BUMPENVMAT10,          9,  0,                                               DWORD, NONE)     \
+    X(BUMPENVMAT11,          10, 0,                                               DWORD, NONE)     \
+    X(TEXCOORDINDEX,         11, stage,                                           DWORD, TCI)      \
+    X(ADDRESSU,              13, D3DTADDRESS_WRAP,                                DWORD, TADDRESS) \
+    X(ADDRESSV,              14, D3DTADDRESS_WRAP,                                DWORD, TADDRESS) \
+    X(BORDERCOLOR,           15, 0,                                               DWORD, NONE)     \
+    X(MAGFILTER,             16, D3DTEXF_POINT,                                   DWORD, TEXF)     \
+    X(MINFILTER,             17, D3DTEXF_POINT,                                   DWORD, TEXF)     \
+    X(MIPFILTER,             18, D3DTEXF_NONE,                                    DWORD, TEXF)     \
+    X(MIPMAPLODBIAS,         19, 0,                                               DWORD, NONE)     \
+    X(MAXMIPLEVEL,           20, 0,                                               DWORD, NONE)     \
+    X(MAXANISOTROPY,         21, 1,                                               DWORD, NONE)     \
+    X(BUMPENVLSCALE,         22, 0,                                               FLOAT, NONE)     \
+    X(BUMPENVLOFFSET,        23, 0,                                               FLOAT, NONE)     \
+    X(TEXTURETRANSFORMFLAGS, 24, D3DTTFF_DISABLE,                                 DWORD, TTFF)     \
+    X(ADDRESSW,              25, D3DTADDRESS_WRAP,                                DWORD, TADDRESS) \
+    X(COLORARG0,             26, D3DTA_CURRENT,                                   DWORD, TA)       \
+    X(ALPHAARG0,             27, D3DTA_CURRENT,                                   DWORD, TA)       \
+    X(RESULTARG,             28, D3DTA_CURRENT,                                   DWORD, TA)
+
 enum D3DTEXTURESTAGESTATETYPE : DWORD {
-    D3DTSS_COLOROP = 1,
-    D3DTSS_COLORARG1 = 2,
-    D3DTSS_COLORARG2 = 3,
-    D3DTSS_ALPHAOP = 4,
-    D3DTSS_ALPHAARG1 = 5,
-    D3DTSS_ALPHAARG2 = 6,
-    D3DTSS_BUMPENVMAT00 = 7,
-    D3DTSS_BUMPENVMAT01 = 8,
-    D3DTSS_BUMPENVMAT10 = 9,
-    D3DTSS_BUMPENVMAT11 = 10,
-    D3DTSS_TEXCOORDINDEX = 11,
-    D3DTSS_ADDRESSU = 13,
-    D3DTSS_ADDRESSV = 14,
-    D3DTSS_BORDERCOLOR = 15,
-    D3DTSS_MAGFILTER = 16,
-    D3DTSS_MINFILTER = 17,
-    D3DTSS_MIPFILTER = 18,
-    D3DTSS_MIPMAPLODBIAS = 19,
-    D3DTSS_MAXMIPLEVEL = 20,
-    D3DTSS_MAXANISOTROPY = 21,
-    D3DTSS_BUMPENVLSCALE = 22,
-    D3DTSS_BUMPENVLOFFSET = 23,
-    D3DTSS_TEXTURETRANSFORMFLAGS = 24,
-    D3DTSS_ADDRESSW = 25,
-    D3DTSS_COLORARG0 = 26,
-    D3DTSS_ALPHAARG0 = 27,
-    D3DTSS_RESULTARG = 28,
+#define SG_TSS_ENUM(name, number, def, type, names) D3DTSS_##name = number,
+    SG_TEXTURE_STAGE_STATES(SG_TSS_ENUM)
+#undef SG_TSS_ENUM
     D3DTSS_FORCE_DWORD = 0x7fffffff
 };
 // One past the largest texture-stage-state number.

@@ -227,6 +227,22 @@ BOOL CloseHandle(HANDLE object) {
     return TRUE;
 }
 
+ReadOnlyFileMapping::ReadOnlyFileMapping(LPCSTR fileName, DWORD accessHint) {
+    file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, accessHint, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD sizeHigh = 0;
+    size = GetFileSize(file, &sizeHigh);
+    if (size != INVALID_FILE_SIZE && sizeHigh == 0)
+        mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping) view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+}
+
+ReadOnlyFileMapping::~ReadOnlyFileMapping() {
+    if (view) UnmapViewOfFile(view);
+    if (mapping) CloseHandle(mapping);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
 DWORD GetFileAttributesA(LPCSTR fileName) {
     struct stat st {};
     if (!fileName || stat(fileName, &st) != 0) {

@@ -60,6 +60,28 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
 BOOL UnmapViewOfFile(LPCVOID base);
 BOOL CloseHandle(HANDLE object);
 
+// A whole file mapped read-only for the life of the object, as the loaders read their files:
+// CreateFileA, CreateFileMappingA and MapViewOfFile, undone in reverse order. `accessHint` is
+// FILE_FLAG_SEQUENTIAL_SCAN or FILE_FLAG_RANDOM_ACCESS.
+class ReadOnlyFileMapping {
+public:
+    ReadOnlyFileMapping(LPCSTR fileName, DWORD accessHint);
+    ~ReadOnlyFileMapping();
+    ReadOnlyFileMapping(const ReadOnlyFileMapping&) = delete;
+    ReadOnlyFileMapping& operator=(const ReadOnlyFileMapping&) = delete;
+
+    bool Opened() const { return file != INVALID_HANDLE_VALUE; }  // false: missing or unreadable
+    // The bytes; null when the file is empty or could not be mapped (4 GiB or more included).
+    const void* Data() const { return view; }
+    DWORD Size() const { return view ? size : 0; }
+
+private:
+    HANDLE file = INVALID_HANDLE_VALUE;
+    HANDLE mapping = nullptr;
+    void* view = nullptr;
+    DWORD size = 0;
+};
+
 // FILE_ATTRIBUTE_DIRECTORY for a folder; for a regular file FILE_ATTRIBUTE_NORMAL, or
 // FILE_ATTRIBUTE_READONLY when it is write-protected (no write permission for anyone, or none
 // for this process); FILE_ATTRIBUTE_DEVICE for anything else (pipes, devices, sockets);

@@ -3,7 +3,7 @@
 // refused files.
 #include "mesh/D3DXMesh.h"
 #include "mesh/XFile.h"
-#include "tests/texture/DeviceFixture.h"
+#include "tests/support/RefDeviceTest.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -174,7 +174,7 @@ TEST_F(MeshTest, DrawSubsetDrawsOnlyItsAttributesFaces) {
         ASSERT_EQ(S_OK, device->EndScene());
         std::vector<uint32_t> pixels = ReadBackBuffer();
         ASSERT_EQ(pixels.size(), size_t(kSize) * kSize);
-        uint32_t left = pixels[32 * kSize + 10], right = pixels[32 * kSize + 54];
+        uint32_t left = pixels[32 * kSize + 10] & 0xFFFFFFu, right = pixels[32 * kSize + 54] & 0xFFFFFFu;
         EXPECT_EQ(left, attribute == 0 ? 0xFFFFFFu : 0u) << attribute;
         EXPECT_EQ(right, attribute == 1 ? 0xFFFFFFu : 0u) << attribute;
     }

@@ -25,6 +25,7 @@
 #include "scene/Camera.h"
 #include "scene/FluidDemoApp.h"
 #include "scene/SceneMedia.h"
+#include "tests/support/RefDeviceTest.h"
 #include "tests/texture/ImageFiles.h"
 
 namespace {
@@ -153,28 +154,9 @@ TEST(FluidComponentStep, FramesBelowTheCapAreUnchanged) {
 
 // [SECTION] Media on the software device
 
-class MediaOnDevice : public ::testing::Test {
+class MediaOnDevice : public RefDeviceTest {
 protected:
-    void SetUp() override {
-        d3dhost::SetHeadless(true);
-        d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        ASSERT_TRUE(d3d);
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = 64;
-        params.BackBufferHeight = 64;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
-        params.EnableAutoDepthStencil = TRUE;
-        params.AutoDepthStencilFormat = D3DFMT_D16;
-        ASSERT_EQ(S_OK, d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_REF, nullptr,
-                                          D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device));
-    }
-    void TearDown() override {
-        if (device) device->Release();
-        if (d3d) d3d->Release();
-        d3dhost::ResetHostOptions();
-    }
+    MediaOnDevice() { params = Params(D3DFMT_X8R8G8B8, D3DFMT_D16); }
 
     static IDirect3DBaseTexture8* Bound(EffectFile* effect, const char* parameter) {
         IDirect3DBaseTexture8* texture = nullptr;
@@ -182,9 +164,6 @@ protected:
         if (texture) texture->Release();
         return texture;
     }
-
-    IDirect3D8* d3d = nullptr;
-    IDirect3DDevice8* device = nullptr;
 };
 
 TEST_F(MediaOnDevice, EachEffectGetsItsTexturesAndTheMaterialsTheirWhiteAmbient) {

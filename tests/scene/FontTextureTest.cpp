@@ -1,7 +1,7 @@
 // FontTexture on the REF device: the glyph texture's size rule, layout and texel values, text
 // drawn where the pen rules put it, and the device state put back after drawing.
 #include "scene/FontTexture.h"
-#include "tests/texture/DeviceFixture.h"
+#include "tests/support/RefDeviceTest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // D3DXCreateTextureFromFileExA on the REF device: formats, sizes and levels as the device
 // allows, level contents (the file's pixels, box-filtered levels), colour keys and palettes,
 // and every failure leaving nothing behind.
-#include "tests/texture/DeviceFixture.h"
+#include "tests/support/RefDeviceTest.h"
 #include "tests/texture/ImageFiles.h"
 #include "texture/D3DXTexture.h"
 #include "texture/PixelFormat.h"

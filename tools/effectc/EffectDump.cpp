@@ -2,8 +2,10 @@
 #include "EffectDump.h"
 
 #include "effect/CompilerSupport.h"
+#include "effect/EffectBlockTags.h"
 #include "effect/EffectStates.h"
 #include "effect/ShaderAssembler.h"
+#include "platform/win/TextFormat.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -11,15 +13,7 @@
 
 namespace {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
-}
+using textformat::Format;
 
 std::string TagText(uint32_t tag) {
     std::string s;
@@ -124,11 +118,11 @@ void DisassembleShader(const uint32_t* tokens, size_t count, const std::string& 
             size_t words = (token >> 16) & 0x7FFF;
             if (i + 1 + words > count) break;
             const uint32_t* body = tokens + i + 1;
-            std::string tag = words ? TagText(body[0]) : "";
-            if (tag == "LINE" && words == 2)
+            uint32_t tag = words ? body[0] : 0;
+            if (tag == kTagShaderLine && words == 2)
                 *out += indent + Format("; line %u\n", body[1]);
-            else if (tag == "FILE" || tag == "TEXT")
-                *out += indent + "; " + tag + " " + NameText(body + 1, words - 1) + "\n";
+            else if (tag == kTagShaderFile || tag == kTagShaderText)
+                *out += indent + "; " + TagText(tag) + " " + NameText(body + 1, words - 1) + "\n";
             else
                 *out += indent + "; " + NameText(body, words) + "\n";
             i += 1 + words;
@@ -233,15 +227,15 @@ struct Reader {
         }
         const uint32_t* data = words.data() + at + 3;
         std::string name = TagText(tag);
-        if (name == "PARM" && dataCount >= 1)
+        if (tag == kTagParameter && dataCount >= 1)
             *out += indent + "PARM " + EffectTypeName(data[0]) + " " + NameText(data + 1, dataCount - 1) + "\n";
-        else if ((name == "TECH" || name == "PASS") && dataCount >= 1)
+        else if ((tag == kTagTechnique || tag == kTagPass) && dataCount >= 1)
             *out += indent + name + " " + NameText(data, dataCount) + "\n";
-        else if (name == "ASGN" && dataCount >= 3)
+        else if (tag == kTagAssignment && dataCount >= 3)
             *out += indent + "ASGN " + StateName(data[1], data[2]) + " (" + EffectTypeName(data[0]) + ")\n";
-        else if (name == "REFE" && dataCount >= 2)
+        else if (tag == kTagReference && dataCount >= 2)
             *out += indent + Format("REFE parameter %u (%s)\n", data[1], EffectTypeName(data[0]));
-        else if (name == "VALU")
+        else if (tag == kTagValue)
             Value(data, dataCount, indent);
         else
             *out += indent + name + Format(" (%u data words)\n", dataCount);
@@ -254,7 +248,7 @@ struct Reader {
 }  // namespace
 
 bool DumpEffect(const std::vector<uint32_t>& words, std::string* out) {
-    if (words.size() < 3 || words[0] != fxc::Tag("FX81")) {
+    if (words.size() < 3 || words[0] != kTagRoot) {
         *out += "not a compiled effect\n";
         return false;
     }

@@ -1,6 +1,7 @@
 // Opcode table and the length-checked token reader for version 1.x shaders.
 // The reader only decodes and checks the stream's form; it never reads at or past the count.
 #include "platform/d3d/shader/ShaderTokens.h"
+#include "platform/win/TextFormat.h"
 
 #include <cassert>
 #include <cstdarg>
@@ -19,15 +20,7 @@ const OpInfo kOps[] = {
 };
 static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::Count));
 
-std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* fmt, ...) {
-    char buf[256];
-    va_list args;
-    va_start(args, fmt);
-    vsnprintf(buf, sizeof(buf), fmt, args);
-    va_end(args);
-    return buf;
-}
+using textformat::Format;
 
 bool Fail(std::string* error, std::string text) {
     if (error) *error = std::move(text);

@@ -7,6 +7,7 @@
 // [SECTION] Emitter: instructions
 // [SECTION] Assembly of the stage and entry points
 #include "platform/d3d/shader/ShaderTranslator.h"
+#include "platform/win/TextFormat.h"
 
 #include <cassert>
 #include <cmath>
@@ -44,24 +45,16 @@ vec4 sgs_lit(vec4 s) {
 vec4 sgs_dst(vec4 a, vec4 b) { return vec4(1.0, a.y * b.y, a.z, b.w); }
 )";
 
-std::string Fmt(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Fmt(const char* fmt, ...) {
-    char buf[512];
-    va_list args;
-    va_start(args, fmt);
-    vsnprintf(buf, sizeof(buf), fmt, args);
-    va_end(args);
-    return buf;
-}
+using textformat::Format;
 
 // A float as an exact GLSL expression.
 std::string FloatLiteral(float v) {
     if (!std::isfinite(v)) {
         uint32_t bits;
         std::memcpy(&bits, &v, sizeof(bits));
-        return Fmt("uintBitsToFloat(0x%08Xu)", bits);
+        return Format("uintBitsToFloat(0x%08Xu)", bits);
     }
-    std::string s = Fmt("%.9g", static_cast<double>(v));
+    std::string s = Format("%.9g", static_cast<double>(v));
     if (s.find_first_of(".e") == std::string::npos) s += ".0";
     return s;
 }
@@ -93,10 +86,10 @@ int MatrixRows(Op op) {
 class Emitter {
 public:
     Emitter(const Program& p, const TranslateOptions& o, TranslatedShader* out)
-        : p_(p), opt_(o), out_(*out), ps14_(p.model == PS14) {}
+        : program(p), options(o), result(*out), ps14(p.model == PS14) {}
 
     void Run();
-    const std::string& Body() const { return body_; }
+    const std::string& Body() const { return body; }
 
 private:
     std::string ConstRead(int num, bool relative);
@@ -104,77 +97,77 @@ private:
     std::string Src(const SrcParam& s, int rowOffset = 0);
     std::string DstName(const DstParam& d);
     std::string TexCoord(int n) {
-        out_.texcoordMask |= 1u << n;
-        return Fmt("sg_vT[%d]", n);
+        result.texcoordMask |= 1u << n;
+        return Format("sg_vT[%d]", n);
     }
     std::string Sample(int stage, const std::string& uv) {
-        out_.samplerMask |= 1u << stage;
-        return Fmt("texture(sg_Sampler%d, %s)", stage, uv.c_str());
+        result.samplerMask |= 1u << stage;
+        return Format("texture(sg_Sampler%d, %s)", stage, uv.c_str());
     }
     std::string BumpMat(int stage) {
-        out_.bumpEnvMask |= 1u << stage;
-        return Fmt("sg_BumpEnvMat[%d]", stage);
+        result.bumpEnvMask |= 1u << stage;
+        return Format("sg_BumpEnvMat[%d]", stage);
     }
     std::string Compute(const Instruction& ins, const std::string& t);
     std::string Writeback(const Instruction& ins, const std::string& t);
     void TextureOp13(const Instruction& ins);
     void TextureOp14(const Instruction& ins);
-    void Line(const std::string& s) { body_ += "    " + s + "\n"; }
+    void Line(const std::string& s) { body += "    " + s + "\n"; }
 
-    const Program& p_;
-    const TranslateOptions& opt_;
-    TranslatedShader& out_;
-    bool ps14_;
-    bool localConstants_ = false;  // vertex shader with def and relative addressing
-    int padIndex_ = 0;             // texm3x3pad rows seen in the open sequence
-    std::array<float, 4> defs_[VS_CONSTANTS] = {};
-    std::bitset<VS_CONSTANTS> defined_;
-    std::string body_;
+    const Program& program;
+    const TranslateOptions& options;
+    TranslatedShader& result;
+    bool ps14;
+    bool localConstants = false;  // vertex shader with def and relative addressing
+    int padIndex = 0;             // texm3x3pad rows seen in the open sequence
+    std::array<float, 4> defs[VS_CONSTANTS] = {};
+    std::bitset<VS_CONSTANTS> defined;
+    std::string body;
 };
 
 std::string Emitter::ConstRead(int num, bool relative) {
-    if (p_.pixel) {
-        if (defined_[num]) {
-            const auto& v = defs_[num];
+    if (program.pixel) {
+        if (defined[num]) {
+            const auto& v = defs[num];
             return "vec4(" + FloatLiteral(v[0]) + ", " + FloatLiteral(v[1]) + ", " +
                    FloatLiteral(v[2]) + ", " + FloatLiteral(v[3]) + ")";
         }
-        out_.constantsRead.set(num);
-        return Fmt("sg_PSConst[%d]", num);
+        result.constantsRead.set(num);
+        return Format("sg_PSConst[%d]", num);
     }
-    const char* array = localConstants_ ? "sgs_c" : "sg_VSConst";
+    const char* array = localConstants ? "sgs_c" : "sg_VSConst";
     if (relative) {
-        out_.relativeConstants = true;
+        result.relativeConstants = true;
         // Out of range reads give 0; the index is clamped as well so that no driver ever
         // indexes past the array, whichever side of the selection it evaluates.
-        return Fmt("(a0.x + %d >= 0 && a0.x + %d < %d ? %s[clamp(a0.x + %d, 0, %d)] : vec4(0.0))", num, num,
+        return Format("(a0.x + %d >= 0 && a0.x + %d < %d ? %s[clamp(a0.x + %d, 0, %d)] : vec4(0.0))", num, num,
                    VS_CONSTANTS, array, num, VS_CONSTANTS - 1);
     }
-    if (defined_[num] && !localConstants_) {
-        const auto& v = defs_[num];
+    if (defined[num] && !localConstants) {
+        const auto& v = defs[num];
         return "vec4(" + FloatLiteral(v[0]) + ", " + FloatLiteral(v[1]) + ", " +
                FloatLiteral(v[2]) + ", " + FloatLiteral(v[3]) + ")";
     }
-    if (!defined_[num]) out_.constantsRead.set(num);
-    return Fmt("%s[%d]", array, num);
+    if (!defined[num]) result.constantsRead.set(num);
+    return Format("%s[%d]", array, num);
 }
 
 std::string Emitter::RegRead(const SrcParam& s, int rowOffset) {
     int num = s.num + rowOffset;
     switch (s.type) {
-        case REG_TEMP: return Fmt("r%d", num);
+        case REG_TEMP: return Format("r%d", num);
         case REG_INPUT:
-            if (p_.pixel) {
-                out_.colorMask |= 1u << num;
-                return Fmt("sg_vD%d", num);
+            if (program.pixel) {
+                result.colorMask |= 1u << num;
+                return Format("sg_vD%d", num);
             }
-            out_.inputMask |= 1u << num;
-            return Fmt("sg_v%d", num);
+            result.inputMask |= 1u << num;
+            return Format("sg_v%d", num);
         case REG_CONST: return ConstRead(num, s.relative);
         case REG_TEXTURE:
-            assert(p_.pixel);
-            if (ps14_) return TexCoord(num);
-            return Fmt("t%d", num);
+            assert(program.pixel);
+            if (ps14) return TexCoord(num);
+            return Format("t%d", num);
         default:
             assert(!"register kind the validator refuses");
             return "vec4(0.0)";
@@ -201,21 +194,21 @@ std::string Emitter::Src(const SrcParam& s, int rowOffset) {
 
 std::string Emitter::DstName(const DstParam& d) {
     switch (d.type) {
-        case REG_TEMP: return Fmt("r%d", d.num);
-        case REG_TEXTURE: return p_.pixel ? Fmt("t%d", d.num) : "a0";
+        case REG_TEMP: return Format("r%d", d.num);
+        case REG_TEXTURE: return program.pixel ? Format("t%d", d.num) : "a0";
         case REG_RASTOUT:
             if (d.num == 0) {
-                out_.outputMask |= OUT_POS;
+                result.outputMask |= OUT_POS;
                 return "sg_oPos";
             }
-            out_.outputMask |= d.num == 1 ? OUT_FOG : OUT_PTS;
+            result.outputMask |= d.num == 1 ? OUT_FOG : OUT_PTS;
             return d.num == 1 ? "sg_oFog" : "sg_oPts";
         case REG_ATTROUT:
-            out_.outputMask |= d.num == 0 ? OUT_D0 : OUT_D1;
-            return Fmt("sg_oD%d", d.num);
+            result.outputMask |= d.num == 0 ? OUT_D0 : OUT_D1;
+            return Format("sg_oD%d", d.num);
         case REG_TEXCRDOUT:
-            out_.outputMask |= OUT_T0 << d.num;
-            return Fmt("sg_oT[%d]", d.num);
+            result.outputMask |= OUT_T0 << d.num;
+            return Format("sg_oT[%d]", d.num);
         default:
             assert(!"destination the validator refuses");
             return "sgs_sink";
@@ -261,7 +254,7 @@ std::string Emitter::Compute(const Instruction& ins, const std::string& t) {
             break;
         }
         case Op::Cnd:
-            if (ps14_) e = "mix(" + S(2) + ", " + S(1) + ", greaterThan(" + S(0) + ", vec4(0.5)))";
+            if (ps14) e = "mix(" + S(2) + ", " + S(1) + ", greaterThan(" + S(0) + ", vec4(0.5)))";
             else e = "(" + S(0) + ".w > 0.5 ? " + S(1) + " : " + S(2) + ")";
             break;
         case Op::Cmp: e = "mix(" + S(2) + ", " + S(1) + ", greaterThanEqual(" + S(0) + ", vec4(0.0)))"; break;
@@ -277,13 +270,13 @@ std::string Emitter::Compute(const Instruction& ins, const std::string& t) {
     }
     std::string line = t + " = " + e + ";";
     // bem computes texture coordinates, which (like texcrd) keep their full range.
-    if (p_.pixel && ins.op != Op::Bem) {
+    if (program.pixel && ins.op != Op::Bem) {
         // Result shift, then the register range the device reports, then saturation.
         const DstParam& d = ins.dst;
         std::string v = t;
-        if (d.shift > 0) v = Fmt("%s * %.1f", t.c_str(), static_cast<double>(1 << d.shift));
-        if (d.shift < 0) v = Fmt("%s * %.3f", t.c_str(), 1.0 / static_cast<double>(1 << -d.shift));
-        std::string range = FloatLiteral(opt_.pixelShaderMaxValue);
+        if (d.shift > 0) v = Format("%s * %.1f", t.c_str(), static_cast<double>(1 << d.shift));
+        if (d.shift < 0) v = Format("%s * %.3f", t.c_str(), 1.0 / static_cast<double>(1 << -d.shift));
+        std::string range = FloatLiteral(options.pixelShaderMaxValue);
         if (d.saturate) line += " " + t + " = clamp(" + v + ", 0.0, 1.0);";
         else line += " " + t + " = clamp(" + v + ", -" + range + ", " + range + ");";
     }
@@ -296,8 +289,8 @@ std::string Emitter::Writeback(const Instruction& ins, const std::string& t) {
     if (int rows = MatrixRows(ins.op)) mask &= static_cast<uint8_t>((1u << rows) - 1);
     if (!mask) return "";
     std::string name = DstName(d);
-    if (!p_.pixel && d.type == REG_ADDR) return "a0.x = int(floor(" + t + ".x));";
-    if (!p_.pixel && d.type == REG_RASTOUT && d.num != 0)
+    if (!program.pixel && d.type == REG_ADDR) return "a0.x = int(floor(" + t + ".x));";
+    if (!program.pixel && d.type == REG_RASTOUT && d.num != 0)
         return (mask & 1) ? name + " = " + t + ".x;" : "";
     if (mask == 0xF) return name + " = " + t + ";";
     std::string m = MaskSuffix(mask);
@@ -308,45 +301,45 @@ void Emitter::TextureOp13(const Instruction& ins) {
     int m = ins.dst.num;
     int n = ins.srcCount ? ins.src[0].num : 0;
     std::string tn = ins.srcCount ? Src(ins.src[0]) : "";  // _bx2 applies to the source register
-    std::string range = FloatLiteral(opt_.pixelShaderMaxValue);
+    std::string range = FloatLiteral(options.pixelShaderMaxValue);
     auto tc = [&] { return TexCoord(m); };
     (void)n;
     switch (ins.op) {
-        case Op::Tex: Line(Fmt("t%d = ", m) + Sample(m, tc() + ".xy") + ";"); break;
-        case Op::TexCoord: Line(Fmt("t%d = vec4(clamp(%s.xyz, 0.0, 1.0), 1.0);", m, tc().c_str())); break;
+        case Op::Tex: Line(Format("t%d = ", m) + Sample(m, tc() + ".xy") + ";"); break;
+        case Op::TexCoord: Line(Format("t%d = vec4(clamp(%s.xyz, 0.0, 1.0), 1.0);", m, tc().c_str())); break;
         case Op::TexKill:
-            out_.usesDiscard = true;
+            result.usesDiscard = true;
             Line("if (any(lessThan(" + TexCoord(m) + ".xyz, vec3(0.0)))) discard;");
             break;
         case Op::TexBem:
         case Op::TexBemL: {
             std::string bm = BumpMat(m);
-            Line(Fmt("t%d = ", m) + Sample(m, "vec2(" + tc() + ".x + " + bm + ".x * " + tn + ".x + " + bm + ".z * " +
+            Line(Format("t%d = ", m) + Sample(m, "vec2(" + tc() + ".x + " + bm + ".x * " + tn + ".x + " + bm + ".z * " +
                                                    tn + ".y, " + tc() + ".y + " + bm + ".y * " + tn + ".x + " + bm +
                                                    ".w * " + tn + ".y)") + ";");
             if (ins.op == Op::TexBemL)
-                Line(Fmt("t%d.xyz *= %s.z * sg_BumpEnvL[%d].x + sg_BumpEnvL[%d].y;", m, tn.c_str(), m, m));
+                Line(Format("t%d.xyz *= %s.z * sg_BumpEnvL[%d].x + sg_BumpEnvL[%d].y;", m, tn.c_str(), m, m));
             break;
         }
-        case Op::TexReg2AR: Line(Fmt("t%d = ", m) + Sample(m, tn + ".wx") + ";"); break;
-        case Op::TexReg2GB: Line(Fmt("t%d = ", m) + Sample(m, tn + ".yz") + ";"); break;
-        case Op::TexReg2RGB: Line(Fmt("t%d = ", m) + Sample(m, tn + ".xy") + ";"); break;
+        case Op::TexReg2AR: Line(Format("t%d = ", m) + Sample(m, tn + ".wx") + ";"); break;
+        case Op::TexReg2GB: Line(Format("t%d = ", m) + Sample(m, tn + ".yz") + ";"); break;
+        case Op::TexReg2RGB: Line(Format("t%d = ", m) + Sample(m, tn + ".xy") + ";"); break;
         case Op::TexM3x2Pad: Line("sgs_u = dot(" + tc() + ".xyz, " + tn + ".xyz);"); break;
         case Op::TexM3x2Tex:
             Line("sgs_v = dot(" + tc() + ".xyz, " + tn + ".xyz);");
-            Line(Fmt("t%d = ", m) + Sample(m, "vec2(sgs_u, sgs_v)") + ";");
+            Line(Format("t%d = ", m) + Sample(m, "vec2(sgs_u, sgs_v)") + ";");
             break;
         case Op::TexM3x2Depth:
             // z / w from the pad and this row; w = 0 gives the far plane.
-            out_.writesDepth = true;
+            result.writesDepth = true;
             Line("sgs_v = dot(" + tc() + ".xyz, " + tn + ".xyz);");
             Line("gl_FragDepth = sgs_v == 0.0 ? 1.0 : clamp(sgs_u / sgs_v, 0.0, 1.0);");
-            Line(Fmt("t%d = vec4(0.0);", m));
+            Line(Format("t%d = vec4(0.0);", m));
             break;
         case Op::TexM3x3Pad:
             // The first pad of the pair is one register below the second.
-            Line(std::string(padIndex_ == 0 ? "sgs_u" : "sgs_v") + " = dot(" + tc() + ".xyz, " + tn + ".xyz);");
-            padIndex_ ^= 1;
+            Line(std::string(padIndex == 0 ? "sgs_u" : "sgs_v") + " = dot(" + tc() + ".xyz, " + tn + ".xyz);");
+            padIndex ^= 1;
             break;
         case Op::TexM3x3Tex:
         case Op::TexM3x3:
@@ -355,9 +348,9 @@ void Emitter::TextureOp13(const Instruction& ins) {
             Line("sgs_w = dot(" + tc() + ".xyz, " + tn + ".xyz);");
             std::string nrm = "vec3(sgs_u, sgs_v, sgs_w)";
             if (ins.op == Op::TexM3x3) {
-                Line(Fmt("t%d = clamp(vec4(%s, 1.0), -%s, %s);", m, nrm.c_str(), range.c_str(), range.c_str()));
+                Line(Format("t%d = clamp(vec4(%s, 1.0), -%s, %s);", m, nrm.c_str(), range.c_str(), range.c_str()));
             } else if (ins.op == Op::TexM3x3Tex) {
-                Line(Fmt("t%d = ", m) + Sample(m, nrm + ".xy") + ";");
+                Line(Format("t%d = ", m) + Sample(m, nrm + ".xy") + ";");
             } else {
                 std::string eye = ins.op == Op::TexM3x3Spec
                                       ? Src(ins.src[1]) + ".xyz"
@@ -366,15 +359,15 @@ void Emitter::TextureOp13(const Instruction& ins) {
                 Line("sgs_n = " + nrm + ";");
                 // Reflection of the eye vector about the normal: 2 N (N.E) / (N.N) - E.
                 Line("sgs_n = 2.0 * sgs_n * dot(sgs_n, sgs_e) / dot(sgs_n, sgs_n) - sgs_e;");
-                Line(Fmt("t%d = ", m) + Sample(m, "sgs_n.xy") + ";");
+                Line(Format("t%d = ", m) + Sample(m, "sgs_n.xy") + ";");
             }
             break;
         }
         case Op::TexDp3Tex:
-            Line(Fmt("t%d = ", m) + Sample(m, "vec2(dot(" + tc() + ".xyz, " + tn + ".xyz), 0.0)") + ";");
+            Line(Format("t%d = ", m) + Sample(m, "vec2(dot(" + tc() + ".xyz, " + tn + ".xyz), 0.0)") + ";");
             break;
         case Op::TexDp3:
-            Line(Fmt("t%d = clamp(vec4(dot(%s.xyz, %s.xyz)), -%s, %s);", m, tc().c_str(), tn.c_str(), range.c_str(),
+            Line(Format("t%d = clamp(vec4(dot(%s.xyz, %s.xyz)), -%s, %s);", m, tc().c_str(), tn.c_str(), range.c_str(),
                      range.c_str()));
             break;
         default:
@@ -386,19 +379,19 @@ void Emitter::TextureOp14(const Instruction& ins) {
     const DstParam& d = ins.dst;
     switch (ins.op) {
         case Op::TexKill: {
-            out_.usesDiscard = true;
-            std::string v = d.type == REG_TEMP ? Fmt("r%d", d.num) : TexCoord(d.num);
+            result.usesDiscard = true;
+            std::string v = d.type == REG_TEMP ? Format("r%d", d.num) : TexCoord(d.num);
             Line("if (any(lessThan(" + v + ".xyz, vec3(0.0)))) discard;");
             break;
         }
         case Op::TexDepth:
-            out_.writesDepth = true;
+            result.writesDepth = true;
             Line("gl_FragDepth = r5.y == 0.0 ? 1.0 : clamp(r5.x / r5.y, 0.0, 1.0);");
             break;
         case Op::TexLd:
         case Op::TexCrd: {
             const SrcParam& s = ins.src[0];
-            std::string c = s.type == REG_TEMP ? Fmt("r%d", s.num) : TexCoord(s.num);
+            std::string c = s.type == REG_TEMP ? Format("r%d", s.num) : TexCoord(s.num);
             // .xyz (the default) or .xyw; _dz/_dw divide x and y by the third.
             std::string third = s.swizzle == 0xF4 ? ".w" : ".z";
             std::string xyz = c + ".xy" + (s.swizzle == 0xF4 ? "w" : "z");
@@ -408,11 +401,11 @@ void Emitter::TextureOp14(const Instruction& ins) {
                 coord = "vec4(" + c + ".xy / " + den + ", " + c + third + ", 1.0)";
             }
             if (ins.op == Op::TexLd) {
-                Line(Fmt("r%d = ", d.num) + Sample(d.num, coord + ".xy") + ";");
+                Line(Format("r%d = ", d.num) + Sample(d.num, coord + ".xy") + ";");
             } else {
                 Line("sgs_t0 = " + coord + ";");
-                Line(d.mask == 0xF ? Fmt("r%d = sgs_t0;", d.num)
-                                   : Fmt("r%d%s = sgs_t0%s;", d.num, MaskSuffix(d.mask).c_str(),
+                Line(d.mask == 0xF ? Format("r%d = sgs_t0;", d.num)
+                                   : Format("r%d%s = sgs_t0%s;", d.num, MaskSuffix(d.mask).c_str(),
                                          MaskSuffix(d.mask).c_str()));
             }
             break;
@@ -425,26 +418,26 @@ void Emitter::TextureOp14(const Instruction& ins) {
 void Emitter::Run() {
     // Constants the shader defines itself.
     bool relative = false;
-    for (const Instruction& ins : p_.instructions) {
+    for (const Instruction& ins : program.instructions) {
         if (ins.op == Op::Def) {
             int n = ins.dst.num;
-            defined_.set(n);
-            for (int k = 0; k < 4; ++k) defs_[n][k] = ins.def[k];
-            out_.definedConstants.push_back({static_cast<DWORD>(n), defs_[n]});
+            defined.set(n);
+            for (int k = 0; k < 4; ++k) defs[n][k] = ins.def[k];
+            result.definedConstants.push_back({static_cast<DWORD>(n), defs[n]});
         }
         for (int s = 0; s < ins.srcCount; ++s) relative |= ins.src[s].relative;
     }
-    localConstants_ = !p_.pixel && relative && defined_.any();
-    if (localConstants_) {
-        Line(Fmt("vec4 sgs_c[%d] = sg_VSConst;", VS_CONSTANTS));
-        for (const auto& [n, v] : out_.definedConstants)
-            Line(Fmt("sgs_c[%u] = vec4(", n) + FloatLiteral(v[0]) + ", " + FloatLiteral(v[1]) + ", " +
+    localConstants = !program.pixel && relative && defined.any();
+    if (localConstants) {
+        Line(Format("vec4 sgs_c[%d] = sg_VSConst;", VS_CONSTANTS));
+        for (const auto& [n, v] : result.definedConstants)
+            Line(Format("sgs_c[%u] = vec4(", n) + FloatLiteral(v[0]) + ", " + FloatLiteral(v[1]) + ", " +
                  FloatLiteral(v[2]) + ", " + FloatLiteral(v[3]) + ");");
         for (int i = 0; i < VS_CONSTANTS; ++i)
-            if (!defined_[i]) out_.constantsRead.set(i);
+            if (!defined[i]) result.constantsRead.set(i);
     }
 
-    const std::vector<Instruction>& list = p_.instructions;
+    const std::vector<Instruction>& list = program.instructions;
     for (size_t i = 0; i < list.size(); ++i) {
         const Instruction& ins = list[i];
         const OpInfo& info = GetOpInfo(ins.op);
@@ -454,8 +447,8 @@ void Emitter::Run() {
             continue;
         }
         if (info.cls == OpClass::Texture) {
-            Line(Fmt("// %s", info.name));
-            if (ps14_) TextureOp14(ins);
+            Line(Format("// %s", info.name));
+            if (ps14) TextureOp14(ins);
             else TextureOp13(ins);
             continue;
         }
@@ -465,11 +458,11 @@ void Emitter::Run() {
         std::string computes, writes;
         for (size_t k = i; k < j; ++k) {
             if (list[k].op == Op::Nop) continue;
-            std::string t = Fmt("sgs_t%zu", k - i);
+            std::string t = Format("sgs_t%zu", k - i);
             computes += Compute(list[k], t) + " ";
             writes += Writeback(list[k], t) + " ";
         }
-        Line(Fmt("// %s%s", info.name, j > i + 1 ? " + co-issued" : ""));
+        Line(Format("// %s%s", info.name, j > i + 1 ? " + co-issued" : ""));
         Line(computes);
         Line(writes);
         i = j - 1;
@@ -487,12 +480,12 @@ void TranslateProgram(const Program& program, const TranslateOptions& options, T
     Emitter emitter(program, options, out);
     emitter.Run();
     std::string g;
-    g += Fmt("// %s.%u.%u translated by the shader translator\n", program.KindName(), program.major,
+    g += Format("// %s.%u.%u translated by the shader translator\n", program.KindName(), program.major,
              program.minor);
     if (!program.pixel) {
         for (int n = 0; n < 16; ++n)
-            if (out->inputMask & (1u << n)) g += Fmt("layout(location = %d) in vec4 sg_v%d;\n", n, n);
-        g += Fmt("uniform vec4 sg_VSConst[%d];\n", VS_CONSTANTS);
+            if (out->inputMask & (1u << n)) g += Format("layout(location = %d) in vec4 sg_v%d;\n", n, n);
+        g += Format("uniform vec4 sg_VSConst[%d];\n", VS_CONSTANTS);
         g += kVertexHelpers;
         g += "void sg_VertexStage() {\n";
         g += "    vec4 r0 = vec4(0.0), r1 = vec4(0.0), r2 = vec4(0.0), r3 = vec4(0.0), r4 = vec4(0.0), r5 = vec4(0.0);\n";
@@ -502,7 +495,7 @@ void TranslateProgram(const Program& program, const TranslateOptions& options, T
         g += emitter.Body();
         g += "}\n";
     } else {
-        g += Fmt("uniform vec4 sg_PSConst[%d];\n", PS_CONSTANTS);
+        g += Format("uniform vec4 sg_PSConst[%d];\n", PS_CONSTANTS);
         if (out->bumpEnvMask) g += "uniform vec4 sg_BumpEnvMat[8];\nuniform vec2 sg_BumpEnvL[8];\n";
         g += "vec4 sg_PixelStage() {\n";
         g += "    vec4 r0 = vec4(0.0), r1 = vec4(0.0), r2 = vec4(0.0), r3 = vec4(0.0), r4 = vec4(0.0), r5 = vec4(0.0);\n";

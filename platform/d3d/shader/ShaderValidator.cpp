@@ -8,6 +8,7 @@
 #include "platform/d3d/shader/ShaderValidator.h"
 
 #include "platform/d3d/shader/VertexDeclaration.h"
+#include "platform/win/TextFormat.h"
 
 #include <cassert>
 #include <cstdarg>
@@ -34,11 +35,6 @@ RegisterLimits LimitsFor(const Program& p, const ShaderCaps& caps) {
     return {2, 2, 8, 4};
 }
 
-std::string Printf(const char* fmt, va_list args) {
-    char buf[300];
-    vsnprintf(buf, sizeof(buf), fmt, args);
-    return buf;
-}
 
 const char kComponent[] = "xyzw";
 
@@ -83,10 +79,10 @@ bool IsPixelArith(const Instruction& ins) {
 class Checker {
 public:
     Checker(const Program& p, const ShaderCaps& caps, std::string* error)
-        : p_(p), caps_(caps), error_(error), lim_(LimitsFor(p, caps)) {
-        ps14_ = p.model == PS14;
+        : program(p), caps(caps), error(error), limits(LimitsFor(p, caps)) {
+        ps14 = p.model == PS14;
         for (const Instruction& ins : p.instructions)
-            if (ins.op == Op::Phase) hasPhase_ = true;
+            if (ins.op == Op::Phase) hasPhase = true;
     }
 
     bool Run();
@@ -101,95 +97,95 @@ private:
     bool CheckArithDst(const Instruction& ins);
     bool CheckArithSrc(const Instruction& ins, int s, int* constRead, int* inputRead);
     bool CheckRead(uint8_t type, int num, uint8_t components);
-    void Write(uint8_t type, int num, uint8_t mask) { pending_[pendingCount_++] = {type, num, mask}; }
+    void Write(uint8_t type, int num, uint8_t mask) { pending[pendingCount++] = {type, num, mask}; }
     void ApplyPending();
     bool CheckEnd();
 
-    const Program& p_;
-    const ShaderCaps& caps_;
-    std::string* error_;
-    RegisterLimits lim_;
-    bool ps14_ = false;
-    bool hasPhase_ = false;
-    int index_ = 0;            // 1-based instruction number, for messages
-    const char* opName_ = "";
+    const Program& program;
+    const ShaderCaps& caps;
+    std::string* error;
+    RegisterLimits limits;
+    bool ps14 = false;
+    bool hasPhase = false;
+    int index = 0;            // 1-based instruction number, for messages
+    const char* opName = "";
 
-    uint8_t rWritten_[12] = {};  // components of r# written so far
-    uint8_t tWritten_[8] = {};   // components of t# written so far (ps.1.0-1.3)
-    bool a0Written_ = false;
-    bool oPosWritten_ = false;
+    uint8_t rWritten[12] = {};  // components of r# written so far
+    uint8_t tWritten[8] = {};   // components of t# written so far (ps.1.0-1.3)
+    bool a0Written = false;
+    bool oPosWritten = false;
     struct PendingWrite { uint8_t type; int num; uint8_t mask; };
-    PendingWrite pending_[2];  // writes of the current co-issue group land after its reads
-    int pendingCount_ = 0;
+    PendingWrite pending[2];  // writes of the current co-issue group land after its reads
+    int pendingCount = 0;
 
-    bool seenNonDef_ = false;
-    bool seenArith_ = false;     // in this phase
-    bool inPhase2_ = false;      // ps.1.4: past the phase marker
-    int texCount_ = 0;           // texture instructions (in this phase for ps.1.4)
-    int arithCount_ = 0;         // arithmetic instructions (in this phase for ps.1.4)
-    int slots_ = 0;              // vertex-shader instruction slots
-    bool texDefined_[8] = {};    // t# written by a texture instruction (ps.1.0-1.3)
-    bool phaseTexDst_[8] = {};   // r# written by texld/texcrd in this phase (ps.1.4)
+    bool seenNonDef = false;
+    bool seenArith = false;     // in this phase
+    bool inPhase2 = false;      // ps.1.4: past the phase marker
+    int texCount = 0;           // texture instructions (in this phase for ps.1.4)
+    int arithCount = 0;         // arithmetic instructions (in this phase for ps.1.4)
+    int slots = 0;              // vertex-shader instruction slots
+    bool texDefined[8] = {};    // t# written by a texture instruction (ps.1.0-1.3)
+    bool phaseTexDst[8] = {};   // r# written by texld/texcrd in this phase (ps.1.4)
     // Open texm3x2pad/texm3x3pad sequence: pads seen so far, the next destination, the source.
-    int padKind_ = 0, padsSeen_ = 0, padNextDst_ = 0, padSrc_ = 0;
+    int padKind = 0, padsSeen = 0, padNextDst = 0, padSrc = 0;
 };
 
 bool Checker::Fail(const char* fmt, ...) {
-    if (error_) {
+    if (error) {
         va_list args;
         va_start(args, fmt);
-        std::string text = Printf(fmt, args);
+        std::string text = textformat::FormatV(fmt, args);
         va_end(args);
         char head[96];
-        if (index_ > 0)
-            snprintf(head, sizeof(head), "%s.%u.%u instruction %d (%s): ", p_.KindName(), p_.major,
-                     p_.minor, index_, opName_);
+        if (index > 0)
+            snprintf(head, sizeof(head), "%s.%u.%u instruction %d (%s): ", program.KindName(), program.major,
+                     program.minor, index, opName);
         else
-            snprintf(head, sizeof(head), "%s.%u.%u: ", p_.KindName(), p_.major, p_.minor);
-        *error_ = head + text;
+            snprintf(head, sizeof(head), "%s.%u.%u: ", program.KindName(), program.major, program.minor);
+        *error = head + text;
     }
     return false;
 }
 
 void Checker::ApplyPending() {
-    for (int i = 0; i < pendingCount_; ++i) {
-        const PendingWrite& w = pending_[i];
-        if (w.type == REG_TEMP) rWritten_[w.num] |= w.mask;
-        else if (p_.pixel && w.type == REG_TEXTURE) tWritten_[w.num] |= w.mask;
-        else if (!p_.pixel && w.type == REG_ADDR) a0Written_ = true;
-        else if (!p_.pixel && w.type == REG_RASTOUT && w.num == 0) oPosWritten_ = true;
+    for (int i = 0; i < pendingCount; ++i) {
+        const PendingWrite& w = pending[i];
+        if (w.type == REG_TEMP) rWritten[w.num] |= w.mask;
+        else if (program.pixel && w.type == REG_TEXTURE) tWritten[w.num] |= w.mask;
+        else if (!program.pixel && w.type == REG_ADDR) a0Written = true;
+        else if (!program.pixel && w.type == REG_RASTOUT && w.num == 0) oPosWritten = true;
     }
-    pendingCount_ = 0;
+    pendingCount = 0;
 }
 
 bool Checker::CheckRead(uint8_t type, int num, uint8_t components) {
     const uint8_t* written = nullptr;
-    if (type == REG_TEMP) written = rWritten_;
-    else if (p_.pixel && type == REG_TEXTURE && !ps14_) written = tWritten_;
+    if (type == REG_TEMP) written = rWritten;
+    else if (program.pixel && type == REG_TEXTURE && !ps14) written = tWritten;
     if (!written) return true;
     uint8_t missing = components & static_cast<uint8_t>(~written[num]);
     if (!missing) return true;
     int k = 0;
     while (!(missing & (1u << k))) ++k;
-    return Fail("%s.%c is read before it is written", RegisterName(p_.pixel, type, num).c_str(),
+    return Fail("%s.%c is read before it is written", RegisterName(program.pixel, type, num).c_str(),
                 kComponent[k]);
 }
 
 bool Checker::CheckVersion() {
-    DWORD limit = p_.pixel ? caps_.pixelShaderVersion : caps_.vertexShaderVersion;
-    if ((limit >> 16) != (p_.versionToken >> 16) || (limit & 0xFFFF) < (p_.versionToken & 0xFFFF)) {
+    DWORD limit = program.pixel ? caps.pixelShaderVersion : caps.vertexShaderVersion;
+    if ((limit >> 16) != (program.versionToken >> 16) || (limit & 0xFFFF) < (program.versionToken & 0xFFFF)) {
         return Fail("the device supports %s shaders up to version %u.%u",
-                    p_.pixel ? "pixel" : "vertex", (limit >> 8) & 0xFF, limit & 0xFF);
+                    program.pixel ? "pixel" : "vertex", (limit >> 8) & 0xFF, limit & 0xFF);
     }
     return true;
 }
 
 bool Checker::CheckDef(const Instruction& ins) {
-    if (p_.pixel && seenNonDef_) return Fail("def must come before all other instructions");
+    if (program.pixel && seenNonDef) return Fail("def must come before all other instructions");
     if (ins.coissue) return Fail("def cannot be co-issued");
     const DstParam& d = ins.dst;
-    if (d.type != REG_CONST || d.num >= lim_.consts)
-        return Fail("def must name a constant register c0..c%d", lim_.consts - 1);
+    if (d.type != REG_CONST || d.num >= limits.consts)
+        return Fail("def must name a constant register c0..c%d", limits.consts - 1);
     if (d.mask != 0xF || d.saturate || d.shift)
         return Fail("def takes no write mask or result modifier");
     return true;
@@ -197,60 +193,60 @@ bool Checker::CheckDef(const Instruction& ins) {
 
 bool Checker::CheckPixelTexture13(const Instruction& ins) {
     const OpInfo& info = GetOpInfo(ins.op);
-    if (seenArith_) return Fail("texture instruction after an arithmetic instruction");
+    if (seenArith) return Fail("texture instruction after an arithmetic instruction");
     if (ins.coissue) return Fail("texture instructions cannot be co-issued");
     const DstParam& d = ins.dst;
-    if (d.type != REG_TEXTURE || d.num >= lim_.textures)
-        return Fail("destination must be a texture register t0..t%d", lim_.textures - 1);
+    if (d.type != REG_TEXTURE || d.num >= limits.textures)
+        return Fail("destination must be a texture register t0..t%d", limits.textures - 1);
     if (d.mask != 0xF || d.saturate || d.shift)
         return Fail("texture instructions take no write mask or result modifier");
     int m = d.num;
-    if (ins.op != Op::TexKill && texDefined_[m])
+    if (ins.op != Op::TexKill && texDefined[m])
         return Fail("t%d is already written by a texture instruction", m);
     if (info.srcs >= 1) {
         const SrcParam& s = ins.src[0];
-        if (s.type != REG_TEXTURE || s.num >= lim_.textures || s.relative)
-            return Fail("source must be a texture register t0..t%d", lim_.textures - 1);
+        if (s.type != REG_TEXTURE || s.num >= limits.textures || s.relative)
+            return Fail("source must be a texture register t0..t%d", limits.textures - 1);
         if (s.num >= m) return Fail("source t%d must come before destination t%d", s.num, m);
-        if (!texDefined_[s.num]) return Fail("t%d is read before a texture instruction writes it", s.num);
+        if (!texDefined[s.num]) return Fail("t%d is read before a texture instruction writes it", s.num);
         if (s.swizzle != IDENTITY_SWIZZLE) return Fail("texture sources take no swizzle");
         if (s.mod != MOD_NONE && s.mod != MOD_SIGN) return Fail("texture sources allow only _bx2");
     }
     if (ins.op == Op::TexM3x3Spec) {
         const SrcParam& e = ins.src[1];
-        if (e.type != REG_CONST || e.num >= lim_.consts || e.relative || e.mod || e.swizzle != IDENTITY_SWIZZLE)
-            return Fail("the eye vector must be a constant register c0..c%d", lim_.consts - 1);
+        if (e.type != REG_CONST || e.num >= limits.consts || e.relative || e.mod || e.swizzle != IDENTITY_SWIZZLE)
+            return Fail("the eye vector must be a constant register c0..c%d", limits.consts - 1);
     }
     // texm3x2pad/texm3x3pad open a sequence that must go on with the next register.
     bool continues = ins.op == Op::TexM3x2Tex || ins.op == Op::TexM3x2Depth ||
                      ins.op == Op::TexM3x3Tex || ins.op == Op::TexM3x3Spec ||
                      ins.op == Op::TexM3x3VSpec || ins.op == Op::TexM3x3 ||
-                     (ins.op == Op::TexM3x3Pad && padKind_ == 3);
-    if (padKind_) {
-        bool fits = continues && ((padKind_ == 2) == (ins.op == Op::TexM3x2Tex || ins.op == Op::TexM3x2Depth)) &&
-                    (padKind_ != 3 || ins.op != Op::TexM3x3Pad || padsSeen_ == 1) &&
-                    (padKind_ != 3 || ins.op == Op::TexM3x3Pad || padsSeen_ == 2);
-        if (!fits) return Fail("texm3x%dpad must be followed by the rest of its sequence", padKind_);
-        if (m != padNextDst_ || ins.src[0].num != padSrc_)
-            return Fail("texm3x%d sequence must use t%d with source t%d", padKind_, padNextDst_, padSrc_);
+                     (ins.op == Op::TexM3x3Pad && padKind == 3);
+    if (padKind) {
+        bool fits = continues && ((padKind == 2) == (ins.op == Op::TexM3x2Tex || ins.op == Op::TexM3x2Depth)) &&
+                    (padKind != 3 || ins.op != Op::TexM3x3Pad || padsSeen == 1) &&
+                    (padKind != 3 || ins.op == Op::TexM3x3Pad || padsSeen == 2);
+        if (!fits) return Fail("texm3x%dpad must be followed by the rest of its sequence", padKind);
+        if (m != padNextDst || ins.src[0].num != padSrc)
+            return Fail("texm3x%d sequence must use t%d with source t%d", padKind, padNextDst, padSrc);
         if (ins.op == Op::TexM3x3Pad) {
-            padsSeen_ = 2;
-            padNextDst_ = m + 1;
+            padsSeen = 2;
+            padNextDst = m + 1;
         } else {
-            padKind_ = 0;
+            padKind = 0;
         }
     } else if (continues) {
         return Fail("'%s' must follow texm3x%dpad", info.name,
                     ins.op == Op::TexM3x2Tex || ins.op == Op::TexM3x2Depth ? 2 : 3);
     } else if (ins.op == Op::TexM3x2Pad || ins.op == Op::TexM3x3Pad) {
-        padKind_ = ins.op == Op::TexM3x2Pad ? 2 : 3;
-        padsSeen_ = 1;
-        padNextDst_ = m + 1;
-        padSrc_ = ins.src[0].num;
+        padKind = ins.op == Op::TexM3x2Pad ? 2 : 3;
+        padsSeen = 1;
+        padNextDst = m + 1;
+        padSrc = ins.src[0].num;
     }
-    if (++texCount_ > 4) return Fail("too many texture instructions (at most 4)");
+    if (++texCount > 4) return Fail("too many texture instructions (at most 4)");
     if (ins.op != Op::TexKill) {
-        texDefined_[m] = true;
+        texDefined[m] = true;
         // Pads only feed their sequence; the register itself holds nothing readable.
         if (ins.op != Op::TexM3x2Pad && ins.op != Op::TexM3x3Pad) Write(REG_TEXTURE, m, 0xF);
     }
@@ -258,31 +254,31 @@ bool Checker::CheckPixelTexture13(const Instruction& ins) {
 }
 
 bool Checker::CheckPixelTexture14(const Instruction& ins) {
-    if (seenArith_) return Fail("texture instruction after an arithmetic instruction in the same phase");
+    if (seenArith) return Fail("texture instruction after an arithmetic instruction in the same phase");
     if (ins.coissue) return Fail("texture instructions cannot be co-issued");
     const DstParam& d = ins.dst;
     if (d.saturate || d.shift) return Fail("texture instructions take no result modifier");
     if (ins.op == Op::TexKill) {
-        if ((d.type != REG_TEMP && d.type != REG_TEXTURE) || d.num >= lim_.temps)
+        if ((d.type != REG_TEMP && d.type != REG_TEXTURE) || d.num >= limits.temps)
             return Fail("texkill needs a register r0..r5 or t0..t5");
         if (d.type == REG_TEMP && !CheckRead(REG_TEMP, d.num, 0x7)) return false;
     } else if (ins.op == Op::TexDepth) {
         if (d.type != REG_TEMP || d.num != 5) return Fail("texdepth works on r5 only");
-        if (hasPhase_ && !inPhase2_) return Fail("texdepth is only allowed in phase 2");
+        if (hasPhase && !inPhase2) return Fail("texdepth is only allowed in phase 2");
         if (!CheckRead(REG_TEMP, 5, 0x3)) return false;
     } else {  // texld, texcrd
-        if (d.type != REG_TEMP || d.num >= lim_.temps) return Fail("destination must be r0..r5");
+        if (d.type != REG_TEMP || d.num >= limits.temps) return Fail("destination must be r0..r5");
         if (ins.op == Op::TexLd ? d.mask != 0xF : (d.mask != 0xF && d.mask != 0x7 && d.mask != 0x3))
             return Fail("write mask not allowed here");
-        if (phaseTexDst_[d.num]) return Fail("r%d is already written by a texture instruction in this phase", d.num);
+        if (phaseTexDst[d.num]) return Fail("r%d is already written by a texture instruction in this phase", d.num);
         const SrcParam& s = ins.src[0];
         if (s.relative) return Fail("relative addressing is not allowed in pixel shaders");
         if (s.type == REG_TEMP) {
-            if (ins.op != Op::TexLd || !inPhase2_)
+            if (ins.op != Op::TexLd || !inPhase2)
                 return Fail("r registers can be texture coordinates only for texld in phase 2");
-            if (s.num >= lim_.temps) return Fail("source register out of range");
+            if (s.num >= limits.temps) return Fail("source register out of range");
             if (!CheckRead(REG_TEMP, s.num, RegisterComponents(s, 0x7))) return false;
-        } else if (s.type != REG_TEXTURE || s.num >= lim_.textures) {
+        } else if (s.type != REG_TEXTURE || s.num >= limits.textures) {
             return Fail("source must be t0..t5 (or r0..r5 for texld in phase 2)");
         }
         if (s.swizzle != IDENTITY_SWIZZLE && s.swizzle != 0xA4 && s.swizzle != 0xF4)
@@ -291,10 +287,10 @@ bool Checker::CheckPixelTexture14(const Instruction& ins) {
             return Fail("texture coordinates allow only the modifiers _dz and _dw");
         if ((s.mod == MOD_DZ && s.swizzle == 0xF4) || (s.mod == MOD_DW && s.swizzle == 0xA4))
             return Fail("the divide modifier does not match the swizzle");
-        phaseTexDst_[d.num] = true;
+        phaseTexDst[d.num] = true;
         Write(REG_TEMP, d.num, d.mask);
     }
-    if (++texCount_ > 6) return Fail("too many texture instructions in one phase (at most 6)");
+    if (++texCount > 6) return Fail("too many texture instructions in one phase (at most 6)");
     return true;
 }
 
@@ -305,14 +301,14 @@ bool Checker::CheckArithDst(const Instruction& ins) {
     int rows = MatrixRows(ins.op);
     if (rows > 1 && rows < 4 && (d.mask & ~((1u << rows) - 1)))
         return Fail("%s writes only %s", GetOpInfo(ins.op).name, rows == 3 ? ".xyz" : ".xy");
-    if (!p_.pixel) {
+    if (!program.pixel) {
         if (d.saturate || d.shift) return Fail("result modifiers are not allowed in vertex shaders");
         switch (d.type) {
             case REG_TEMP:
-                if (d.num >= lim_.temps) return Fail("r%u is out of range (r0..r%d)", d.num, lim_.temps - 1);
+                if (d.num >= limits.temps) return Fail("r%u is out of range (r0..r%d)", d.num, limits.temps - 1);
                 break;
             case REG_ADDR:
-                if (p_.model != VS11 || d.num != 0) return Fail("there is no address register a%u in this version", d.num);
+                if (program.model != VS11 || d.num != 0) return Fail("there is no address register a%u in this version", d.num);
                 if (ins.op != Op::Mov || d.mask != 0x1) return Fail("a0 can only be written by mov with the mask .x");
                 break;
             case REG_RASTOUT:
@@ -330,15 +326,15 @@ bool Checker::CheckArithDst(const Instruction& ins) {
         Write(d.type, d.num, d.mask);
         return true;
     }
-    if (!ps14_ && (d.shift > 2 || d.shift < -1)) return Fail("result shift not allowed in this version");
+    if (!ps14 && (d.shift > 2 || d.shift < -1)) return Fail("result shift not allowed in this version");
     if (d.type == REG_TEMP) {
-        if (d.num >= lim_.temps) return Fail("r%u is out of range (r0..r%d)", d.num, lim_.temps - 1);
-    } else if (d.type == REG_TEXTURE && !ps14_) {
-        if (d.num >= lim_.textures) return Fail("t%u is out of range (t0..t%d)", d.num, lim_.textures - 1);
+        if (d.num >= limits.temps) return Fail("r%u is out of range (r0..r%d)", d.num, limits.temps - 1);
+    } else if (d.type == REG_TEXTURE && !ps14) {
+        if (d.num >= limits.textures) return Fail("t%u is out of range (t0..t%d)", d.num, limits.textures - 1);
     } else {
         return Fail("%s cannot be written", RegisterName(true, d.type, d.num).c_str());
     }
-    if (!ps14_ && d.mask != 0xF && d.mask != 0x7 && d.mask != 0x8)
+    if (!ps14 && d.mask != 0xF && d.mask != 0x7 && d.mask != 0x8)
         return Fail("write mask must be .rgba, .rgb or .a in this version");
     if (ins.op == Op::Bem && d.mask != 0x3) return Fail("bem writes exactly .rg");
     Write(d.type, d.num, d.mask);
@@ -349,25 +345,25 @@ bool Checker::CheckArithSrc(const Instruction& ins, int s, int* constRead, int* 
     const SrcParam& src = ins.src[s];
     int rows = s == 1 ? MatrixRows(ins.op) : 1;
     uint8_t comps = RegisterComponents(src, ResultComponentsRead(ins.op, s, ins.dst.mask));
-    if (!p_.pixel) {
+    if (!program.pixel) {
         if (src.mod != MOD_NONE && src.mod != MOD_NEG) return Fail("source modifiers other than negation are not allowed in vertex shaders");
         if (src.relative && src.type != REG_CONST) return Fail("only constant registers can be addressed relatively");
         switch (src.type) {
             case REG_TEMP:
-                if (src.num + rows > lim_.temps) return Fail("r%u is out of range (r0..r%d)", src.num + rows - 1, lim_.temps - 1);
+                if (src.num + rows > limits.temps) return Fail("r%u is out of range (r0..r%d)", src.num + rows - 1, limits.temps - 1);
                 for (int k = 0; k < rows; ++k)
                     if (!CheckRead(REG_TEMP, src.num + k, comps)) return false;
                 return true;
             case REG_INPUT:
-                if (src.num + rows > lim_.inputs) return Fail("v%u is out of range (v0..v15)", src.num + rows - 1);
+                if (src.num + rows > limits.inputs) return Fail("v%u is out of range (v0..v15)", src.num + rows - 1);
                 if (*inputRead >= 0 && *inputRead != src.num) return Fail("only one input register may be read by an instruction");
                 *inputRead = src.num;
                 return true;
             case REG_CONST:
-                if (src.num + rows > lim_.consts) return Fail("c%u is out of range (c0..c%d)", src.num + rows - 1, lim_.consts - 1);
+                if (src.num + rows > limits.consts) return Fail("c%u is out of range (c0..c%d)", src.num + rows - 1, limits.consts - 1);
                 if (src.relative) {
-                    if (p_.model != VS11) return Fail("relative addressing needs vs.1.1");
-                    if (!a0Written_) return Fail("a0.x is read before it is written");
+                    if (program.model != VS11) return Fail("relative addressing needs vs.1.1");
+                    if (!a0Written) return Fail("a0.x is read before it is written");
                 }
                 {
                     int key = src.num + (src.relative ? 0x10000 : 0);
@@ -383,30 +379,30 @@ bool Checker::CheckArithSrc(const Instruction& ins, int s, int* constRead, int* 
     }
     if (src.relative) return Fail("relative addressing is not allowed in pixel shaders");
     if (src.mod == MOD_DZ || src.mod == MOD_DW) return Fail("_dz and _dw are only allowed on texld and texcrd");
-    if (!ps14_ && (src.mod == MOD_X2 || src.mod == MOD_X2NEG)) return Fail("source modifier _x2 needs ps.1.4");
-    if (ps14_) {
+    if (!ps14 && (src.mod == MOD_X2 || src.mod == MOD_X2NEG)) return Fail("source modifier _x2 needs ps.1.4");
+    if (ps14) {
         if (src.swizzle != IDENTITY_SWIZZLE && src.swizzle != 0x00 && src.swizzle != 0x55 &&
             src.swizzle != 0xAA && src.swizzle != 0xFF)
             return Fail("source swizzle must be none, .r, .g, .b or .a");
     } else if (src.swizzle != IDENTITY_SWIZZLE && src.swizzle != 0xFF &&
-               (src.swizzle != 0xAA || p_.model == PS10)) {
+               (src.swizzle != 0xAA || program.model == PS10)) {
         return Fail("source swizzle must be none, .a or .b in this version");
     }
     switch (src.type) {
         case REG_TEMP:
-            if (src.num >= lim_.temps) return Fail("r%u is out of range (r0..r%d)", src.num, lim_.temps - 1);
+            if (src.num >= limits.temps) return Fail("r%u is out of range (r0..r%d)", src.num, limits.temps - 1);
             return CheckRead(REG_TEMP, src.num, comps);
         case REG_TEXTURE:
-            if (ps14_) return Fail("t registers can only be read by texld and texcrd in ps.1.4");
-            if (src.num >= lim_.textures) return Fail("t%u is out of range (t0..t%d)", src.num, lim_.textures - 1);
+            if (ps14) return Fail("t registers can only be read by texld and texcrd in ps.1.4");
+            if (src.num >= limits.textures) return Fail("t%u is out of range (t0..t%d)", src.num, limits.textures - 1);
             return CheckRead(REG_TEXTURE, src.num, comps);
         case REG_INPUT:
-            if (src.num >= lim_.inputs) return Fail("v%u is out of range (v0..v1)", src.num);
-            if (ps14_ && hasPhase_ && !inPhase2_) return Fail("colour registers can only be read in phase 2");
+            if (src.num >= limits.inputs) return Fail("v%u is out of range (v0..v1)", src.num);
+            if (ps14 && hasPhase && !inPhase2) return Fail("colour registers can only be read in phase 2");
             return true;
         case REG_CONST:
-            if (src.num >= lim_.consts) return Fail("c%u is out of range (c0..c7)", src.num);
-            if (ps14_ && src.mod != MOD_NONE) return Fail("constant modifiers are not allowed in ps.1.4");
+            if (src.num >= limits.consts) return Fail("c%u is out of range (c0..c7)", src.num);
+            if (ps14 && src.mod != MOD_NONE) return Fail("constant modifiers are not allowed in ps.1.4");
             (void)constRead;
             return true;
         default:
@@ -415,27 +411,27 @@ bool Checker::CheckArithSrc(const Instruction& ins, int s, int* constRead, int* 
 }
 
 bool Checker::CheckArith(const Instruction& ins, const Instruction* prev) {
-    if (p_.pixel) {
-        if (padKind_) return Fail("texm3x%dpad must be followed by the rest of its sequence", padKind_);
-        seenArith_ = true;
+    if (program.pixel) {
+        if (padKind) return Fail("texm3x%dpad must be followed by the rest of its sequence", padKind);
+        seenArith = true;
         if (ins.coissue) {
             if (!prev || !IsPixelArith(*prev) || prev->coissue)
                 return Fail("a co-issued instruction must follow an arithmetic instruction");
             uint8_t a = prev->dst.mask, b = ins.dst.mask;
             bool split = (a == 0x8 && b != 0 && !(b & 0x8)) || (b == 0x8 && a != 0 && !(a & 0x8));
             if (!split) return Fail("co-issued instructions must write colour and alpha separately");
-        } else if (++arithCount_ > 8) {
-            return Fail("too many arithmetic instructions (at most 8%s)", ps14_ ? " per phase" : "");
+        } else if (++arithCount > 8) {
+            return Fail("too many arithmetic instructions (at most 8%s)", ps14 ? " per phase" : "");
         }
-        if (ins.op == Op::Cnd && !ps14_) {
+        if (ins.op == Op::Cnd && !ps14) {
             const SrcParam& c = ins.src[0];
             if (c.type != REG_TEMP || c.num != 0 || c.swizzle != 0xFF || c.mod != MOD_NONE)
                 return Fail("the condition of cnd must be r0.a in this version");
         }
-        if (ins.op == Op::Bem && (!hasPhase_ || inPhase2_)) return Fail("bem is only allowed in phase 1");
+        if (ins.op == Op::Bem && (!hasPhase || inPhase2)) return Fail("bem is only allowed in phase 1");
     } else {
-        slots_ += GetOpInfo(ins.op).slots;
-        if (slots_ > 128) return Fail("too many instructions (at most 128 slots)");
+        slots += GetOpInfo(ins.op).slots;
+        if (slots > 128) return Fail("too many instructions (at most 128 slots)");
     }
     if (ins.op == Op::Nop) return true;
     int constRead = -1, inputRead = -1;
@@ -446,19 +442,19 @@ bool Checker::CheckArith(const Instruction& ins, const Instruction* prev) {
 
 bool Checker::CheckEnd() {
     ApplyPending();
-    index_ = 0;
-    if (padKind_) return Fail("texm3x%dpad sequence is not finished", padKind_);
-    if (!p_.pixel && !oPosWritten_) return Fail("oPos is never written");
-    if (p_.pixel && !rWritten_[0]) return Fail("r0 (the pixel colour) is never written");
+    index = 0;
+    if (padKind) return Fail("texm3x%dpad sequence is not finished", padKind);
+    if (!program.pixel && !oPosWritten) return Fail("oPos is never written");
+    if (program.pixel && !rWritten[0]) return Fail("r0 (the pixel colour) is never written");
     return true;
 }
 
 bool Checker::Run() {
     if (!CheckVersion()) return false;
     const Instruction* prev = nullptr;
-    for (const Instruction& ins : p_.instructions) {
-        ++index_;
-        opName_ = GetOpInfo(ins.op).name;
+    for (const Instruction& ins : program.instructions) {
+        ++index;
+        opName = GetOpInfo(ins.op).name;
         if (!ins.coissue) ApplyPending();
         const OpInfo& info = GetOpInfo(ins.op);
         if (ins.op == Op::Def) {
@@ -466,18 +462,18 @@ bool Checker::Run() {
             prev = &ins;
             continue;
         }
-        seenNonDef_ = true;
+        seenNonDef = true;
         if (ins.op == Op::Phase) {
             if (ins.coissue) return Fail("phase cannot be co-issued");
-            if (inPhase2_) return Fail("phase may appear only once");
-            inPhase2_ = true;
-            seenArith_ = false;
-            texCount_ = arithCount_ = 0;
-            for (bool& b : phaseTexDst_) b = false;
+            if (inPhase2) return Fail("phase may appear only once");
+            inPhase2 = true;
+            seenArith = false;
+            texCount = arithCount = 0;
+            for (bool& b : phaseTexDst) b = false;
             // The alpha of the temporaries does not survive the phase marker.
-            for (uint8_t& m : rWritten_) m &= 0x7;
+            for (uint8_t& m : rWritten) m &= 0x7;
         } else if (info.cls == OpClass::Texture) {
-            if (!(ps14_ ? CheckPixelTexture14(ins) : CheckPixelTexture13(ins))) return false;
+            if (!(ps14 ? CheckPixelTexture14(ins) : CheckPixelTexture13(ins))) return false;
         } else {
             if (ins.op == Op::Nop && ins.coissue) return Fail("nop cannot be co-issued");
             if (!CheckArith(ins, prev)) return false;

@@ -15,6 +15,7 @@
 #include "platform/d3d/d3d8.h"
 #include "tests/effect/runtime/BlockWriter.h"
 #include "tests/effect/runtime/CountingDevice.h"
+#include "tests/support/RefDeviceTest.h"
 
 using namespace blockwriter;
 
@@ -25,7 +26,6 @@ constexpr DWORD kStage = 0x02000000;
 constexpr DWORD kLightDiffuse = 0x03000001, kLightRange = 0x03000006, kLightEnable = 0x0300000D;
 constexpr DWORD kTexture = 0x05000000;
 constexpr DWORD kVertexShader = 0x06000000, kPixelShader = 0x06000001, kVertexConstant4 = 0x06000402;
-constexpr UINT kSize = 64;
 
 Node Rs(D3DRENDERSTATETYPE state, DWORD value) { return Assignment(EFFECT_DWORD, kRender | state, 0, DwordValue(value)); }
 Node Tss(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) {
@@ -51,28 +51,10 @@ struct Vertex {
     float x, y, z, rhw, u, v;
 };
 
-class EffectDeviceTest : public ::testing::Test {
+// Each test makes its device itself (CreateDevice), after any caps editor it needs.
+class EffectDeviceTest : public RefDeviceTest {
 protected:
-    void SetUp() override { d3dhost::SetHeadless(true); }
-    void TearDown() override {
-        if (device) device->Release();
-        if (d3d) d3d->Release();
-        d3dhost::ResetHostOptions();
-    }
-
-    void CreateDevice(DWORD behavior = D3DCREATE_SOFTWARE_VERTEXPROCESSING) {
-        d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        ASSERT_TRUE(d3d);
-        params = {};
-        params.BackBufferWidth = kSize;
-        params.BackBufferHeight = kSize;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
-        params.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-        ASSERT_EQ(S_OK, d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_REF, nullptr,
-                                          behavior, &params, &device));
-    }
+    EffectDeviceTest() { createDeviceInSetUp = false; }
 
     EffectFile* Make(const Node& root, IDirect3DDevice8* on = nullptr) {
         std::vector<DWORD> words = Serialize(root);
@@ -108,17 +90,8 @@ protected:
 
     // The centre pixel of the back buffer, without its (undefined) top byte.
     DWORD CentrePixel() {
-        IDirect3DSurface8* surface = nullptr;
-        EXPECT_EQ(S_OK, device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &surface));
-        if (!surface) return 0;
-        D3DLOCKED_RECT locked;
-        DWORD pixel = 0;
-        if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-            pixel = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + (kSize / 2) * locked.Pitch)[kSize / 2];
-            surface->UnlockRect();
-        }
-        surface->Release();
-        return pixel & 0xFFFFFF;
+        std::vector<DWORD> pixels = ReadBackBuffer();
+        return pixels.empty() ? 0 : pixels[(kSize / 2) * kSize + kSize / 2] & 0xFFFFFF;
     }
 
     DWORD RenderState(D3DRENDERSTATETYPE state) {
@@ -131,10 +104,6 @@ protected:
         device->GetTextureStageState(stage, state, &value);
         return value;
     }
-
-    IDirect3D8* d3d = nullptr;
-    IDirect3DDevice8* device = nullptr;
-    D3DPRESENT_PARAMETERS params{};
 };
 
 TEST_F(EffectDeviceTest, DrawsWithATechniqueAndRestoresTheStatesItTouched) {

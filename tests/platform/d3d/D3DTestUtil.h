@@ -1,5 +1,4 @@
-// Test fixture for the Direct3D stand-in: a headless device with a small back buffer, and pixel readers.
-// The device is REF; SIMMERGLASS_TEST_DEVICE=hal runs the pixel tests on the hardware device instead.
+// Test fixture for the Direct3D stand-in: the shared test device with a depth buffer, and drawing helpers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "platform/d3d/d3d8.h"
+#include "tests/support/RefDeviceTest.h"
 
 struct TLVertex {
     float x, y, z, rhw;
@@ -16,70 +16,20 @@ struct TLVertex {
 };
 constexpr DWORD kTLVertexFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
 
-// The device type the pixel tests draw on (see above).
-inline D3DDEVTYPE TestDeviceType() {
-    const char* choice = std::getenv("SIMMERGLASS_TEST_DEVICE");
-    return choice && std::strcmp(choice, "hal") == 0 ? D3DDEVTYPE_HAL : D3DDEVTYPE_REF;
-}
-
-class DeviceTest : public ::testing::Test {
+// The REF device with a D24S8 depth buffer; TearDown checks that nothing else holds it.
+class DeviceTest : public RefDeviceTest {
 protected:
-    static constexpr UINT kSize = 64;
-
-    void SetUp() override {
-        d3dhost::ResetHostOptions();
-        d3dhost::SetHeadless(true);
-        d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        ASSERT_NE(d3d, nullptr);
-        ASSERT_EQ(CreateDevice(D3DFMT_X8R8G8B8, &device), D3D_OK)
-            << (TestDeviceType() == D3DDEVTYPE_HAL ? "no hardware device" : "no software device");
-    }
-
-    void TearDown() override {
-        if (device) {
-            EXPECT_EQ(device->Release(), 0u);
-        }
-        if (d3d) {
-            EXPECT_EQ(d3d->Release(), 0u);
-        }
-        d3dhost::ResetHostOptions();
+    DeviceTest() {
+        params = Params(D3DFMT_X8R8G8B8, true);
+        expectNoLeaks = true;
     }
 
     HRESULT CreateDevice(D3DFORMAT format, IDirect3DDevice8** out, bool depth = true) {
-        D3DPRESENT_PARAMETERS pp = Params(format, depth);
-        return d3d->CreateDevice(0, TestDeviceType(), nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, out);
+        return RefDeviceTest::CreateDevice(Params(format, depth), out);
     }
 
     static D3DPRESENT_PARAMETERS Params(D3DFORMAT format, bool depth = true) {
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = kSize;
-        pp.BackBufferHeight = kSize;
-        pp.BackBufferFormat = format;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = depth ? TRUE : FALSE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        return pp;
-    }
-
-    // The back buffer as 0xAARRGGBB words, top row first.
-    std::vector<DWORD> Read(IDirect3DDevice8* dev = nullptr) {
-        if (!dev) dev = device;
-        std::vector<DWORD> out;
-        IDirect3DSurface8* surface = nullptr;
-        EXPECT_EQ(dev->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &surface), D3D_OK);
-        if (!surface) return out;
-        D3DSURFACE_DESC desc;
-        surface->GetDesc(&desc);
-        D3DLOCKED_RECT lr;
-        EXPECT_EQ(surface->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-        out.resize(desc.Width * desc.Height);
-        for (UINT y = 0; y < desc.Height; ++y)
-            std::memcpy(&out[y * desc.Width], static_cast<BYTE*>(lr.pBits) + y * lr.Pitch, desc.Width * 4);
-        surface->UnlockRect();
-        surface->Release();
-        return out;
+        return RefDeviceTest::Params(format, depth ? D3DFMT_D24S8 : D3DFMT_UNKNOWN);
     }
 
     DWORD Pixel(const std::vector<DWORD>& p, UINT x, UINT y) { return p[y * kSize + x] & 0x00FFFFFFu; }
@@ -101,7 +51,4 @@ protected:
         for (DWORD v : p) n += (v & 0x00FFFFFFu) == rgb ? 1 : 0;
         return n;
     }
-
-    IDirect3D8* d3d = nullptr;
-    IDirect3DDevice8* device = nullptr;
 };

@@ -227,7 +227,7 @@ TEST_F(DeviceTest, BuffersDrawWithIndicesAndBaseVertex) {
         device->SetStreamSource(0, vb, sizeof(TLVertex));
         device->SetIndices(ib, 4);  // base vertex 4: the blue square
         ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2), D3D_OK);
-        auto p = Read();
+        auto p = ReadBackBuffer();
         EXPECT_EQ(Pixel(p, 48, 32), 0x0000FFu);
         EXPECT_EQ(Pixel(p, 16, 32), 0u);
         // Past the end of the index buffer, or indices reaching past the vertices: refused, nothing drawn.
@@ -240,7 +240,7 @@ TEST_F(DeviceTest, BuffersDrawWithIndicesAndBaseVertex) {
     // Non-indexed: start vertex 0 draws the red square; running past the end is refused.
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
-    EXPECT_EQ(Pixel(Read(), 16, 32), 0xFF0000u);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 16, 32), 0xFF0000u);
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 5, 2), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(9), 0, 1), D3DERR_INVALIDCALL);
     // A read-only lock sees what was written; a lock larger than the buffer is refused.
@@ -278,7 +278,7 @@ TEST_F(DeviceTest, ReleasedBuffersLeaveNoStaleBindings) {
         device->SetIndices(ib, 0);
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
         ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 0, 1), D3D_OK);
-        EXPECT_EQ(Pixel(Read(), 10, 10), c & 0xFFFFFFu);
+        EXPECT_EQ(Pixel(ReadBackBuffer(), 10, 10), c & 0xFFFFFFu);
         device->SetStreamSource(0, nullptr, 0);
         device->SetIndices(nullptr, 0);
         EXPECT_EQ(vb->Release(), 0u);
@@ -311,7 +311,7 @@ TEST_F(DeviceTest, DeclarationsWithoutFunctionsDrawWithTheFixedPipeline) {
     } v[3] = {{-1, -1, 0.5f, 0xFF00FF00u}, {3, -1, 0.5f, 0xFF00FF00u}, {-1, 3, 0.5f, 0xFF00FF00u}};
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(V)), D3D_OK);
-    EXPECT_EQ(Count(Read(), 0x00FF00), static_cast<int>(kSize * kSize));
+    EXPECT_EQ(Count(ReadBackBuffer(), 0x00FF00), static_cast<int>(kSize * kSize));
     DWORD size = 0;
     ASSERT_EQ(device->GetVertexShaderDeclaration(handle, nullptr, &size), D3D_OK);
     EXPECT_EQ(size, sizeof decl);
@@ -387,7 +387,7 @@ TEST_F(DeviceTest, UpdateTextureCopiesSystemMemoryLevelsIntoTheDefaultPool) {
     } q[4] = {{0, 0, 0.5f, 1, 0, 0}, {64, 0, 0.5f, 1, 1, 0}, {0, 64, 0.5f, 1, 0, 1}, {64, 64, 0.5f, 1, 1, 1}};
     device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_TEX1);
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(V)), D3D_OK);
-    EXPECT_EQ(Pixel(Read(), 32, 32), 0x0000FFu);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x0000FFu);
     device->SetTexture(0, nullptr);
     src->Release();
     dst->Release();

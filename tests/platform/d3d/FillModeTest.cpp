@@ -162,14 +162,14 @@ protected:
                                                      vertices.data(), sizeof(TLVertex)),
                       D3D_OK);
         }
-        return Read();
+        return ReadBackBuffer();
     }
 
     std::vector<DWORD> Wireframe(const std::vector<WORD>& triangles) {
         device->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
         Clear();
         DrawGrid(triangles);
-        return Read();
+        return ReadBackBuffer();
     }
 
     // Lit pixels farther than two pixels from every grid vertex.
@@ -246,7 +246,7 @@ TEST_F(FillModeTest, PointFillDrawsTheVerticesOfTheKeptTriangles) {
     device->SetRenderState(D3DRS_FILLMODE, D3DFILL_POINT);
     Clear();
     DrawGrid(indices);
-    auto p = Read();
+    auto p = ReadBackBuffer();
     // Each vertex once, at its pixel: 25 pixels lit once and nothing else.
     EXPECT_EQ(Count(p, 0x404040), 25);
     EXPECT_EQ(Count(p, 0), static_cast<int>(kSize * kSize) - 25);
@@ -261,10 +261,10 @@ TEST_F(FillModeTest, PointFillDrawsTheVerticesOfTheKeptTriangles) {
         device->SetRenderState(D3DRS_CULLMODE, cull);
         Clear();
         DrawGrid(corner);
-        EXPECT_EQ(Count(Read(), 0x404040), lit) << "cull " << cull;
+        EXPECT_EQ(Count(ReadBackBuffer(), 0x404040), lit) << "cull " << cull;
         Clear();
         DrawGrid(turned);
-        EXPECT_EQ(Count(Read(), 0x404040), 3 - lit) << "cull " << cull;
+        EXPECT_EQ(Count(ReadBackBuffer(), 0x404040), 3 - lit) << "cull " << cull;
     }
 }
 
@@ -298,10 +298,10 @@ TEST_F(FillModeTest, ListsFollowTheBuffersTheyWereMadeFrom) {
     for (int pass = 0; pass < 2; ++pass) {  // the second pass draws from the cached lists
         Clear();
         ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, vertexCount, 0, triangles / 2), D3D_OK);
-        EXPECT_EQ(Read(), half) << "pass " << pass;
+        EXPECT_EQ(ReadBackBuffer(), half) << "pass " << pass;
         ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, vertexCount, triangles * 3 / 2, triangles / 2),
                   D3D_OK);
-        EXPECT_EQ(Read(), full) << "pass " << pass;
+        EXPECT_EQ(ReadBackBuffer(), full) << "pass " << pass;
     }
     // New indices: the second half's triangles become copies of the first half's.
     ASSERT_EQ(ib->Lock(0, 0, &data, 0), D3D_OK);
@@ -309,7 +309,7 @@ TEST_F(FillModeTest, ListsFollowTheBuffersTheyWereMadeFrom) {
     ib->Unlock();
     Clear();
     ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, vertexCount, triangles * 3 / 2, triangles / 2), D3D_OK);
-    EXPECT_EQ(Read(), half);
+    EXPECT_EQ(ReadBackBuffer(), half);
 
     // Unindexed from the vertex buffer: the triangles' vertices written out, shared ones equal.
     std::vector<TLVertex> separate;
@@ -330,7 +330,7 @@ TEST_F(FillModeTest, ListsFollowTheBuffersTheyWereMadeFrom) {
     device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
     Clear();
     ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, triangles), D3D_OK);
-    auto p = Read();
+    auto p = ReadBackBuffer();
     EXPECT_GT(Count(p, 0x404040), 400);
     EXPECT_EQ(LitAwayFromVertices(p, 0x808080), 0);
 
@@ -365,7 +365,7 @@ TEST_F(FillModeTest, CulledWireframeWithTransformsAndAClipPlane) {
                                                  static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
                                                  v.data(), sizeof(Vertex)),
                   D3D_OK);
-        return Read();
+        return ReadBackBuffer();
     };
     auto whole = draw();
     EXPECT_GT(Count(whole, 0xFFFFFF), 400);

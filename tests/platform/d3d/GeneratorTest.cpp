@@ -135,7 +135,7 @@ TEST_F(GeneratorTest, ClipPlanesCutAwayTheNegativeSide) {
     device->SetRenderState(D3DRS_CLIPPLANEENABLE, D3DCLIPPLANE0);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     ASSERT_EQ(Draw(), D3D_OK);
-    auto p = Read();
+    auto p = ReadBackBuffer();
     EXPECT_EQ(Pixel(p, 16, 32), 0u);
     EXPECT_EQ(Pixel(p, 48, 32), 0x808080u);
 }
@@ -152,7 +152,7 @@ TEST_F(GeneratorTest, StencilMasksLaterDrawing) {
     device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
     device->SetRenderState(D3DRS_STENCILREF, 1);
     ASSERT_EQ(Draw(), D3D_OK);
-    auto p = Read();
+    auto p = ReadBackBuffer();
     EXPECT_EQ(Pixel(p, 16, 32), 0x808080u);
     EXPECT_EQ(Pixel(p, 48, 32), 0u);
 }
@@ -177,11 +177,11 @@ TEST_F(GeneratorTest, BlendWeightsMixTheWorldMatrices) {
     device->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_1WEIGHTS);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(V)), D3D_OK);
-    EXPECT_EQ(Pixel(Read(), 32, 34), 0xFFFFFFu);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 34), 0xFFFFFFu);
     device->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_DISABLE);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(V)), D3D_OK);
-    auto p = Read();
+    auto p = ReadBackBuffer();
     EXPECT_EQ(Pixel(p, 32, 34), 0u);
     EXPECT_EQ(Pixel(p, 63, 34), 0xFFFFFFu);
 }

@@ -109,11 +109,11 @@ TEST_F(MultiSampleTest, CheckAnswersWhatCreateDeviceThenMakes) {
 TEST_F(MultiSampleTest, EdgesResolveBetweenTheTwoColoursInLocksAndPresentedFrames) {
     // Without samples every pixel is one colour or the other.
     DrawEdge();
-    EXPECT_EQ(CountBetween(Read()), 0);
+    EXPECT_EQ(CountBetween(ReadBackBuffer()), 0);
 
     UseSamples(D3DMULTISAMPLE_4_SAMPLES);
     DrawEdge();
-    std::vector<DWORD> locked = Read();
+    std::vector<DWORD> locked = ReadBackBuffer();
     // Inside and outside stay pure; along the edge (about one pixel per column) the colours mix.
     EXPECT_EQ(Pixel(locked, 2, 40), 0xFFFFFFu);
     EXPECT_EQ(Pixel(locked, 60, 10), 0u);
@@ -131,17 +131,17 @@ TEST_F(MultiSampleTest, EdgesResolveBetweenTheTwoColoursInLocksAndPresentedFrame
     for (size_t i = 0; i < shown.size(); ++i) ASSERT_EQ(shown[i] & 0xFFFFFFu, locked[i] & 0xFFFFFFu) << i;
     // A later clear reaches the next read-back: nothing stale is kept from the earlier resolve.
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF204060u, 1.0f, 0);
-    EXPECT_EQ(Count(Read(), 0x204060), static_cast<int>(kSize * kSize));
+    EXPECT_EQ(Count(ReadBackBuffer(), 0x204060), static_cast<int>(kSize * kSize));
 
     // MULTISAMPLEANTIALIAS off: one coverage test per pixel again. MULTISAMPLEMASK 1: only the first of the four
     // samples is written, so the inside resolves to a quarter of white.
     device->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, FALSE);
     DrawEdge();
-    EXPECT_EQ(CountBetween(Read()), 0);
+    EXPECT_EQ(CountBetween(ReadBackBuffer()), 0);
     device->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, TRUE);
     device->SetRenderState(D3DRS_MULTISAMPLEMASK, 0x1);
     DrawEdge();
-    DWORD inside = Pixel(Read(), 2, 40) & 255;
+    DWORD inside = Pixel(ReadBackBuffer(), 2, 40) & 255;
     EXPECT_GE(inside, 0x3Fu);
     EXPECT_LE(inside, 0x40u);
 }
@@ -155,18 +155,18 @@ TEST_F(MultiSampleTest, LossAndResetKeepOrChangeTheSampleCount) {
     ASSERT_EQ(device->Reset(&pp), D3D_OK);
     EXPECT_EQ(BackBufferSamples(), D3DMULTISAMPLE_4_SAMPLES);
     DrawEdge();
-    EXPECT_GE(CountBetween(Read()), 40);
+    EXPECT_GE(CountBetween(ReadBackBuffer()), 40);
 
     // To no samples and back, at another size: the picture follows each time.
     pp = MsaaParams(D3DMULTISAMPLE_NONE);
     ASSERT_EQ(device->Reset(&pp), D3D_OK);
     EXPECT_EQ(BackBufferSamples(), D3DMULTISAMPLE_NONE);
     DrawEdge();
-    EXPECT_EQ(CountBetween(Read()), 0);
+    EXPECT_EQ(CountBetween(ReadBackBuffer()), 0);
     pp = MsaaParams(D3DMULTISAMPLE_4_SAMPLES);
     ASSERT_EQ(device->Reset(&pp), D3D_OK);
     DrawEdge();
-    EXPECT_GE(CountBetween(Read()), 40);
+    EXPECT_GE(CountBetween(ReadBackBuffer()), 40);
     ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
     // A count that is not a type is refused and changes nothing.

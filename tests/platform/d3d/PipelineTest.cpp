@@ -127,7 +127,7 @@ TEST_F(PipelineTest, ProjectionPlacesGeometryWithYUpAndRowVectors) {
     device->SetTransform(D3DTS_WORLD, &world);
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, square, sizeof(V)), D3D_OK);
-    auto p = Read();
+    auto p = ReadBackBuffer();
     // x in [-0.5, 0.5] NDC -> pixels 16..47; y in [0, 1] NDC -> rows 0..31.
     EXPECT_EQ(Pixel(p, 16, 0), 0xFFFF00u);
     EXPECT_EQ(Pixel(p, 47, 31), 0xFFFF00u);
@@ -158,12 +158,12 @@ TEST_F(PipelineTest, DirectionalAndPointLightsMatchHandComputedColours) {
         auto q = [](float v) { return static_cast<DWORD>(std::lround((v > 1 ? 1 : v) * 255.0f)); };
         return (q(r) << 16) | (q(g) << 8) | q(b);
     };
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), expect(amb + 0.8f, amb + 0.4f, amb + 0.2f));
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), expect(amb + 0.8f, amb + 0.4f, amb + 0.2f));
 
     // Tilting the normal by 60 degrees halves the diffuse term.
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     DrawLitSquare(10.0f, 20.0f, std::sin(1.0471976f), 0, -std::cos(1.0471976f));
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), expect(amb + 0.4f, amb + 0.2f, amb + 0.1f));
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), expect(amb + 0.4f, amb + 0.2f, amb + 0.1f));
 
     // A point light at the eye with attenuation 1 / (1 + 0.03 d^2): at d = 10 it gives a quarter. Lighting is
     // per vertex, so the square is kept small (its corners are at d = 10.1).
@@ -179,13 +179,13 @@ TEST_F(PipelineTest, DirectionalAndPointLightsMatchHandComputedColours) {
     device->LightEnable(1, TRUE);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     DrawLitSquare(10.0f, 1.0f, 0, 0, -1);
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), expect(0.25f, 0.125f, 0.0625f));
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), expect(0.25f, 0.125f, 0.0625f));
     // Beyond the range the light contributes nothing.
     p.Range = 5.0f;
     device->SetLight(1, &p);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     DrawLitSquare(10.0f, 20.0f, 0, 0, -1);
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0u);
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0u);
 
     // Vertex colours as the diffuse source replace the material's diffuse.
     device->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
@@ -199,7 +199,7 @@ TEST_F(PipelineTest, DirectionalAndPointLightsMatchHandComputedColours) {
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), expect(0.0f, 0.25f, 0.0f));
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), expect(0.0f, 0.25f, 0.0f));
 }
 
 TEST_F(PipelineTest, SpecularHighlightAddsWhenEnabled) {
@@ -216,12 +216,12 @@ TEST_F(PipelineTest, SpecularHighlightAddsWhenEnabled) {
     device->LightEnable(0, TRUE);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     DrawLitSquare(10.0f, 20.0f, 0, 0, -1);
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0u);  // SPECULARENABLE is off by default
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0u);  // SPECULARENABLE is off by default
     device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
     device->SetRenderState(D3DRS_LOCALVIEWER, FALSE);
     DrawLitSquare(10.0f, 20.0f, 0, 0, -1);
     // Non-local viewer: H = normalize(L + (0,0,-1)) = N, so N.H = 1 everywhere.
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0x808080u);
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0x808080u);
 }
 
 TEST_F(PipelineTest, ReflectionVectorTexGenPointsAwayFromTheSurface) {
@@ -247,11 +247,11 @@ TEST_F(PipelineTest, ReflectionVectorTexGenPointsAwayFromTheSurface) {
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         // Facing the viewer: R = (0, 0, -1) -> u = 0.25 (red).
         DrawLitSquare(10.0f, 1.0f, 0, 0, -1);
-        EXPECT_EQ(Pixel(Read(), 32, 32), 0xFF0000u) << "local " << local;
+        EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0xFF0000u) << "local " << local;
         // Normal turned 45 degrees to +x: R = (1, 0, 0) -> u = 0.75 (green); a wrong sign would clamp to red.
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         DrawLitSquare(10.0f, 1.0f, 0.70710678f, 0, -0.70710678f);
-        EXPECT_EQ(Pixel(Read(), 32, 32), 0x00FF00u) << "local " << local;
+        EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x00FF00u) << "local " << local;
     }
     device->SetTexture(0, nullptr);
     t->Release();
@@ -279,7 +279,7 @@ TEST_F(PipelineTest, TexturesOfEachFormatSampleTheirTexels) {
         device->SetTexture(0, t);
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456u, 1.0f, 0);
         DrawTexturedScreen();
-        auto p = Read();
+        auto p = ReadBackBuffer();
         EXPECT_EQ(Pixel(p, 16, 16), c.expected[0]) << c.format;
         EXPECT_EQ(Pixel(p, 48, 16), c.expected[1]) << c.format;
         EXPECT_EQ(Pixel(p, 16, 48), c.expected[2]) << c.format;
@@ -293,7 +293,7 @@ TEST_F(PipelineTest, TexturesOfEachFormatSampleTheirTexels) {
         IDirect3DTexture8* t = MakeTexture(f, 2, 2, {0xFF000000u, 0x00000000u, 0xFFFFFFFFu, 0x00FFFFFFu});
         device->SetTexture(0, t);
         DrawTexturedScreen();
-        auto p = Read();
+        auto p = ReadBackBuffer();
         EXPECT_EQ(Pixel(p, 16, 16), 0xFFFFFFu) << f;
         EXPECT_EQ(Pixel(p, 48, 16), 0u) << f;
         device->SetTexture(0, nullptr);
@@ -307,13 +307,13 @@ TEST_F(PipelineTest, LinearFilteringBlendsNeighbouringTexels) {
     device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
     device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_POINT);
     DrawTexturedScreen();
-    auto p = Read();
+    auto p = ReadBackBuffer();
     EXPECT_EQ(Pixel(p, 30, 10), 0u);
     EXPECT_EQ(Pixel(p, 34, 10), 0xFFFFFFu);
     device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
     device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
     DrawTexturedScreen();
-    p = Read();
+    p = ReadBackBuffer();
     // Texel centres at u = 0.25 and 0.75 (pixels 16 and 48); half way between is grey.
     EXPECT_COLOUR(Pixel(p, 32, 10), 0x808080u);
     EXPECT_COLOUR(Pixel(p, 8, 10), 0u);
@@ -339,15 +339,15 @@ TEST_F(PipelineTest, MipFilterPicksTheLevelForTheScreenSize) {
     device->SetTexture(0, t);
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     DrawTexturedScreen();
-    EXPECT_EQ(Pixel(Read(), 32, 32), 0xFF0000u);  // no mip filter: level 0
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0xFF0000u);  // no mip filter: level 0
     device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_POINT);
     DrawTexturedScreen();
-    EXPECT_EQ(Pixel(Read(), 32, 32), 0x00FF00u);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x00FF00u);
     // MAXMIPLEVEL limits the most detailed level used; LOD bias moves the choice.
     device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_NONE);
     device->SetTextureStageState(0, D3DTSS_MAXMIPLEVEL, 1);
     DrawTexturedScreen();
-    EXPECT_EQ(Pixel(Read(), 32, 32), 0x00FF00u);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x00FF00u);
     device->SetTexture(0, nullptr);
     t->Release();
 }
@@ -382,7 +382,7 @@ TEST_F(PipelineTest, StageOperationsCombineTheirArguments) {
         device->SetTextureStageState(0, D3DTSS_COLORARG2, c.arg2);
         device->SetTextureStageState(0, D3DTSS_COLORARG0, c.arg0);
         DrawTexturedScreen(diffuse);
-        EXPECT_COLOUR(Pixel(Read(), 32, 32), c.expected) << "op " << c.op;
+        EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), c.expected) << "op " << c.op;
     }
     // RESULTARG TEMP keeps a value for a later stage: stage 0 writes the factor to temp, stage 1 adds it to
     // the diffuse colour that current still holds.
@@ -395,7 +395,7 @@ TEST_F(PipelineTest, StageOperationsCombineTheirArguments) {
     device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
     device->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
     DrawTexturedScreen(diffuse);
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0x60E0D0u);
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0x60E0D0u);
     DWORD passes = 0;
     EXPECT_EQ(device->ValidateDevice(&passes), D3D_OK);
     EXPECT_EQ(passes, 1u);
@@ -430,7 +430,7 @@ TEST_F(PipelineTest, EachStageSamplesItsOwnTexture) {
     device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
     for (int frame = 0; frame < 2; ++frame) {
         DrawTexturedScreen();
-        EXPECT_EQ(Pixel(Read(), 32, 32), 0xFF00FFu) << "frame " << frame;
+        EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0xFF00FFu) << "frame " << frame;
     }
     device->SetTexture(0, nullptr);
     device->SetTexture(1, nullptr);
@@ -448,10 +448,10 @@ TEST_F(PipelineTest, AlphaTestAndBlending) {
     device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
     device->SetRenderState(D3DRS_ALPHAREF, 0x81);
     DrawTexturedScreen(0x800000FFu);  // alpha 0x80 < 0x81: rejected
-    EXPECT_EQ(Pixel(Read(), 32, 32), 0xFF0000u);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0xFF0000u);
     device->SetRenderState(D3DRS_ALPHAREF, 0x80);
     DrawTexturedScreen(0x800000FFu);  // equal passes
-    EXPECT_EQ(Pixel(Read(), 32, 32), 0x0000FFu);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x0000FFu);
     device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
 
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0);
@@ -459,19 +459,19 @@ TEST_F(PipelineTest, AlphaTestAndBlending) {
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
     DrawTexturedScreen(0x400000FFu);  // a quarter blue over red
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0xBF0040u);
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0xBF0040u);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
     device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_REVSUBTRACT);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080u, 1.0f, 0);
     DrawTexturedScreen(0xFF204060u);  // dest - src
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0x604020u);
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0x604020u);
     // Colour writes can be masked per channel.
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     device->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_GREEN);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
     DrawTexturedScreen(0xFFFFFFFFu);
-    EXPECT_EQ(Pixel(Read(), 32, 32), 0x00FF00u);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x00FF00u);
 }
 
 TEST_F(PipelineTest, LinearFogBlendsTowardsTheFogColour) {
@@ -494,13 +494,13 @@ TEST_F(PipelineTest, LinearFogBlendsTowardsTheFogColour) {
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0x808000u);  // depth 10 of 20: half fog
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0x808000u);  // depth 10 of 20: half fog
     // Table (per-pixel) fog gives the same at this depth.
     device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_NONE);
     device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
-    EXPECT_COLOUR(Pixel(Read(), 32, 32), 0x808000u);
+    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0x808000u);
 }
 
 }  // namespace

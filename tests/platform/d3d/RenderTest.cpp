@@ -6,12 +6,12 @@ namespace {
 
 TEST_F(DeviceTest, ClearFillsTheViewportWithTheColour) {
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699u, 1.0f, 0), D3D_OK);
-    auto p = Read();
+    auto p = ReadBackBuffer();
     EXPECT_EQ(Count(p, 0x336699), static_cast<int>(kSize * kSize));
     // A rectangle clear touches only the rectangle.
     D3DRECT r = {10, 20, 30, 25};
     ASSERT_EQ(device->Clear(1, &r, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0), D3D_OK);
-    p = Read();
+    p = ReadBackBuffer();
     EXPECT_EQ(Count(p, 0xFF0000), 20 * 5);
     EXPECT_EQ(Pixel(p, 10, 20), 0xFF0000u);
     EXPECT_EQ(Pixel(p, 29, 24), 0xFF0000u);
@@ -27,7 +27,7 @@ TEST_F(DeviceTest, PretransformedQuadCoversExactlyItsPixels) {
     std::vector<TLVertex> v = {{8, 8, 0.5f, 1, c},  {24, 8, 0.5f, 1, c},  {8, 16, 0.5f, 1, c},
                                {24, 8, 0.5f, 1, c}, {24, 16, 0.5f, 1, c}, {8, 16, 0.5f, 1, c}};
     DrawTL(v);
-    auto p = Read();
+    auto p = ReadBackBuffer();
     EXPECT_EQ(Count(p, 0x00FF00), 16 * 8);
     EXPECT_EQ(Pixel(p, 8, 8), 0x00FF00u);
     EXPECT_EQ(Pixel(p, 23, 15), 0x00FF00u);
@@ -43,7 +43,7 @@ TEST_F(DeviceTest, VertexColoursInterpolateAcrossTheTriangle) {
     std::vector<TLVertex> v = {{0, 0, 0.5f, 1, 0xFFFF0000u}, {64, 0, 0.5f, 1, 0xFFFF0000u},
                                {0, 64, 0.5f, 1, 0xFF0000FFu}};
     DrawTL(v);
-    auto p = Read();
+    auto p = ReadBackBuffer();
     DWORD top = Pixel(p, 1, 0), bottom = Pixel(p, 1, 62);
     EXPECT_GT((top >> 16) & 255, 240u);
     EXPECT_LT(top & 255, 10u);
@@ -64,10 +64,10 @@ TEST_F(DeviceTest, CullModesRemoveTheMatchingWinding) {
         device->SetRenderState(D3DRS_CULLMODE, c.cull);
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
         DrawTL(cw);
-        EXPECT_EQ(Count(Read(), 0xFFFFFF) > 0, c.cwVisible) << "cull " << c.cull;
+        EXPECT_EQ(Count(ReadBackBuffer(), 0xFFFFFF) > 0, c.cwVisible) << "cull " << c.cull;
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
         DrawTL(ccw);
-        EXPECT_EQ(Count(Read(), 0xFFFFFF) > 0, c.ccwVisible) << "cull " << c.cull;
+        EXPECT_EQ(Count(ReadBackBuffer(), 0xFFFFFF) > 0, c.ccwVisible) << "cull " << c.cull;
     }
 }
 
@@ -80,14 +80,14 @@ TEST_F(DeviceTest, DepthTestKeepsTheNearerSurface) {
     };
     DrawTL(quad(0.3f, 0xFFFF0000u));
     DrawTL(quad(0.6f, 0xFF00FF00u));  // behind: hidden
-    EXPECT_EQ(Pixel(Read(), 32, 32), 0xFF0000u);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0xFF0000u);
     device->SetRenderState(D3DRS_ZFUNC, D3DCMP_GREATER);
     DrawTL(quad(0.6f, 0xFF00FF00u));
-    EXPECT_EQ(Pixel(Read(), 32, 32), 0x00FF00u);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x00FF00u);
     // With the depth test off everything draws.
     device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
     DrawTL(quad(0.9f, 0xFF0000FFu));
-    EXPECT_EQ(Pixel(Read(), 32, 32), 0x0000FFu);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x0000FFu);
 }
 
 TEST_F(DeviceTest, WireframeDrawsOnlyEdgesAndLinesDrawTheirPixels) {
@@ -97,7 +97,7 @@ TEST_F(DeviceTest, WireframeDrawsOnlyEdgesAndLinesDrawTheirPixels) {
     std::vector<TLVertex> tri = {{8, 8, 0.5f, 1, 0xFFFFFFFFu}, {56, 8, 0.5f, 1, 0xFFFFFFFFu},
                                  {8, 56, 0.5f, 1, 0xFFFFFFFFu}};
     DrawTL(tri);
-    auto p = Read();
+    auto p = ReadBackBuffer();
     EXPECT_EQ(Pixel(p, 20, 20), 0u);  // inside stays empty
     EXPECT_EQ(Pixel(p, 30, 8), 0xFFFFFFu);
     EXPECT_EQ(Pixel(p, 8, 30), 0xFFFFFFu);
@@ -105,7 +105,7 @@ TEST_F(DeviceTest, WireframeDrawsOnlyEdgesAndLinesDrawTheirPixels) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     std::vector<TLVertex> line = {{4, 40, 0.5f, 1, 0xFFFF00FFu}, {60, 40, 0.5f, 1, 0xFFFF00FFu}};
     DrawTL(line, D3DPT_LINELIST);
-    p = Read();
+    p = ReadBackBuffer();
     EXPECT_EQ(Pixel(p, 30, 40), 0xFF00FFu);
     EXPECT_EQ(Pixel(p, 30, 39), 0u);
     EXPECT_EQ(Pixel(p, 30, 41), 0u);

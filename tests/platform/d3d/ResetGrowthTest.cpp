@@ -81,7 +81,7 @@ protected:
 TEST_F(ResetGrowthTest, AThousandResetsLeaveTheCachesAndGlObjectsAsTheyWere) {
     Restore();
     // The drawing is real: the shader's green triangle covers the top-left half.
-    EXPECT_EQ(Pixel(Read(), 4, 60), 0x00FF00u);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 4, 60), 0x00FF00u);
     for (int i = 0; i < 3; ++i) Cycle();
     const d3dhost::DeviceObjectCounts before = Counts();
     EXPECT_GE(before.cachedPrograms, 2u);  // the shaders' program and the fixed-function one
@@ -93,7 +93,7 @@ TEST_F(ResetGrowthTest, AThousandResetsLeaveTheCachesAndGlObjectsAsTheyWere) {
     EXPECT_EQ(after.resources, before.resources);
     EXPECT_EQ(after.stateBlocks, before.stateBlocks);
     EXPECT_EQ(after.glObjects, before.glObjects);
-    EXPECT_EQ(Pixel(Read(), 4, 60), 0x00FF00u);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 4, 60), 0x00FF00u);
     Lose();
 
     // Deleting a shader that is bound, then drawing with the fixed-function pipeline, must not touch the evicted
@@ -103,7 +103,7 @@ TEST_F(ResetGrowthTest, AThousandResetsLeaveTheCachesAndGlObjectsAsTheyWere) {
     device->SetVertexShader(kTLVertexFvf);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     DrawTL({{0, 0, 0.5f, 1, 0xFFFF0000u}, {64, 0, 0.5f, 1, 0xFFFF0000u}, {0, 64, 0.5f, 1, 0xFFFF0000u}});
-    EXPECT_EQ(Pixel(Read(), 4, 4), 0xFF0000u);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 4, 4), 0xFF0000u);
 
     d3dhost::DeviceObjectCounts c;
     EXPECT_EQ(d3dhost::GetDeviceObjectCounts(nullptr, &c), D3DERR_INVALIDCALL);

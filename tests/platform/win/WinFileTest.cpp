@@ -42,6 +42,38 @@ TEST(WinFile, MapsAWholeFileReadOnly) {
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
+// The loaders' mapping: bytes while it lives, everything closed after; missing, empty and
+// folder paths each fail in the way the loaders tell apart.
+TEST(WinFile, ReadOnlyFileMappingHoldsTheBytesAndClosesEverything) {
+    std::string text(5000, 'x');
+    text[4999] = 'y';
+    std::string path = TempFile("loader.bin", text);
+    {
+        ReadOnlyFileMapping file(path.c_str(), FILE_FLAG_SEQUENTIAL_SCAN);
+        ASSERT_TRUE(file.Opened());
+        ASSERT_NE(file.Data(), nullptr);
+        EXPECT_EQ(file.Size(), text.size());
+        EXPECT_EQ(std::memcmp(file.Data(), text.data(), text.size()), 0);
+    }
+    ReadOnlyFileMapping again(path.c_str(), FILE_FLAG_RANDOM_ACCESS);
+    EXPECT_EQ(again.Size(), text.size());
+    unlink(path.c_str());
+
+    ReadOnlyFileMapping missing((testing::TempDir() + "no-such-file.bin").c_str(), FILE_FLAG_RANDOM_ACCESS);
+    EXPECT_FALSE(missing.Opened());
+    EXPECT_EQ(missing.Data(), nullptr);
+    EXPECT_EQ(missing.Size(), 0u);
+
+    ReadOnlyFileMapping empty(TempFile("empty.bin", "").c_str(), FILE_FLAG_RANDOM_ACCESS);
+    EXPECT_TRUE(empty.Opened());
+    EXPECT_EQ(empty.Data(), nullptr);  // an empty file cannot be mapped
+    EXPECT_EQ(empty.Size(), 0u);
+
+    ReadOnlyFileMapping folder(testing::TempDir().c_str(), FILE_FLAG_RANDOM_ACCESS);
+    EXPECT_FALSE(folder.Opened());
+    EXPECT_EQ(folder.Data(), nullptr);
+}
+
 TEST(WinFile, ReadFileReadsAndStopsAtTheEnd) {
     std::string path = TempFile("read.bin", "abcdef");
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -68,13 +68,13 @@ TEST_F(ShaderDeviceTest, DeclarationConstantsAndPixelShaderConstants) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     DrawSquare();
     // (0.25, 0.5, 0.75) + (0.25, 0.25, 0) + (0, 0, 0.25)
-    EXPECT_TRUE(Near(Pixel(Read(), 32, 32), 0x80BFFF, 1)) << std::hex << Pixel(Read(), 32, 32);
+    EXPECT_TRUE(Near(Pixel(ReadBackBuffer(), 32, 32), 0x80BFFF, 1)) << std::hex << Pixel(ReadBackBuffer(), 32, 32);
 
     // A changed constant reaches the next draw of the same (cached) program.
     const float c1b[4] = {0, 0, 0, 0};
     ASSERT_EQ(device->SetPixelShaderConstant(1, c1b, 1), D3D_OK);
     DrawSquare();
-    EXPECT_TRUE(Near(Pixel(Read(), 32, 32), 0x4080FF, 1)) << std::hex << Pixel(Read(), 32, 32);
+    EXPECT_TRUE(Near(Pixel(ReadBackBuffer(), 32, 32), 0x4080FF, 1)) << std::hex << Pixel(ReadBackBuffer(), 32, 32);
 
     // A shader that does not validate is refused.
     const std::vector<DWORD> bad = Shader(PS11, {Opcode(Op::Mov), Dst(R, 0), Src(T, 0)});
@@ -112,7 +112,7 @@ TEST_F(ShaderDeviceTest, ShaderPairMatchesFixedFunctionLitTexturedSquare) {
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     DrawSquare();
-    std::vector<DWORD> fixed = Read();
+    std::vector<DWORD> fixed = ReadBackBuffer();
 
     // The same through shaders: c0..c3 the (identity) transform, c4 the light direction,
     // c6 light diffuse x material diffuse, c7 ambient.
@@ -141,7 +141,7 @@ TEST_F(ShaderDeviceTest, ShaderPairMatchesFixedFunctionLitTexturedSquare) {
     device->SetPixelShader(psHandle);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     DrawSquare();
-    std::vector<DWORD> shaded = Read();
+    std::vector<DWORD> shaded = ReadBackBuffer();
 
     ASSERT_EQ(fixed.size(), shaded.size());
     int different = 0;
@@ -190,7 +190,7 @@ TEST_F(ShaderDeviceTest, AttributeFormatsRelativeAddressingAndBumpMapping) {
                              {1, -1, 0.5f, 0xFF336699, {3, 0, 0, 0}, 0.1f, 0.5f}};
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex)), D3D_OK);
-        DWORD pixel = Pixel(Read(), 32, 32);
+        DWORD pixel = Pixel(ReadBackBuffer(), 32, 32);
         device->SetPixelShader(0);
         device->DeletePixelShader(handle);
         return pixel;
