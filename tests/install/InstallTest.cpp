@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/PngPicture.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -57,32 +59,6 @@ fs::path Fresh(const fs::path& dir) {
     fs::remove_all(dir, ignored);
     fs::create_directories(dir);
     return dir;
-}
-
-struct Picture {
-    unsigned width = 0, height = 0;
-    std::vector<unsigned char> rgba;
-};
-
-Picture ReadPicture(const fs::path& path) {
-    Picture picture;
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        ADD_FAILURE() << "cannot read " << path;
-        return picture;
-    }
-    image.format = PNG_FORMAT_RGBA;
-    picture.rgba.resize(PNG_IMAGE_SIZE(image));
-    picture.width = image.width;
-    picture.height = image.height;
-    if (!png_image_finish_read(&image, nullptr, picture.rgba.data(), 0, nullptr)) {
-        ADD_FAILURE() << "cannot decode " << path;
-        picture = Picture();
-    }
-    png_image_free(&image);
-    return picture;
 }
 
 // The options a program's --help names ("--frames", ...): "--", a letter, then letters and
@@ -168,22 +144,22 @@ TEST_F(Install, RunsFromAnUnrelatedFolderAndDrawsWhatTheBuildDraws) {
     RunResult run = RunInstalled(*prefix / "bin/simmerglass", empty.string(), elsewhere, kShot);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err.find("warning"), std::string::npos) << run.err;
-    Picture shot = ReadPicture(elsewhere / "shot.png");
+    Picture shot = ReadPicture(elsewhere / "shot.png", 4);
     ASSERT_EQ(shot.width, 320u);
     ASSERT_EQ(shot.height, 240u);
 
     const fs::path reference = Fresh(*top / "reference");
     RunResult built = RunInstalled(SG_PROGRAM, empty.string(), reference, kShot);
     ASSERT_EQ(built.status, 0) << built.err;
-    Picture expected = ReadPicture(reference / "shot.png");
-    ASSERT_EQ(expected.rgba.size(), shot.rgba.size());
+    Picture expected = ReadPicture(reference / "shot.png", 4);
+    ASSERT_EQ(expected.data.size(), shot.data.size());
     // Below the frame-rate line (its figure differs from run to run).
     int differing = 0, lit = 0;
-    for (size_t i = 320 * 18 * 4; i < shot.rgba.size(); i += 4) {
+    for (size_t i = 320 * 18 * 4; i < shot.data.size(); i += 4) {
         bool same = true;
-        for (int c = 0; c < 3; ++c) same &= std::abs(shot.rgba[i + c] - expected.rgba[i + c]) <= 8;
+        for (int c = 0; c < 3; ++c) same &= std::abs(shot.data[i + c] - expected.data[i + c]) <= 8;
         differing += !same;
-        lit += shot.rgba[i] + shot.rgba[i + 1] + shot.rgba[i + 2] > 120;
+        lit += shot.data[i] + shot.data[i + 1] + shot.data[i + 2] > 120;
     }
     EXPECT_LT(differing, 320 * 240 / 200) << "pixels that differ from the build's picture";
     // The pot and its water fill a good part of the frame (without the data files it is black).
@@ -218,10 +194,10 @@ TEST_F(Install, DesktopEntryAndIcon) {
     }
 
     // A square icon, clear in the corners, opaque in the middle.
-    Picture icon = ReadPicture(*prefix / "share/icons/hicolor/128x128/apps/simmerglass.png");
+    Picture icon = ReadPicture(*prefix / "share/icons/hicolor/128x128/apps/simmerglass.png", 4);
     ASSERT_EQ(icon.width, 128u);
     ASSERT_EQ(icon.height, 128u);
-    auto alpha = [&icon](unsigned x, unsigned y) { return icon.rgba[(y * 128 + x) * 4 + 3]; };
+    auto alpha = [&icon](unsigned x, unsigned y) { return icon.data[(y * 128 + x) * 4 + 3]; };
     EXPECT_EQ(alpha(0, 0), 0);
     EXPECT_EQ(alpha(127, 127), 0);
     EXPECT_EQ(alpha(64, 64), 255);

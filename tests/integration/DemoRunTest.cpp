@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/PngPicture.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -111,33 +113,6 @@ std::vector<StatsLine> ParseStats(const std::string& out) {
 
 // [SECTION] Pictures
 
-struct Picture {
-    unsigned width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-    const unsigned char* At(unsigned x, unsigned y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-};
-
-Picture ReadPicture(const fs::path& path) {
-    Picture picture;
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        ADD_FAILURE() << "cannot read " << path;
-        return picture;
-    }
-    image.format = PNG_FORMAT_RGB;
-    picture.rgb.resize(PNG_IMAGE_SIZE(image));
-    picture.width = image.width;
-    picture.height = image.height;
-    if (!png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr)) {
-        ADD_FAILURE() << "cannot decode " << path;
-        picture = Picture();
-    }
-    png_image_free(&image);
-    return picture;
-}
-
 Picture Captured(const fs::path& dir, unsigned frame) {
     char name[32];
     std::snprintf(name, sizeof name, "frame_%06u.png", frame);
@@ -147,11 +122,11 @@ Picture Captured(const fs::path& dir, unsigned frame) {
 // Pixels below the frame-statistics line (its frame rate is refreshed once a second) whose
 // colour differs by more than 40 in some channel.
 int ChangedPixels(const Picture& a, const Picture& b) {
-    if (a.width != b.width || a.height != b.height || a.rgb.empty()) return -1;
+    if (a.width != b.width || a.height != b.height || a.data.empty()) return -1;
     int changed = 0;
-    for (size_t i = static_cast<size_t>(a.width) * 18 * 3; i < a.rgb.size(); i += 3)
+    for (size_t i = static_cast<size_t>(a.width) * 18 * 3; i < a.data.size(); i += 3)
         for (int c = 0; c < 3; ++c)
-            if (std::abs(a.rgb[i + c] - b.rgb[i + c]) > 40) {
+            if (std::abs(a.data[i + c] - b.data[i + c]) > 40) {
                 ++changed;
                 break;
             }
@@ -480,13 +455,13 @@ Picture ReadXwd(const fs::path& path) {
     };
     picture.width = width;
     picture.height = height;
-    picture.rgb.resize(static_cast<size_t>(width) * height * 3);
+    picture.data.resize(static_cast<size_t>(width) * height * 3);
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x) {
             const auto* b = reinterpret_cast<const unsigned char*>(data.data()) + start + y * bytesPerLine + x * 4;
             uint32_t v = byteOrder == 0 ? (uint32_t{b[3]} << 24) | (uint32_t{b[2]} << 16) | (uint32_t{b[1]} << 8) | b[0]
                                         : (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
-            unsigned char* c = &picture.rgb[(static_cast<size_t>(y) * width + x) * 3];
+            unsigned char* c = &picture.data[(static_cast<size_t>(y) * width + x) * 3];
             c[0] = channel(v, redMask);
             c[1] = channel(v, greenMask);
             c[2] = channel(v, blueMask);
@@ -498,13 +473,13 @@ Picture ReadXwd(const fs::path& path) {
 Picture Grab(const fs::path& dir, const std::string& window) {
     const fs::path file = dir / "grab.xwd";
     Picture picture;
-    for (int attempt = 0; attempt < 10 && picture.rgb.empty(); ++attempt) {
+    for (int attempt = 0; attempt < 10 && picture.data.empty(); ++attempt) {
         if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(200));
         Shell("xwd -silent " + (window == "root" ? std::string("-root") : "-id " + window) + " >'" + file.string() +
               "' 2>/dev/null");
         picture = ReadXwd(file);
     }
-    EXPECT_FALSE(picture.rgb.empty()) << "xwd could not read " << window;
+    EXPECT_FALSE(picture.data.empty()) << "xwd could not read " << window;
     return picture;
 }
 
