@@ -30,11 +30,13 @@ namespace winimpl {
 
 WinState winState;
 
+namespace {
 std::string Lower(const char* s) {
     std::string r = s ? s : "";
     for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return r;
 }
+}  // namespace
 
 Window* FindWindow(HWND h) {
     auto it = winState.windows.find(reinterpret_cast<uintptr_t>(h));
@@ -62,6 +64,7 @@ LPARAM PackPoint(int x, int y) {
 }
 
 // [SECTION] Keys
+namespace {
 struct KeyName {
     SDL_Keycode key;
     BYTE vk;
@@ -91,6 +94,7 @@ const KeyName kKeyTable[] = {
     {SDLK_BACKQUOTE, VK_OEM_3},    {SDLK_LEFTBRACKET, VK_OEM_4}, {SDLK_BACKSLASH, VK_OEM_5},
     {SDLK_RIGHTBRACKET, VK_OEM_6}, {SDLK_QUOTE, VK_OEM_7},
 };
+}  // namespace
 
 BYTE VirtualKeyOf(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return static_cast<BYTE>('A' + (key - SDLK_a));
@@ -131,9 +135,11 @@ void NoteRetrieved(const MSG& m) {
 }
 
 // [SECTION] Windows
+namespace {
 void SendSizeMessage(HWND h, WPARAM kind, const RECT& r) {
     SendMessageA(h, WM_SIZE, kind, PackPoint(Width(r), Height(r)));
 }
+}  // namespace
 
 // Shows the window's last frame over its whole client area. A frame of another size (the
 // window has just grown, or full screen shows a mode unlike the desktop's) is scaled with
@@ -164,6 +170,7 @@ void PaintLastFrame(Window& w) {
     SDL_UpdateWindowSurface(w.sdl);
 }
 
+namespace {
 // Full screen covers the display without changing its mode. A window manager does that on
 // request; without one nobody would, so the window is placed over the display by hand.
 void SetFullscreen(Window& w, bool fullscreen) {
@@ -201,6 +208,7 @@ void ApplyStyleToSdl(Window& w) {
     else
         SDL_HideWindow(w.sdl);
 }
+}  // namespace
 
 // A user's resize arrives the way a drag of the frame does on the platform.
 void DeliverUserResize(HWND h, Window& w, int width, int height) {
