@@ -314,6 +314,16 @@ bool LayoutFromFvf(DWORD fvf, VertexLayout* layout);
 // Size in bytes of one vertex of an FVF code (0 when invalid).
 UINT FvfStride(DWORD fvf);
 
+struct ElementFormat {
+    UINT bytes;
+    GLint size;
+    GLenum type;
+    GLboolean normalised;
+    UINT components;
+};
+// GL attribute format of each vertex element type, indexed by D3DVSDT_*.
+extern const ElementFormat kElementFormats[8];
+
 struct VertexShaderObject {
     std::vector<DWORD> declaration;  // tokens through D3DVSD_END
     std::vector<DWORD> function;     // empty: fixed-function processing with the declared inputs
@@ -617,5 +627,11 @@ private:
         float depthRange[2];
     } gl{};
 };
+
+// State helpers shared by Device.cpp, DeviceState.cpp and DeviceStateBlocks.cpp.
+bool ValidRenderState(DWORD state);  // a render state the device accepts
+bool ValidStageState(DWORD type);    // a texture-stage state the device accepts
+void Identity(D3DMATRIX* m);
+D3DLIGHT8 DefaultLight();            // the light a Get or enable of an unset index sees
 
 }  // namespace d3dimpl
