@@ -253,9 +253,11 @@ void AppFramework::ShutdownDisplay() {
         DestroyDeviceObjects();
         device->Release();
         device = nullptr;
-        if (direct3d) direct3d->Release();
-        direct3d = nullptr;
     }
+    // The Direct3D object goes too when no device is left: a device re-creation that failed
+    // (a fatal report) closes the window with the device already released.
+    if (direct3d) direct3d->Release();
+    direct3d = nullptr;
     CleanupScene();
 }
 

@@ -225,6 +225,9 @@ TEST_F(LifecycleTest, DeviceStillReferencedIsFatal) {
               "A D3D object has a non-zero reference\ncount (meaning things were not properly\ncleaned up).\n\nThis "
               "program will now exit.");
     EXPECT_FALSE(IsWindow(w));
+    // The close that the fatal report sends finds no device, and still lets go of Direct3D.
+    EXPECT_EQ(app.direct3d, nullptr);
+    EXPECT_EQ(d3d.refs, 0u);
 }
 
 TEST_F(LifecycleTest, HardwareCreationFailureFallsBackToReference) {
