@@ -16,24 +16,13 @@
 #include <vector>
 
 #include "tests/support/PngPicture.h"
+#include "tests/support/ProgramRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 // [SECTION] Helpers
-
-struct RunResult {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 

@@ -22,24 +22,13 @@
 #include <vector>
 
 #include "tests/support/PngPicture.h"
+#include "tests/support/ProgramRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 // [SECTION] Running the program
-
-struct RunResult {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 fs::path ScratchDir(const std::string& name) {
     fs::path dir = fs::path(testing::TempDir()) / ("sg_demo_" + name);
