@@ -311,7 +311,10 @@ HRESULT AppFramework::ProcessFrame() {
     hr = RenderFrame();
     if (FAILED(hr)) return hr;
     UpdateFrameStatistics();
-    device->Present(nullptr, nullptr, nullptr, nullptr);
+    // A picture too large for the memory left is the end of the run, said once; a lost device
+    // is found by the next frame's cooperative-level test.
+    hr = device->Present(nullptr, nullptr, nullptr, nullptr);
+    if (hr == E_OUTOFMEMORY) return ReportError(hr, Fatal);
     if (frameObserver) frameObserver->FramePresented(*this);
     return S_OK;
 }

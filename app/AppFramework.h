@@ -132,6 +132,9 @@ public:
     // The user chose the software device: a switch to the reference rasterizer is then no
     // surprise and shows no box; ReportError writes one line on standard error instead.
     void SetSoftwareDeviceRequested(bool requested) { softwareDeviceRequested = requested; }
+    // Whether full screen waits for the display's refresh (the default) or presents at once; set
+    // before Create (windowed presentation follows the device's host setting).
+    void SetFullscreenSync(bool sync) { fullscreenSync = sync; }
 
 protected:
     // [SECTION] Fields
@@ -184,6 +187,7 @@ private:
     bool fatalErrorReported = false;
     D3DMULTISAMPLE_TYPE requestedMultiSample = D3DMULTISAMPLE_NONE;
     bool softwareDeviceRequested = false;
+    bool fullscreenSync = true;
 };
 
 // The process-wide application object (written by the AppFramework constructor).

@@ -78,7 +78,8 @@ constexpr int kMaxDrag = 16000;
 constexpr int kMaxNotches = 273;  // 273 x 120 fits a signed 16-bit delta
 
 enum class OptionId {
-    Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Msaa, Stats, Grid, Help, Version
+    Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Msaa, Stats, Grid, Vsync, Help,
+    Version
 };
 struct OptionEntry {
     const char* name;
@@ -92,6 +93,7 @@ const OptionEntry kOptions[] = {
     {"--capture", OptionId::Capture, true},    {"--every", OptionId::Every, true},
     {"--size", OptionId::Size, true},          {"--msaa", OptionId::Msaa, true},
     {"--stats", OptionId::Stats, false},       {"--grid", OptionId::Grid, true},
+    {"--vsync", OptionId::Vsync, true},
     {"--help", OptionId::Help, false},         {"--version", OptionId::Version, false},
 };
 
@@ -288,6 +290,13 @@ ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* opti
                 }
                 o.msaa = static_cast<unsigned>(value[0] - '0');
                 break;
+            case OptionId::Vsync:
+                if (value != "on" && value != "off") {
+                    *error = "--vsync needs on or off, not '" + value + "'";
+                    return ParseResult::UsageError;
+                }
+                o.vsync = value == "on";
+                break;
             case OptionId::Grid:
                 if (!ParseUnsigned(value, 100000000ull, &n)) {
                     *error = "--grid needs an even number of cells per axis from 4 to 64, not '" + value + "'";
@@ -337,6 +346,8 @@ std::string UsageText(const char* program) {
            "                        field is the frame's wall-clock time (wall N ms), real time\n"
            "                        even with --fixed-step\n"
            "  --grid N              fluid grid of N x N x N cells, N even from 4 to 64 (default 8)\n"
+           "  --vsync on|off        in a window, show frames in step with the display (on, the\n"
+           "                        default) or as fast as they come (off); headless never waits\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "Keys besides the program's own: Escape quits; Alt+Enter and F11 switch full screen.\n"

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -50,6 +51,13 @@ public:
     // The device cursor is the system cursor with the device's image: it follows the mouse.
     void SetCursorPosition(int, int, DWORD) override {}
     void ShowCursor(bool show) override { win::ShowDeviceCursor(show); }
+    bool PaceFrame(HWND window, bool waitForRefresh) override { return win::PaceFrame(window, waitForRefresh); }
+    bool GetNativeWindow(HWND window, d3dhost::NativeWindow* native) override {
+        if (!win::GetX11Window(window, &native->display, &native->window, &native->visual)) return false;
+        native->kind = d3dhost::NativeWindow::X11;
+        return true;
+    }
+    void SetDrawnByDevice(HWND window, bool drawn) override { win::SetDrawnByDevice(window, drawn); }
 };
 
 D3DFORMAT FormatOf(win::PixelLayout layout) {
@@ -150,7 +158,11 @@ private:
         std::vector<DWORD> pixels;
         UINT w = 0, h = 0;
         std::string error;
-        if (!app.Device() || !d3dhost::GetPresentedFrame(app.Device(), &pixels, &w, &h)) {
+        const HRESULT hr =
+            app.Device() ? d3dhost::ReadPresentedFrame(app.Device(), &pixels, &w, &h) : D3DERR_INVALIDCALL;
+        if (hr == E_OUTOFMEMORY) {
+            error = "not enough memory for the picture";
+        } else if (FAILED(hr)) {
             error = "the device kept no frame";
         } else if (WritePng(path, pixels.data(), w, h, &error)) {
             return;
@@ -304,6 +316,10 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
     }
     WindowPresenter presenter;
     d3dhost::SetHeadless(options.headless);
+    d3dhost::SetWindowedPresentSync(options.vsync);
+    // For measurements: the picture of every frame read back at once, as before frames overlapped.
+    const char* readBack = std::getenv("SIMMERGLASS_READBACK_EACH_FRAME");
+    d3dhost::SetReadBackEachPresent(readBack && std::strcmp(readBack, "1") == 0);
     if (!options.headless) {
         d3dhost::SetDisplays(DisplaysForDevice());
         d3dhost::SetPresenter(&presenter);
@@ -330,6 +346,7 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
             if (options.width != 0) app->SetInitialClientSize(options.width, options.height);
             const auto samples = static_cast<D3DMULTISAMPLE_TYPE>(options.msaa);
             app->SetMultiSampleType(samples);
+            app->SetFullscreenSync(options.vsync);
             // Headless, the software device is all there is, and the usage text says so.
             app->SetSoftwareDeviceRequested(options.device == DeviceChoice::Ref || options.headless);
             app->SetFrameObserver(&runner);
@@ -352,6 +369,8 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
     if (runner.Failed() && status == 0) status = 1;
 
     d3dhost::SetPresenter(nullptr);
+    d3dhost::SetWindowedPresentSync(true);
+    d3dhost::SetReadBackEachPresent(false);
     win::UseFixedStepClock(0.0);
     win::SetMessageBoxesToStandardError(false);
     win::ShutdownDisplay();

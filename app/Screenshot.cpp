@@ -6,6 +6,7 @@
 #include <png.h>
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "platform/win/WinFile.h"
@@ -39,7 +40,13 @@ bool WritePng(const std::string& path, const DWORD* pixels, UINT width, UINT hei
         *error = why;
         return false;
     }
-    std::vector<png_byte> rgb(static_cast<size_t>(width) * height * 3);
+    std::vector<png_byte> rgb;
+    try {
+        rgb.resize(static_cast<size_t>(width) * height * 3);
+    } catch (const std::bad_alloc&) {
+        *error = "not enough memory for the picture";
+        return false;
+    }
     for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) {
         DWORD p = pixels[i];
         rgb[i * 3 + 0] = static_cast<png_byte>((p >> 16) & 0xFF);
@@ -62,7 +69,10 @@ bool WritePng(const std::string& path, const DWORD* pixels, UINT width, UINT hei
                                            static_cast<png_int_32>(width * 3), nullptr) != 0;
     if (!written) *error = image.message;
     png_image_free(&image);
-    if (written && !MoveFileExA(temp.data(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    // A file that is replaced keeps its permissions (a private picture stays private).
+    const bool replacing = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (written && !(replacing ? ReplaceFileA(path.c_str(), temp.data(), nullptr, 0, nullptr, nullptr)
+                               : MoveFileExA(temp.data(), path.c_str(), MOVEFILE_REPLACE_EXISTING))) {
         *error = "what is there cannot be replaced";
         written = false;
     }

@@ -157,6 +157,9 @@ void AppFramework::FillPresentParams() {
         presentParams.BackBufferHeight = m.height;
         presentParams.BackBufferFormat = m.format;
     }
+    // A window takes no interval of its own.
+    presentParams.FullScreen_PresentationInterval =
+        windowed || fullscreenSync ? D3DPRESENT_INTERVAL_DEFAULT : D3DPRESENT_INTERVAL_IMMEDIATE;
 }
 
 HRESULT AppFramework::SwitchWindowedFullscreen() {

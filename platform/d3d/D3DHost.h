@@ -15,15 +15,35 @@ namespace d3dhost {
 // The largest back buffer a device makes, in pixels on each side (a larger one is an invalid call).
 constexpr UINT kMaxBackBufferSide = 8192;
 
+// The window system's own handles of a window, for an EGL window surface.
+struct NativeWindow {
+    enum Kind { None, X11 } kind = None;
+    void* display = nullptr;  // X11: the Xlib Display* the window layer talks through
+    unsigned long window = 0; // X11: the Window id
+    unsigned long visual = 0; // X11: the VisualID the window was made with
+};
+
 // Implemented by the window layer. All calls come from the thread that drives the device.
 class Presenter {
 public:
     virtual ~Presenter() = default;
-    // A finished frame from IDirect3DDevice8::Present: width x height pixels, 0xFFRRGGBB words, rows top-down,
-    // tightly packed. window is Present's override window or the device window; sourceRect/destRect as passed
-    // to Present (null = whole). The pixels are valid only during the call.
+    // A finished frame from IDirect3DDevice8::Present on the copy path: width x height pixels, 0xFFRRGGBB
+    // words, rows top-down, tightly packed. window is Present's override window or the device window;
+    // sourceRect/destRect as passed to Present (null = whole). The pixels are valid only during the call.
     virtual void PresentFrame(HWND window, const DWORD* pixels, UINT width, UINT height, const RECT* sourceRect,
                               const RECT* destRect) = 0;
+    // Called at every Present to a window before its picture goes out. waitForRefresh: the frame is to be
+    // shown in step with the display and nothing else waits for it (the copy path), so the window layer
+    // holds it until the next refresh of the window's display. Whatever it says, a window that the window
+    // system reports fully covered is held to a few frames a second. Returns false when the window can
+    // take no picture now (gone); the device then skips it.
+    virtual bool PaceFrame(HWND, bool /*waitForRefresh*/) { return true; }
+    // The window's native handles; false when there are none (headless, a window system without EGL
+    // window surfaces here). The hardware device in a window draws into it directly when it can.
+    virtual bool GetNativeWindow(HWND, NativeWindow*) { return false; }
+    // The device draws the window's picture itself from now on (true) or hands it over through
+    // PresentFrame (false): the window layer must then not paint over it.
+    virtual void SetDrawnByDevice(HWND, bool) {}
     // Client-area size of a window; used when a windowed device is created or reset with a 0 back-buffer size.
     // Returns false when the size is unknown (the device then uses 640 x 480).
     virtual bool GetClientSize(HWND window, UINT* width, UINT* height) = 0;
@@ -59,9 +79,23 @@ bool IsHeadless();
 // behaves as absent (CreateDevice fails, no formats). D3DDEVTYPE_FORCE_DWORD (the default) = no restriction.
 void RestrictDeviceType(D3DDEVTYPE onlyType);
 
-// The last frame given to Present (whether or not a presenter took it): 0xFFRRGGBB, top-down, width*height.
-// Returns false when the device has presented nothing yet or is not one of ours.
+// Windowed devices present in step with the display (true, the default) or as fast as they can. A
+// full-screen device follows its FullScreen_PresentationInterval instead; headless nothing waits.
+void SetWindowedPresentSync(bool sync);
+
+// The picture of the latest Present (whether or not a presenter took it): 0xFFRRGGBB, top-down,
+// width*height. A picture is read into memory only when asked for, so ask after Present and before the
+// next frame starts drawing into the back buffer (Clear or a draw): after that the picture is gone, unless
+// the copy path or SetReadBackEachPresent kept it. Asking after every Present, as a capture of every frame
+// does, is the way to have every frame. Results: D3D_OK; D3DERR_INVALIDCALL for a null pointer, a foreign
+// device, nothing presented yet or a picture already drawn over; E_OUTOFMEMORY when it cannot be held.
+HRESULT ReadPresentedFrame(IDirect3DDevice8* device, std::vector<DWORD>* pixels, UINT* width, UINT* height);
+// The same as a yes or no.
 bool GetPresentedFrame(IDirect3DDevice8* device, std::vector<DWORD>* pixels, UINT* width, UINT* height);
+
+// Every Present reads its picture back at once and waits for it, as one that is captured does (off by
+// default). For measuring what reading back costs, and for checking that it changes no picture.
+void SetReadBackEachPresent(bool each);
 
 // [SECTION] Test hooks
 
@@ -92,8 +126,12 @@ void SetCapsEditor(D3DDEVTYPE type, std::function<void(D3DCAPS8&)> editor);
 // framework's HAL paths can be tested on a machine without a GPU.
 void SimulateHardwareDevice(bool simulate);
 
+// Whether the hardware device may draw into its window through an EGL window surface (true, the
+// default); false keeps it on the copy path, as a window system without EGL would.
+void AllowWindowSurfaces(bool allow);
+
 // Puts every option above back to its default (no presenter, no displays, not headless, no restriction,
-// no caps editors, no simulated HAL).
+// no caps editors, no simulated HAL, windowed sync on, no read-back at each Present, window surfaces allowed).
 void ResetHostOptions();
 
 }  // namespace d3dhost

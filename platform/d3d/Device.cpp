@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "platform/d3d/DeviceImpl.h"
 
@@ -14,6 +15,9 @@
 // Resources          Create*, UpdateTexture
 
 namespace d3dimpl {
+
+const EGLint kContextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+                                     EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
 
 namespace {
 
@@ -88,17 +92,33 @@ Device* Device::FromInterface(IDirect3DDevice8* device) {
 void Device::MakeCurrent() {
     // Asked of EGL each time, so that other contexts in the process (tests, benchmarks) cannot confuse it.
     if (context != EGL_NO_CONTEXT && eglGetCurrentContext() != context)
-        eglMakeCurrent(egl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, context);
+        eglMakeCurrent(display, windowSurface, windowSurface, context);
 }
 
 HRESULT Device::Initialise(D3DPRESENT_PARAMETERS* params) {
     pp = *params;
     if (!FillCaps(adapter, type, &caps)) return D3DERR_NOTAVAILABLE;
-    eglBindAPI(EGL_OPENGL_API);
-    const EGLint attribs[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
-                              EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
-    context = eglCreateContext(egl->display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attribs);
-    if (context == EGL_NO_CONTEXT) return D3DERR_NOTAVAILABLE;
+    // The hardware device in a window draws into it on the GPU; everything else renders offscreen on the
+    // EGL device's own display.
+    const HostState& host = Host();
+    if (type == D3DDEVTYPE_HAL && host.presenter && !host.headless && host.windowSurfaces && pp.hDeviceWindow) {
+        const char* why = nullptr;
+        if (!CreateWindowContext(&why) && why) {
+            static bool told = false;  // once per process, however often the device is made again
+            if (!told) {
+                told = true;
+                std::fprintf(stderr, "The hardware device cannot draw into the window (%s); frames are copied to it.\n",
+                             why);
+                std::fflush(stderr);
+            }
+        }
+    }
+    if (context == EGL_NO_CONTEXT) {
+        eglBindAPI(EGL_OPENGL_API);
+        context = eglCreateContext(egl->display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, kContextAttributes);
+        if (context == EGL_NO_CONTEXT) return D3DERR_NOTAVAILABLE;
+        display = egl->display;
+    }
     MakeCurrent();
     GL_CHECK(glGenVertexArrays(1, &vao));
     GL_CHECK(glBindVertexArray(vao));
@@ -137,8 +157,7 @@ Device::~Device() {
     // Children still alive here hold only internal references that the state above released; anything
     // left would be our own bookkeeping bug.
     assert(children.empty());
-    eglMakeCurrent(egl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    eglDestroyContext(egl->display, context);
+    DestroyContext();
     auto& live = LiveDevices();
     for (size_t i = 0; i < live.size(); ++i) {
         if (live[i] == this) {
@@ -215,6 +234,10 @@ HRESULT Device::CreateBackBuffer() {
         DestroyBackBuffer();
         return D3DERR_NOTAVAILABLE;
     }
+    // A new back buffer holds no presented picture, and one kept in memory is of the old one.
+    presentedInBackBuffer = false;
+    presentedRead = false;
+    std::vector<DWORD>().swap(presented);
     backBuffer = new Surface(this, Surface::kBackBuffer, nullptr, 0, pp.BackBufferWidth, pp.BackBufferHeight,
                              pp.BackBufferFormat, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
     backBuffer->AddInternal();
@@ -432,37 +455,27 @@ BOOL Device::ShowCursor(BOOL show) {
     return previous;
 }
 
-void Device::ReadBackBuffer(std::vector<DWORD>* pixels) {
+HRESULT Device::ReadBackBuffer(std::vector<DWORD>* pixels) {
     MakeCurrent();
-    pixels->resize(static_cast<size_t>(pp.BackBufferWidth) * pp.BackBufferHeight);
     BindPictureForReading();
+    return ReadBoundPicture(pixels);
+}
+
+HRESULT Device::ReadBoundPicture(std::vector<DWORD>* pixels) {
+    // A very large picture may not fit in memory: that is the caller's failure to report, not a crash.
+    try {
+        pixels->resize(static_cast<size_t>(pp.BackBufferWidth) * pp.BackBufferHeight);
+    } catch (const std::bad_alloc&) {
+        std::vector<DWORD>().swap(*pixels);
+        return E_OUTOFMEMORY;
+    }
     GL_CHECK(glReadPixels(0, 0, static_cast<GLsizei>(pp.BackBufferWidth), static_cast<GLsizei>(pp.BackBufferHeight),
                           GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels->data()));
     const FormatInfo* info = FindFormat(pp.BackBufferFormat);
     if (!info->hasAlpha) {
         for (DWORD& p : *pixels) p |= 0xFF000000u;
     }
-}
-
-HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride, const void*) {
-    if (lostState) return D3DERR_DEVICELOST;
-    ReadBackBuffer(&presented);
-    presentedWidth = pp.BackBufferWidth;
-    presentedHeight = pp.BackBufferHeight;
-    d3dhost::Presenter* presenter = Host().presenter;
-    if (presenter && !Host().headless) {
-        HWND window = destWindowOverride ? destWindowOverride : pp.hDeviceWindow;
-        presenter->PresentFrame(window, presented.data(), presentedWidth, presentedHeight, sourceRect, destRect);
-    }
     return D3D_OK;
-}
-
-bool Device::PresentedFrame(std::vector<DWORD>* pixels, UINT* width, UINT* height) const {
-    if (presented.empty()) return false;
-    *pixels = presented;
-    *width = presentedWidth;
-    *height = presentedHeight;
-    return true;
 }
 
 HRESULT Device::GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE bufferType, IDirect3DSurface8** surface) {
@@ -615,6 +628,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     if ((flags & D3DCLEAR_STENCIL) && (!depthFormat || depthFormat->stencilBits == 0)) return D3DERR_INVALIDCALL;
     if (lostState) return D3D_OK;
     MakeCurrent();
+    BackBufferChanging();
     GL_CHECK(glBindFramebuffer(GL_FRAMEBUFFER, framebuffer));
     const FormatInfo* info = FindFormat(pp.BackBufferFormat);
     float a = info->hasAlpha ? static_cast<float>(colour >> 24) / 255.0f : 1.0f;

@@ -124,6 +124,8 @@ D3DMATRIX NormalMatrix(const D3DMATRIX& a) {
 }  // namespace
 
 void Device::ApplyGlState() {
+    // Every draw comes through here: from now on the back buffer is no longer the presented picture.
+    BackBufferChanging();
     const DWORD* rs = state.renderStates;
     GlShadow& g = gl;
     bool all = g.valid == 0;

@@ -55,6 +55,14 @@ struct EglDevice {
     bool SupportsSamples(GLenum internalFormat, UINT samples) const;
 };
 
+// A window system's EGL display shared by the devices that draw into its windows (DevicePresent.cpp).
+struct WindowDisplay;
+
+// Whether a space-separated extension list names an extension.
+bool HasExtension(const char* list, const char* name);
+// Attributes of every device context: OpenGL 3.3 core.
+extern const EGLint kContextAttributes[];
+
 // The EGL device that backs a device type after the host options, or null when that type is absent.
 EglDevice* FindEglDevice(D3DDEVTYPE type);
 // Host option state (d3dhost:: functions set it; the Direct3D object and devices read it).
@@ -65,6 +73,9 @@ struct HostState {
     D3DDEVTYPE restriction = D3DDEVTYPE_FORCE_DWORD;
     std::function<void(D3DCAPS8&)> capsEditor[2];  // HAL, REF
     bool simulateHal = false;
+    bool windowedSync = true;        // windowed Present waits for the display (SetWindowedPresentSync)
+    bool readBackEachPresent = false;  // every Present reads its picture back (SetReadBackEachPresent)
+    bool windowSurfaces = true;      // the hardware device may draw into windows (AllowWindowSurfaces)
     DWORD debugMute = 0;
 };
 HostState& Host();
@@ -494,9 +505,15 @@ public:
     void ChildCreated(DeviceChild* child);
     void ChildDestroyed(DeviceChild* child);
     // Reads the back buffer into top-down 0xAARRGGBB rows (alpha forced for formats without alpha).
-    void ReadBackBuffer(std::vector<DWORD>* pixels);
+    // E_OUTOFMEMORY when the rows cannot be held (pixels is then empty).
+    HRESULT ReadBackBuffer(std::vector<DWORD>* pixels);
     void ForceLoss(UINT lostCalls);
-    bool PresentedFrame(std::vector<DWORD>* pixels, UINT* width, UINT* height) const;
+    // The picture of the latest Present (d3dhost::ReadPresentedFrame).
+    HRESULT ReadPresentedFrame(std::vector<DWORD>* pixels, UINT* width, UINT* height);
+    // Drawing or clearing is about to change the back buffer: the presented picture is no longer in it.
+    void BackBufferChanging() { presentedInBackBuffer = false; }
+    // Whether Present draws straight into the device window through an EGL window surface.
+    bool DrawsIntoWindow() const { return windowSurface != EGL_NO_SURFACE; }
     const D3DCAPS8& Caps() const { return caps; }
     UINT BackBufferWidth() const { return pp.BackBufferWidth; }
     UINT BackBufferHeight() const { return pp.BackBufferHeight; }
@@ -518,6 +535,24 @@ private:
     void DestroyBackBuffer();
     // Binds the framebuffer that holds the finished single-sample picture for reading (resolving first).
     void BindPictureForReading();
+    // Reads the framebuffer bound for reading into top-down rows (see ReadBackBuffer).
+    HRESULT ReadBoundPicture(std::vector<DWORD>* pixels);
+    // [SECTION] DevicePresent.cpp helpers
+    // Binds for reading the picture Present shows: the back buffer, resolved when multisampled. A filter
+    // over the whole picture belongs here: it renders the resolved picture into its own framebuffer and
+    // binds that one instead.
+    void BindPictureToShow();
+    // Makes the GL context on the window system's display with a surface on the device window (the
+    // hardware device in a window); false leaves everything as it was (the copy path is used then).
+    bool CreateWindowContext(const char** why);
+    void DestroyContext();
+    // The two ways a presented picture reaches a window.
+    HRESULT SwapIntoWindow(HWND window);
+    HRESULT CopyToWindow(HWND window, const RECT* sourceRect, const RECT* destRect);
+    // Reads the picture Present showed into `presented`.
+    HRESULT KeepPresentedPicture();
+    // Whether this Present waits for the display's refresh (window or full-screen interval).
+    bool WaitsForRefresh() const;
     bool Lost() const { return lostState != 0; }
     // State-block plumbing.
     void RecordRenderState(D3DRENDERSTATETYPE state, DWORD value);
@@ -557,6 +592,11 @@ private:
     DWORD behaviorFlags;
     ULONG refs = 1;
     EGLContext context = EGL_NO_CONTEXT;
+    EGLDisplay display = EGL_NO_DISPLAY;        // where the context lives: egl->display or a window system's
+    EGLSurface windowSurface = EGL_NO_SURFACE;  // the device window's surface (window path only)
+    WindowDisplay* windowDisplay = nullptr;     // its display while windowSurface exists
+    HWND surfaceWindow = nullptr;               // the window windowSurface draws into
+    int swapInterval = -1;                      // as last given to eglSwapInterval
     D3DCAPS8 caps{};
     D3DPRESENT_PARAMETERS pp{};
 
@@ -567,8 +607,13 @@ private:
     GLuint resolveFramebuffer = 0, resolveBuffer = 0;
     const FormatInfo* depthFormat = nullptr;
     Surface* backBuffer = nullptr;  // internal reference
-    std::vector<DWORD> presented;   // last frame given to Present
+    // The latest Present's picture: read into `presented` only when something asks (the copy path, a
+    // capture, SetReadBackEachPresent); until then it is still in the back buffer, unless drawing began.
+    std::vector<DWORD> presented;
+    bool presentedRead = false;         // `presented` holds the latest Present's picture
+    bool presentedInBackBuffer = false; // the back buffer still holds it
     UINT presentedWidth = 0, presentedHeight = 0;
+    UINT presentCount = 0;
 
     bool inScene = false;
     UINT lostState = 0;  // 0 = fine; otherwise the number of DEVICELOST answers left, then NOTRESET

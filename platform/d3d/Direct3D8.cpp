@@ -34,6 +34,9 @@ void SetHeadless(bool headless) { Host().headless = headless; }
 bool IsHeadless() { return Host().headless; }
 void RestrictDeviceType(D3DDEVTYPE onlyType) { Host().restriction = onlyType; }
 void SimulateHardwareDevice(bool simulate) { Host().simulateHal = simulate; }
+void SetWindowedPresentSync(bool sync) { Host().windowedSync = sync; }
+void SetReadBackEachPresent(bool each) { Host().readBackEachPresent = each; }
+void AllowWindowSurfaces(bool allow) { Host().windowSurfaces = allow; }
 
 void SetCapsEditor(D3DDEVTYPE type, std::function<void(D3DCAPS8&)> editor) {
     if (type == D3DDEVTYPE_HAL) Host().capsEditor[0] = std::move(editor);
@@ -49,12 +52,19 @@ void ResetHostOptions() {
     h.capsEditor[0] = nullptr;
     h.capsEditor[1] = nullptr;
     h.simulateHal = false;
+    h.windowedSync = true;
+    h.readBackEachPresent = false;
+    h.windowSurfaces = true;
+}
+
+HRESULT ReadPresentedFrame(IDirect3DDevice8* device, std::vector<DWORD>* pixels, UINT* width, UINT* height) {
+    Device* d = Device::FromInterface(device);
+    if (!d || !pixels || !width || !height) return D3DERR_INVALIDCALL;
+    return d->ReadPresentedFrame(pixels, width, height);
 }
 
 bool GetPresentedFrame(IDirect3DDevice8* device, std::vector<DWORD>* pixels, UINT* width, UINT* height) {
-    Device* d = Device::FromInterface(device);
-    if (!d || !pixels || !width || !height) return false;
-    return d->PresentedFrame(pixels, width, height);
+    return ReadPresentedFrame(device, pixels, width, height) == D3D_OK;
 }
 
 HRESULT ForceDeviceLoss(IDirect3DDevice8* device, UINT lostCalls) {
@@ -79,6 +89,15 @@ namespace d3dimpl {
 
 // [SECTION] EGL devices
 
+bool HasExtension(const char* list, const char* name) {
+    if (!list) return false;
+    size_t n = std::strlen(name);
+    for (const char* p = list; (p = std::strstr(p, name)) != nullptr; p += n) {
+        if ((p == list || p[-1] == ' ') && (p[n] == ' ' || p[n] == '\0')) return true;
+    }
+    return false;
+}
+
 namespace {
 
 struct EglRegistry {
@@ -92,15 +111,6 @@ struct EglRegistry {
 EglRegistry& Registry() {
     static EglRegistry registry;
     return registry;
-}
-
-bool HasExtension(const char* list, const char* name) {
-    if (!list) return false;
-    size_t n = std::strlen(name);
-    for (const char* p = list; (p = std::strstr(p, name)) != nullptr; p += n) {
-        if ((p == list || p[-1] == ' ') && (p[n] == ' ' || p[n] == '\0')) return true;
-    }
-    return false;
 }
 
 // Which sample counts each renderbuffer format the device uses gets exactly: GL may round a count up, and the
@@ -145,9 +155,7 @@ bool OpenDevice(EGLDeviceEXT device, EglDevice* out) {
         return false;
     }
     eglBindAPI(EGL_OPENGL_API);
-    const EGLint attribs[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
-                              EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
-    EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attribs);
+    EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, kContextAttributes);
     if (context == EGL_NO_CONTEXT) {
         eglTerminate(display);
         return false;
@@ -241,7 +249,8 @@ bool FillCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8* caps) {
     c.DeviceType = type;
     c.AdapterOrdinal = adapter;
     c.Caps2 = D3DCAPS2_CANRENDERWINDOWED | D3DCAPS2_DYNAMICTEXTURES;
-    c.PresentationIntervals = D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE;
+    // Presenting waits for one refresh or none; headless there is no display to wait for.
+    c.PresentationIntervals = D3DPRESENT_INTERVAL_IMMEDIATE | (Host().headless ? 0 : D3DPRESENT_INTERVAL_ONE);
     c.CursorCaps = D3DCURSORCAPS_COLOR;
     // Vertices are processed in GLSL on the device whichever behaviour is asked for.
     c.DevCaps = D3DDEVCAPS_EXECUTESYSTEMMEMORY | D3DDEVCAPS_EXECUTEVIDEOMEMORY | D3DDEVCAPS_TLVERTEXSYSTEMMEMORY |
@@ -516,6 +525,13 @@ HRESULT Direct3D::CheckPresentParameters(UINT adapter, const EglDevice& egl, D3D
     const D3DMULTISAMPLE_TYPE samples = pp->MultiSampleType;
     if (!ValidMultiSampleType(samples) || !SupportsMultiSample(egl, *back, samples)) return D3DERR_INVALIDCALL;
     if (samples != D3DMULTISAMPLE_NONE && pp->SwapEffect != D3DSWAPEFFECT_DISCARD) return D3DERR_INVALIDCALL;
+    // A window is presented to as the host's sync setting says; full screen takes the default (one refresh),
+    // immediate, or an interval the device offers.
+    const UINT interval = pp->FullScreen_PresentationInterval;
+    if (pp->Windowed ? interval != D3DPRESENT_INTERVAL_DEFAULT
+                     : interval != D3DPRESENT_INTERVAL_DEFAULT && interval != D3DPRESENT_INTERVAL_IMMEDIATE &&
+                           interval != D3DPRESENT_INTERVAL_ONE)
+        return D3DERR_INVALIDCALL;
     if (pp->EnableAutoDepthStencil) {
         const FormatInfo* ds = FindFormat(pp->AutoDepthStencilFormat);
         if (!ds || !(ds->uses & kUseDepth) || !SupportsMultiSample(egl, *ds, samples)) return D3DERR_INVALIDCALL;

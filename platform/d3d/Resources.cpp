@@ -1,6 +1,7 @@
 // Resources: vertex and index buffers, textures and surfaces. Each keeps its contents in memory in the
 // platform's layout (locks hand out that memory) and uploads changed parts to GL before a draw.
 #include <cstring>
+#include <new>
 
 #include "platform/d3d/DeviceImpl.h"
 
@@ -225,8 +226,12 @@ HRESULT Surface::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD fl
         // The back buffer is read back from GL; writes could not reach it, so only read-only locks.
         if (!(flags & D3DLOCK_READONLY)) return D3DERR_INVALIDCALL;
         std::vector<DWORD> argb;
-        device->ReadBackBuffer(&argb);
-        pixels.assign(static_cast<size_t>(pitch) * height, 0);
+        if (FAILED(device->ReadBackBuffer(&argb))) return E_OUTOFMEMORY;
+        try {
+            pixels.assign(static_cast<size_t>(pitch) * height, 0);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
         for (UINT y = 0; y < height; ++y)
             RowFromArgb(format, &argb[static_cast<size_t>(y) * width], pixels.data() + static_cast<size_t>(y) * pitch,
                         width);

@@ -5,12 +5,14 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <strings.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -214,6 +216,53 @@ void PresentPixels(HWND h, const DWORD* pixels, UINT width, UINT height) {
         std::memcpy(static_cast<Uint8*>(frame->pixels) + static_cast<size_t>(y) * frame->pitch,
                     pixels + static_cast<size_t>(y) * width, static_cast<size_t>(width) * 4);
     PaintLastFrame(*w);
+}
+
+namespace {
+constexpr int kDefaultRefreshRate = 60;
+// A window nobody can see is still drawn now and then (its frame statistics, a capture), but
+// at this rate only.
+constexpr double kCoveredFramePeriod = 0.25;
+}  // namespace
+
+int RefreshRate(HWND h) {
+    Window* w = FindWindow(h);
+    if (!w || !w->sdl) return kDefaultRefreshRate;
+    SDL_DisplayMode mode{};
+    int display = SDL_GetWindowDisplayIndex(w->sdl);
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) != 0 || mode.refresh_rate <= 0)
+        return kDefaultRefreshRate;
+    return mode.refresh_rate;
+}
+
+bool PaceFrame(HWND h, bool waitForRefresh) {
+    Window* w = FindWindow(h);
+    if (!w || !w->sdl || w->lost) return false;
+    if (!waitForRefresh && !w->covered) {
+        w->pacer.Restart();
+        return true;
+    }
+    double period = waitForRefresh ? 1.0 / RefreshRate(h) : 0.0;
+    if (w->covered && period < kCoveredFramePeriod) period = kCoveredFramePeriod;
+    const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    const double wait = w->pacer.Wait(now, period);
+    if (wait > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+    return true;
+}
+
+bool GetX11Window(HWND h, void** display, unsigned long* xWindow, unsigned long* visual) {
+    Window* w = FindWindow(h);
+    if (!w || !w->sdl || w->lost || !display || !xWindow || !visual) return false;
+    return x11::NativeHandles(w->sdl, display, xWindow, visual);
+}
+
+void SetDrawnByDevice(HWND h, bool drawn) {
+    if (Window* w = FindWindow(h)) w->drawnByDevice = drawn;
+}
+
+bool IsWindowCovered(HWND h) {
+    Window* w = FindWindow(h);
+    return w && w->covered;
 }
 
 void SetDeviceCursorImage(const DWORD* pixels, UINT width, UINT height, UINT hotSpotX, UINT hotSpotY) {

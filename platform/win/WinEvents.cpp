@@ -186,7 +186,15 @@ void PumpSdlEvents() {
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP:
             case SDL_MOUSEWHEEL: TranslateMouseEvent(e); break;
-            case SDL_SYSWMEVENT: WindowLost(WindowOfXWindow(x11::DestroyedWindow(e.syswm.msg))); break;
+            case SDL_SYSWMEVENT: {
+                bool covered = false;
+                if (unsigned long x = x11::VisibilityChange(e.syswm.msg, &covered)) {
+                    if (Window* w = FindWindow(WindowOfXWindow(x))) w->covered = covered;
+                } else {
+                    WindowLost(WindowOfXWindow(x11::DestroyedWindow(e.syswm.msg)));
+                }
+                break;
+            }
             default: break;  // SDL_QUIT follows the last window's close, handled above
         }
     }

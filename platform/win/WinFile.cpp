@@ -331,6 +331,35 @@ BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
     return TRUE;
 }
 
+BOOL ReplaceFileA(LPCSTR replacedFileName, LPCSTR replacementFileName, LPCSTR backupFileName, DWORD replaceFlags,
+                  LPVOID, LPVOID) {
+    if (!replacedFileName || !replacementFileName || !*replacedFileName || !*replacementFileName) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    if (backupFileName || replaceFlags) {
+        lastError = ERROR_CALL_NOT_IMPLEMENTED;
+        return FALSE;
+    }
+    struct stat replaced {};
+    if (lstat(replacedFileName, &replaced) != 0) {
+        lastError = errno == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno);
+        return FALSE;
+    }
+    if (!S_ISREG(replaced.st_mode) || AttributesOf(replacedFileName, replaced) != FILE_ATTRIBUTE_NORMAL) {
+        lastError = ERROR_UNABLE_TO_REMOVE_REPLACED;
+        return FALSE;
+    }
+    struct stat replacement {};
+    if (lstat(replacementFileName, &replacement) != 0 || !S_ISREG(replacement.st_mode) ||
+        chmod(replacementFileName, replaced.st_mode & 07777) != 0 || rename(replacementFileName, replacedFileName) != 0) {
+        lastError = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+        return FALSE;
+    }
+    lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
 BOOL DeleteFileA(LPCSTR fileName) {
     struct stat st {};
     if (!fileName || lstat(fileName, &st) != 0) {

@@ -101,6 +101,15 @@ constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
 // fails with ERROR_ALREADY_EXISTS, or with MOVEFILE_REPLACE_EXISTING is replaced in one step;
 // only a regular file that is not write-protected is replaced (else ERROR_ACCESS_DENIED).
 BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags);
+// Puts a file in the place of another, which keeps its name and its permissions, in one step.
+// The replaced file must exist (ERROR_FILE_NOT_FOUND) and be a regular file that is not
+// write-protected (ERROR_UNABLE_TO_REMOVE_REPLACED); no backup file and no flags are offered here
+// (ERROR_CALL_NOT_IMPLEMENTED); a failed move leaves the replaced file as it was
+// (ERROR_UNABLE_TO_MOVE_REPLACEMENT).
+BOOL ReplaceFileA(LPCSTR replacedFileName, LPCSTR replacementFileName, LPCSTR backupFileName, DWORD replaceFlags,
+                  LPVOID exclude, LPVOID reserved);
+constexpr DWORD ERROR_UNABLE_TO_REMOVE_REPLACED = 1175;
+constexpr DWORD ERROR_UNABLE_TO_MOVE_REPLACEMENT = 1176;
 // Removes a regular file; folders, other kinds and write-protected files fail with
 // ERROR_ACCESS_DENIED.
 BOOL DeleteFileA(LPCSTR fileName);

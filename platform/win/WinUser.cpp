@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/win/WinTime.h"
+#include "platform/win/PictureFit.h"
 #include "platform/win/WinUserState.h"
 #include "platform/win/X11Window.h"
 
@@ -145,7 +146,7 @@ void SendSizeMessage(HWND h, WPARAM kind, const RECT& r) {
 // window has just grown, or full screen shows a mode unlike the desktop's) is scaled with
 // its aspect ratio kept and centred on black; without a frame the window is black.
 void PaintLastFrame(Window& w) {
-    if (!w.sdl || w.lost) return;
+    if (!w.sdl || w.lost || w.drawnByDevice) return;
     SDL_Surface* target = SDL_GetWindowSurface(w.sdl);
     if (!target) return;
     const SDL_Surface* frame = w.lastFrame;
@@ -153,17 +154,9 @@ void PaintLastFrame(Window& w) {
         SDL_BlitSurface(w.lastFrame, nullptr, target, nullptr);
     } else {
         SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
-        if (frame) {
-            // The largest rectangle of the frame's aspect that fits, in whole pixels.
-            int64_t scaledWidth = static_cast<int64_t>(target->h) * frame->w / frame->h;
-            SDL_Rect place{0, 0, target->w, target->h};
-            if (scaledWidth <= target->w) {
-                place.w = static_cast<int>(scaledWidth);
-                place.x = (target->w - place.w) / 2;
-            } else {
-                place.h = static_cast<int>(static_cast<int64_t>(target->w) * frame->h / frame->w);
-                place.y = (target->h - place.h) / 2;
-            }
+        if (frame && target->w > 0 && target->h > 0) {
+            const win::PicturePlace fit = win::FitPicture(frame->w, frame->h, target->w, target->h);
+            SDL_Rect place{fit.x, fit.y, fit.width, fit.height};
             if (place.w > 0 && place.h > 0) SDL_BlitScaled(w.lastFrame, nullptr, target, &place);
         }
     }

@@ -400,6 +400,22 @@ void PresentPixels(HWND window, const DWORD* pixels, UINT width, UINT height);
 // The device cursor: 0xAARRGGBB words, rows top-down; replaces the arrow while shown.
 void SetDeviceCursorImage(const DWORD* pixels, UINT width, UINT height, UINT hotSpotX, UINT hotSpotY);
 void ShowDeviceCursor(bool show);
+// Called before each frame goes to a window. waitForRefresh: holds the frame until the next
+// refresh of the window's display (its rate as SDL reports it, 60 Hz when it reports none);
+// a window the window system reports fully covered is held to four frames a second either way.
+// Returns false for a window that can show nothing (headless, a dead handle, destroyed by
+// another client).
+bool PaceFrame(HWND window, bool waitForRefresh);
+// The refresh rate of the display a window is on, in Hz (60 when SDL reports none).
+int RefreshRate(HWND window);
+// The X11 handles of a window (the Xlib connection, the window, its visual); false when the
+// window is not an X11 window.
+bool GetX11Window(HWND window, void** display, unsigned long* xWindow, unsigned long* visual);
+// The graphics device draws the window's picture itself (an EGL window surface): the window
+// layer then never paints its own copy of a frame over it.
+void SetDrawnByDevice(HWND window, bool drawn);
+// Whether the window system last reported the window fully covered by other windows.
+bool IsWindowCovered(HWND window);
 
 // One display as SDL reports it, with its modes. Formats are given by layout so that this
 // layer needs no graphics types.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/FramePacer.h"
 #include "platform/win/WinUser.h"
 
 namespace winimpl {
@@ -41,6 +42,9 @@ struct Window {
     SDL_Surface* lastFrame = nullptr;  // the last presented frame (ARGB8888), owned
     bool lost = false;                 // destroyed by another client; a close request was posted
     bool coveringDisplay = false;      // full screen placed by hand (no window manager)
+    bool drawnByDevice = false;        // the graphics device draws into it (no lastFrame painting)
+    bool covered = false;              // the window system reports it fully covered by others
+    win::FramePacer pacer;             // when its next frame may be shown
 };
 
 struct CursorBitmap {

@@ -58,7 +58,31 @@ void Adopt(SDL_Window* window) {
     Display* display = info.info.x11.display;
     openDisplay = display;
     XSetWindowBackground(display, info.info.x11.window, BlackPixel(display, DefaultScreen(display)));
+    // SDL does not ask for visibility changes; the events it asks for stay as they are.
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, info.info.x11.window, &attributes))
+        XSelectInput(display, info.info.x11.window, attributes.your_event_mask | VisibilityChangeMask);
     XFlush(display);
+}
+
+bool NativeHandles(SDL_Window* window, void** display, unsigned long* xWindow, unsigned long* visual) {
+    SDL_SysWMinfo info;
+    if (!X11Info(window, &info)) return false;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) || !attributes.visual)
+        return false;
+    *display = info.info.x11.display;
+    *xWindow = info.info.x11.window;
+    *visual = XVisualIDFromVisual(attributes.visual);
+    return true;
+}
+
+unsigned long VisibilityChange(const SDL_SysWMmsg* message, bool* fullyCovered) {
+    if (!message || message->subsystem != SDL_SYSWM_X11) return 0;
+    const XEvent& e = message->msg.x11.event;
+    if (e.type != VisibilityNotify || !IsOurs(e.xvisibility.window)) return 0;
+    *fullyCovered = e.xvisibility.state == VisibilityFullyObscured;
+    return e.xvisibility.window;
 }
 
 void Open() {

@@ -1,0 +1,272 @@
+// IDirect3DDevice8::Present and what it needs: the picture to show, the window path (the hardware device's
+// context on the window system's EGL display, blitting into a window surface and swapping in step with the
+// display), the copy path (read back, handed to the window layer) and reading pictures only when asked.
+//
+// Nothing reads a picture back unless something needs it, so the GPU (or llvmpipe's raster threads) finishes
+// frame N while the program prepares frame N+1.
+#include <memory>
+#include <new>
+
+#include "platform/d3d/DeviceImpl.h"
+#include "platform/win/PictureFit.h"
+
+// [SECTION] Index
+// Window displays    the window system's EGL displays, shared by the devices on them
+// Context            making and dropping the device's context (and window surface)
+// Present            choosing the picture, the window and copy paths, pacing
+// Presented frames   reading the latest Present's picture when asked
+
+namespace d3dimpl {
+
+// [SECTION] Window displays
+
+struct WindowDisplay {
+    void* native = nullptr;  // the window system's connection (an Xlib Display*)
+    EGLDisplay display = EGL_NO_DISPLAY;
+    UINT users = 0;
+};
+
+namespace {
+
+std::vector<std::unique_ptr<WindowDisplay>>& WindowDisplays() {
+    static std::vector<std::unique_ptr<WindowDisplay>> displays;
+    return displays;
+}
+
+constexpr EGLenum kPlatformX11 = 0x31D5;  // EGL_PLATFORM_X11_KHR
+
+// The EGL display of an X11 connection, initialised once and shared; null with *why when there is none.
+WindowDisplay* AcquireWindowDisplay(void* native, const char** why) {
+    for (auto& d : WindowDisplays()) {
+        if (d->native == native) {
+            ++d->users;
+            return d.get();
+        }
+    }
+    const char* clientExt = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+    if (!HasExtension(clientExt, "EGL_KHR_platform_x11") && !HasExtension(clientExt, "EGL_EXT_platform_x11")) {
+        *why = "EGL has no X11 platform";
+        return nullptr;
+    }
+    EGLDisplay display = eglGetPlatformDisplay(kPlatformX11, native, nullptr);
+    EGLint major = 0, minor = 0;
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor)) {
+        *why = "EGL cannot open the X11 display";
+        return nullptr;
+    }
+    if (!HasExtension(eglQueryString(display, EGL_EXTENSIONS), "EGL_KHR_no_config_context")) {
+        eglTerminate(display);
+        *why = "the X11 display's EGL lacks EGL_KHR_no_config_context";
+        return nullptr;
+    }
+    auto entry = std::make_unique<WindowDisplay>();
+    entry->native = native;
+    entry->display = display;
+    entry->users = 1;
+    WindowDisplays().push_back(std::move(entry));
+    return WindowDisplays().back().get();
+}
+
+void ReleaseWindowDisplay(WindowDisplay* d) {
+    if (--d->users > 0) return;
+    eglTerminate(d->display);
+    auto& all = WindowDisplays();
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (all[i].get() == d) {
+            all.erase(all.begin() + static_cast<long>(i));
+            return;
+        }
+    }
+}
+
+// A window surface on a config of the window's own visual (any other would not match the window).
+EGLSurface CreateSurface(EGLDisplay display, const d3dhost::NativeWindow& window) {
+    const EGLint wanted[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                             EGL_RED_SIZE,     8,             EGL_GREEN_SIZE,      8,
+                             EGL_BLUE_SIZE,    8,             EGL_NONE};
+    EGLConfig configs[128];
+    EGLint count = 0;
+    if (!eglChooseConfig(display, wanted, configs, 128, &count)) return EGL_NO_SURFACE;
+    for (EGLint i = 0; i < count; ++i) {
+        EGLint visual = 0;
+        eglGetConfigAttrib(display, configs[i], EGL_NATIVE_VISUAL_ID, &visual);
+        if (static_cast<unsigned long>(visual) != window.visual) continue;
+        unsigned long id = window.window;  // the X11 platform takes a pointer to the Window
+        EGLSurface surface = eglCreatePlatformWindowSurface(display, configs[i], &id, nullptr);
+        if (surface != EGL_NO_SURFACE) return surface;
+    }
+    return EGL_NO_SURFACE;
+}
+
+}  // namespace
+
+// [SECTION] Context
+
+bool Device::CreateWindowContext(const char** why) {
+    d3dhost::Presenter* presenter = Host().presenter;
+    d3dhost::NativeWindow native;
+    if (!presenter->GetNativeWindow(pp.hDeviceWindow, &native) || native.kind != d3dhost::NativeWindow::X11) {
+        *why = "the window system is not X11";
+        return false;
+    }
+    WindowDisplay* wd = AcquireWindowDisplay(native.display, why);
+    if (!wd) return false;
+    eglBindAPI(EGL_OPENGL_API);
+    EGLContext ctx = eglCreateContext(wd->display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, kContextAttributes);
+    EGLSurface surface = ctx != EGL_NO_CONTEXT ? CreateSurface(wd->display, native) : EGL_NO_SURFACE;
+    bool made = surface != EGL_NO_SURFACE && eglMakeCurrent(wd->display, surface, surface, ctx);
+    if (!made) {
+        *why = ctx == EGL_NO_CONTEXT ? "no OpenGL 3.3 core context on the X11 display"
+                                     : "no window surface for the window's visual";
+    } else {
+        // A display that renders elsewhere than the hardware device (a remote X server, software
+        // rendering in the X11 EGL) would be slower than copying: that is no window path.
+        const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        if (!renderer || egl->renderer != renderer) {
+            *why = "the X11 display renders elsewhere than the hardware device";
+            made = false;
+        }
+        eglMakeCurrent(wd->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    }
+    if (!made) {
+        if (surface != EGL_NO_SURFACE) eglDestroySurface(wd->display, surface);
+        if (ctx != EGL_NO_CONTEXT) eglDestroyContext(wd->display, ctx);
+        ReleaseWindowDisplay(wd);
+        return false;
+    }
+    context = ctx;
+    display = wd->display;
+    windowSurface = surface;
+    windowDisplay = wd;
+    surfaceWindow = pp.hDeviceWindow;
+    swapInterval = -1;
+    presenter->SetDrawnByDevice(surfaceWindow, true);
+    return true;
+}
+
+void Device::DestroyContext() {
+    if (context == EGL_NO_CONTEXT) return;
+    eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglDestroyContext(display, context);
+    context = EGL_NO_CONTEXT;
+    if (windowSurface != EGL_NO_SURFACE) {
+        eglDestroySurface(display, windowSurface);
+        windowSurface = EGL_NO_SURFACE;
+        if (d3dhost::Presenter* presenter = Host().presenter) presenter->SetDrawnByDevice(surfaceWindow, false);
+        ReleaseWindowDisplay(windowDisplay);
+        windowDisplay = nullptr;
+        surfaceWindow = nullptr;
+    }
+    display = EGL_NO_DISPLAY;
+}
+
+// [SECTION] Present
+
+void Device::BindPictureToShow() { BindPictureForReading(); }
+
+bool Device::WaitsForRefresh() const {
+    if (Host().headless) return false;
+    if (pp.Windowed) return Host().windowedSync;
+    return pp.FullScreen_PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
+}
+
+HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride, const void*) {
+    if (lostState) return D3DERR_DEVICELOST;
+    MakeCurrent();
+    ++presentCount;
+    presentedWidth = pp.BackBufferWidth;
+    presentedHeight = pp.BackBufferHeight;
+    presentedRead = false;
+    presentedInBackBuffer = true;
+    const HostState& host = Host();
+    HRESULT hr = D3D_OK;
+    if (host.presenter && !host.headless) {
+        HWND window = destWindowOverride ? destWindowOverride : pp.hDeviceWindow;
+        hr = windowSurface != EGL_NO_SURFACE && window == surfaceWindow ? SwapIntoWindow(window)
+                                                                        : CopyToWindow(window, sourceRect, destRect);
+    } else {
+        // Nobody waits for this picture: the rasteriser finishes it while the next frame is prepared.
+        GL_CHECK(glFlush());
+    }
+    if (SUCCEEDED(hr) && host.readBackEachPresent && !presentedRead) hr = KeepPresentedPicture();
+    return hr;
+}
+
+HRESULT Device::SwapIntoWindow(HWND window) {
+    // Swapping waits for the display when asked to; the pacing only holds back a covered window.
+    if (!Host().presenter->PaceFrame(window, false)) return D3D_OK;
+    const int interval = WaitsForRefresh() ? 1 : 0;
+    if (interval != swapInterval) {
+        eglSwapInterval(display, interval);
+        swapInterval = interval;
+    }
+    EGLint targetWidth = 0, targetHeight = 0;
+    eglQuerySurface(display, windowSurface, EGL_WIDTH, &targetWidth);
+    eglQuerySurface(display, windowSurface, EGL_HEIGHT, &targetHeight);
+    if (targetWidth <= 0 || targetHeight <= 0) return D3D_OK;
+    BindPictureToShow();
+    const int width = static_cast<int>(pp.BackBufferWidth), height = static_cast<int>(pp.BackBufferHeight);
+    GL_CHECK(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0));
+    GL_CHECK(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
+    const bool sameSize = width == targetWidth && height == targetHeight;
+    if (!sameSize) {
+        // Scaled with its aspect kept and centred on black, as the copy path places it.
+        GL_CHECK(glClearColor(0, 0, 0, 1));
+        GL_CHECK(glClear(GL_COLOR_BUFFER_BIT));
+    }
+    const win::PicturePlace place = win::FitPicture(width, height, targetWidth, targetHeight);
+    // The picture's rows are stored top row first; the window's GL rows count from the bottom.
+    GL_CHECK(glBlitFramebuffer(0, 0, width, height, place.x, targetHeight - place.y, place.x + place.width,
+                               targetHeight - place.y - place.height, GL_COLOR_BUFFER_BIT,
+                               sameSize ? GL_NEAREST : GL_LINEAR));
+    GL_CHECK(glBindFramebuffer(GL_FRAMEBUFFER, framebuffer));
+    gl.valid = 0;
+    glStateDirty = true;
+    eglSwapBuffers(display, windowSurface);
+    return D3D_OK;
+}
+
+HRESULT Device::CopyToWindow(HWND window, const RECT* sourceRect, const RECT* destRect) {
+    HRESULT hr = KeepPresentedPicture();
+    if (FAILED(hr)) return hr;
+    d3dhost::Presenter* presenter = Host().presenter;
+    if (presenter->PaceFrame(window, WaitsForRefresh()))
+        presenter->PresentFrame(window, presented.data(), presentedWidth, presentedHeight, sourceRect, destRect);
+    return D3D_OK;
+}
+
+// [SECTION] Presented frames
+
+HRESULT Device::KeepPresentedPicture() {
+    MakeCurrent();
+    BindPictureToShow();
+    HRESULT hr = ReadBoundPicture(&presented);
+    presentedRead = SUCCEEDED(hr);
+    return hr;
+}
+
+HRESULT Device::ReadPresentedFrame(std::vector<DWORD>* pixels, UINT* width, UINT* height) {
+    if (presentCount == 0) return D3DERR_INVALIDCALL;
+    HRESULT hr = D3D_OK;
+    if (presentedRead) {
+        try {
+            *pixels = presented;
+        } catch (const std::bad_alloc&) {
+            std::vector<DWORD>().swap(*pixels);
+            hr = E_OUTOFMEMORY;
+        }
+    } else if (presentedInBackBuffer) {
+        MakeCurrent();
+        BindPictureToShow();
+        hr = ReadBoundPicture(pixels);
+    } else {
+        hr = D3DERR_INVALIDCALL;
+    }
+    if (SUCCEEDED(hr)) {
+        *width = presentedWidth;
+        *height = presentedHeight;
+    }
+    return hr;
+}
+
+}  // namespace d3dimpl
