@@ -59,6 +59,11 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     ASSERT_EQ(Parse({"--msaa=2"}, &o, &error), ParseResult::Run);
     EXPECT_EQ(o.msaa, 2u);
     EXPECT_EQ(none.grid, 0u);  // the application's own
+    EXPECT_TRUE(none.vsync);   // in step with the display unless asked not to be
+    ASSERT_EQ(Parse({"--vsync", "off"}, &o, &error), ParseResult::Run);
+    EXPECT_FALSE(o.vsync);
+    ASSERT_EQ(Parse({"--vsync=on"}, &o, &error), ParseResult::Run);
+    EXPECT_TRUE(o.vsync);
     EXPECT_EQ(Parse({"--help"}, &o, &error), ParseResult::Help);
     EXPECT_EQ(Parse({"--version"}, &o, &error), ParseResult::Version);
 }
@@ -81,6 +86,8 @@ TEST(CommandLine, BadOptionsAndValuesAreUsageErrors) {
         {"--keys", "1:wheel:1:2"},
         {"--keys", "1:down:F0"}, {"--grid", "2"},       {"--grid", "7"},        {"--grid", "66"},
         {"--grid", "-8"},      {"--grid", "16x"},       {"--grid", ""},         {"--grid"},
+        {"--vsync"},           {"--vsync", ""},         {"--vsync", "yes"},     {"--vsync", "ON"},
+        {"--vsync", "1"},      {"--vsync=of"},
     };
     for (const auto& args : bad) {
         RunOptions o;

@@ -90,6 +90,7 @@ TEST_F(WinDisplayTest, CloseEventClosesThroughTheSystemCommand) {
     SDL_PushEvent(&e);
     Drain();
     EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(win::PaceFrame(window, true));  // nothing to pace, and no wait
     bool sawClose = false;
     for (const MSG& m : received) sawClose |= m.message == WM_CLOSE;
     EXPECT_TRUE(sawClose);
@@ -315,9 +316,43 @@ TEST_F(WinDisplayTest, AWindowDestroyedByAnotherClientClosesNormally) {
         Drain();
     }
     EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(win::PaceFrame(window, true));  // nothing to pace, and no wait
     bool sawClose = false;
     for (const MSG& m : received) sawClose |= m.message == WM_CLOSE;
     EXPECT_TRUE(sawClose);
+}
+
+// The X server says when other windows cover ours completely, and when it shows again; a window
+// that nobody can see is then paced to a few frames a second.
+TEST_F(WinDisplayTest, AWindowCoveredByAnotherIsKnownAsCovered) {
+    Drain();
+    EXPECT_FALSE(win::IsWindowCovered(window));
+    EXPECT_TRUE(win::PaceFrame(window, false));
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    const int screen = DefaultScreen(other);
+    ::Window cover = XCreateWindow(other, RootWindow(other, screen), 0, 0, DisplayWidth(other, screen),
+                                   DisplayHeight(other, screen), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                   CWOverrideRedirect, &attributes);
+    XMapRaised(other, cover);
+    XSync(other, False);
+    for (int i = 0; i < 50 && !win::IsWindowCovered(window); ++i) {
+        SDL_Delay(10);
+        Drain();
+    }
+    EXPECT_TRUE(win::IsWindowCovered(window));
+    XUnmapWindow(other, cover);
+    XSync(other, False);
+    for (int i = 0; i < 50 && win::IsWindowCovered(window); ++i) {
+        SDL_Delay(10);
+        Drain();
+    }
+    EXPECT_FALSE(win::IsWindowCovered(window));
+    XDestroyWindow(other, cover);
+    XCloseDisplay(other);
+    EXPECT_EQ(win::RefreshRate(window) > 0, true);
 }
 
 TEST_F(WinDisplayTest, DisplaysAreReportedWithTheirModes) {

@@ -215,6 +215,50 @@ TEST(WinFile, TemporaryFilesRenamesAndDeletes) {
     EXPECT_EQ(rmdir(dir.c_str()), 0);  // nothing was left behind
 }
 
+// A replaced file keeps its name and its permissions; what may not be replaced is left alone.
+TEST(WinFile, ReplaceKeepsThePermissionsOfTheReplacedFile) {
+    const std::string dir = testing::TempDir() + "sg_win_replace";
+    mkdir(dir.c_str(), 0777);
+    const std::string target = dir + "/private.png";
+    FILE* f = std::fopen(target.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("old", f);
+    std::fclose(f);
+    chmod(target.c_str(), 0600);
+    char replacement[MAX_PATH];
+    ASSERT_NE(GetTempFileNameA(dir.c_str(), "sg", 0, replacement), 0u);
+    chmod(replacement, 0644);
+    ASSERT_TRUE(ReplaceFileA(target.c_str(), replacement, nullptr, 0, nullptr, nullptr));
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_size, 0);  // the replacement's content
+    EXPECT_EQ(GetFileAttributesA(replacement), INVALID_FILE_ATTRIBUTES);
+
+    // Nothing to replace, a write-protected file, a folder, asked-for options: both stay.
+    ASSERT_NE(GetTempFileNameA(dir.c_str(), "sg", 0, replacement), 0u);
+    const std::string missing = dir + "/missing.png";
+    EXPECT_FALSE(ReplaceFileA(missing.c_str(), replacement, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    chmod(target.c_str(), 0400);
+    EXPECT_FALSE(ReplaceFileA(target.c_str(), replacement, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_UNABLE_TO_REMOVE_REPLACED);
+    EXPECT_FALSE(ReplaceFileA(dir.c_str(), replacement, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_UNABLE_TO_REMOVE_REPLACED);
+    chmod(target.c_str(), 0600);
+    EXPECT_FALSE(ReplaceFileA(target.c_str(), replacement, (dir + "/backup").c_str(), 0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_CALL_NOT_IMPLEMENTED);
+    EXPECT_FALSE(ReplaceFileA(target.c_str(), (dir + "/gone.tmp").c_str(), nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    EXPECT_FALSE(ReplaceFileA(nullptr, replacement, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(GetFileAttributesA(replacement), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(GetFileAttributesA(target.c_str()), FILE_ATTRIBUTE_NORMAL);
+
+    EXPECT_TRUE(DeleteFileA(replacement));
+    EXPECT_TRUE(DeleteFileA(target.c_str()));
+    EXPECT_EQ(rmdir(dir.c_str()), 0);
+}
+
 TEST(WinRegistry, KeysOpenButHoldNoValues) {
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Direct3D", 0, KEY_READ, &key),
