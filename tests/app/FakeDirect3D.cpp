@@ -62,7 +62,7 @@ HRESULT FakeDevice::Reset(D3DPRESENT_PARAMETERS* p) {
 HRESULT FakeDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     LogEvent("Present");
     ++presents;
-    return S_OK;
+    return presentResult;
 }
 
 HRESULT FakeDevice::GetBackBuffer(UINT, D3DBACKBUFFER_TYPE, IDirect3DSurface8** surface) {

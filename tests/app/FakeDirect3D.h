@@ -70,6 +70,7 @@ public:
     ULONG refs = 1;
     std::deque<HRESULT> cooperative;  // answers of TestCooperativeLevel, then D3D_OK
     HRESULT resetResult = S_OK;
+    HRESULT presentResult = S_OK;
     int presents = 0;
     int resets = 0;
     std::vector<DWORD> cursorPixels;  // the last SetCursorProperties image

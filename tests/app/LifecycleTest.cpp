@@ -138,6 +138,25 @@ TEST_F(LifecycleTest, FailuresInsideAFrameAreReturned) {
     EXPECT_EQ(Frame(app), D3DERR_DRIVERINTERNALERROR);
 }
 
+// A picture the memory cannot hold ends the run with one message; a lost device at Present is
+// left to the next frame's cooperative-level test.
+TEST_F(LifecycleTest, PresentOutOfMemoryIsFatalWithOneMessage) {
+    RecordingApp app;
+    ASSERT_EQ(app.Create(nullptr), S_OK);
+    d3d.LastDevice()->presentResult = D3DERR_DEVICELOST;
+    EXPECT_EQ(Frame(app), S_OK);
+    EXPECT_FALSE(app.FatalErrorReported());
+    const size_t boxes = ShownBoxes().size();
+    HWND w = app.window;
+    d3d.LastDevice()->presentResult = E_OUTOFMEMORY;
+    EXPECT_EQ(Frame(app), E_OUTOFMEMORY);
+    DispatchAll();
+    ASSERT_EQ(ShownBoxes().size(), boxes + 1);
+    EXPECT_EQ(ShownBoxes().back().text, "Not enough memory.\n\nThis program will now exit.");
+    EXPECT_TRUE(app.FatalErrorReported());
+    EXPECT_FALSE(IsWindow(w));
+}
+
 TEST_F(LifecycleTest, WindowResizeResetsWithTheNewClientSize) {
     RecordingApp app;
     ASSERT_EQ(app.Create(nullptr), S_OK);

@@ -39,7 +39,7 @@ fs::path ScratchDir(const std::string& name) {
 }
 
 // Runs `program args` in `cwd`, capturing standard output and error into files there;
-// `environment` (NAME=VALUE ...) is set for the program alone.
+// `environment` (NAME=VALUE ...) is set for the program alone (or a command that runs it, as prlimit).
 RunResult RunProgram(const std::string& program, const std::string& args, const fs::path& cwd,
                      const std::string& environment = "") {
     const fs::path out = cwd / "stdout.txt", err = cwd / "stderr.txt";
@@ -326,6 +326,66 @@ TEST(DemoRun, GridOptionChoosesTheSolverAndRefusesOtherSizes) {
 
 // No data files anywhere: the first warning names the folders looked in, every file is named
 // in one warning, and the program still runs its frames and draws its text.
+// [SECTION] Pictures read when asked
+
+// Reading each frame back at once (as every frame was before frames overlapped) and reading it only
+// when a capture or the screenshot asks give the same files, byte for byte; the last frame is
+// complete when the run ends; a screenshot that replaces a private file keeps it private.
+TEST(DemoRun, PicturesAreTheSameWhetherReadAtOnceOrWhenAsked) {
+    const std::string args =
+        "--frames 24 --fixed-step 0.05 --size 160x120 --msaa 4 --capture frames --every 1 --screenshot shot.png "
+        "--keys 0:down:SPACE,8:press:F2,14:press:3,18:press:F3";
+    const fs::path late = ScratchDir("read_when_asked"), early = ScratchDir("read_at_once");
+    // A private picture is already where the screenshot goes.
+    std::ofstream(late / "shot.png") << "old";
+    fs::permissions(late / "shot.png", fs::perms::owner_read | fs::perms::owner_write);
+    RunResult a = RunProgram(SG_PROGRAM, args, late);
+    RunResult b = RunProgram(SG_PROGRAM, args, early, "SIMMERGLASS_READBACK_EACH_FRAME=1");
+    ASSERT_EQ(a.status, 0) << a.err;
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_EQ(fs::status(late / "shot.png").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    const std::string shot = ReadWhole(late / "shot.png");
+    EXPECT_EQ(shot, ReadWhole(early / "shot.png"));
+    // The screenshot is the last captured frame.
+    EXPECT_EQ(shot, ReadWhole(late / "frames" / "frame_000024.png"));
+    for (unsigned frame = 1; frame <= 24; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame_%06u.png", frame);
+        const std::string picture = ReadWhole(late / "frames" / name);
+        ASSERT_FALSE(picture.empty()) << name;
+        EXPECT_EQ(picture, ReadWhole(early / "frames" / name)) << name;
+    }
+    // Not every frame alike: the pictures do follow the run.
+    EXPECT_NE(ReadWhole(late / "frames" / "frame_000001.png"), shot);
+}
+
+// A picture too large for the memory left ends the run with one message and status 1, never an
+// abort. The address-space limit is lowered until the run no longer fits: the read-back of the
+// picture is the last large allocation, so the first run that fails must fail there.
+TEST(DemoRun, PictureTooLargeForTheMemoryLeftEndsWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit leaves";
+#else
+    if (std::system("command -v prlimit >/dev/null 2>&1") != 0) GTEST_SKIP() << "prlimit (util-linux) is missing";
+    const fs::path dir = ScratchDir("out_of_memory");
+    for (int mebibytes = 1700; mebibytes >= 800; mebibytes -= 150) {
+        fs::remove(dir / "big.png");
+        const std::string limit = "prlimit --as=" + std::to_string(static_cast<long long>(mebibytes) << 20);
+        RunResult run =
+            RunProgram(SG_PROGRAM, "--size 8192x8192 --frames 1 --fixed-step 0.05 --screenshot big.png", dir, limit);
+        if (run.status == 0) continue;
+        EXPECT_EQ(run.status, 1) << mebibytes << " MiB: " << run.err;
+        EXPECT_NE(run.err.find("cannot write big.png: not enough memory for the picture\n"), std::string::npos)
+            << mebibytes << " MiB: " << run.err;
+        EXPECT_EQ(run.err.find("terminate"), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(dir / "big.png"));
+        return;
+    }
+    GTEST_SKIP() << "the run fitted in every limit tried";
+#endif
+}
+
 TEST(DemoRun, MissingMediaWarnsAndStillRuns) {
     const fs::path dir = ScratchDir("nomedia");
     // A copy of the program in an empty folder: no media/ beside it, none in the current one,
