@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/d3d/D3DHost.h"
@@ -212,6 +213,59 @@ TEST_F(WindowPresentTest, CopyPathShowsTheSamePicture) {
     EXPECT_EQ(presenter.copies, 1);
     std::vector<DWORD> shown = WindowPixels(window, kWidth, kHeight);
     EXPECT_EQ(shown, HeadlessPicture(0xFF102030));
+}
+
+// Another client destroys the window the device draws into: presenting skips the window, and
+// neither that nor releasing the device ends the program.
+TEST_F(WindowPresentTest, AWindowDestroyedByAnotherClientIsSkippedQuietly) {
+    HWND window = MakeWindow(kWidth, kHeight);
+    d3dhost::SetPresenter(&presenter);
+    d3dhost::SimulateHardwareDevice(true);
+    CreateDevice(D3DDEVTYPE_HAL, window);
+    ASSERT_NE(device, nullptr);
+    ASSERT_TRUE(presenter.drawnByDevice);
+    void* native = nullptr;
+    unsigned long xWindow = 0, visual = 0;
+    ASSERT_TRUE(win::GetX11Window(window, &native, &xWindow, &visual));
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    XDestroyWindow(other, xWindow);
+    XSync(other, False);
+    XCloseDisplay(other);
+    for (int i = 0; i < 5; ++i) {
+        DrawScene(device, 0xFF000000u + i);
+        EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        Pump();
+    }
+    EXPECT_FALSE(IsWindow(window));  // closed as its close box would close it
+    device->Release();
+    device = nullptr;
+    XSync(static_cast<Display*>(native), False);
+}
+
+// Where the window cannot be drawn into, the device copies frames to it and says so once.
+TEST_F(WindowPresentTest, WithoutNativeHandlesFramesAreCopiedAndTheUserIsTold) {
+    class NoHandles : public TestPresenter {
+        bool GetNativeWindow(HWND, d3dhost::NativeWindow*) override { return false; }
+    } noHandles;
+    HWND window = MakeWindow(kWidth, kHeight);
+    d3dhost::SetPresenter(&noHandles);
+    d3dhost::SimulateHardwareDevice(true);
+    testing::internal::CaptureStderr();
+    CreateDevice(D3DDEVTYPE_HAL, window);
+    ASSERT_NE(device, nullptr);
+    device->Release();
+    device = nullptr;
+    CreateDevice(D3DDEVTYPE_HAL, window);
+    const std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(said, "The hardware device cannot draw into the window (the window system is not X11); frames are "
+                    "copied to it.\n");
+    EXPECT_FALSE(noHandles.drawnByDevice);
+    DrawScene(device, 0xFF304050);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(noHandles.copies, 1);
+    EXPECT_EQ(WindowPixels(window, kWidth, kHeight), HeadlessPicture(0xFF304050));
 }
 
 TEST_F(WindowPresentTest, CapsOfferOneRefreshInAWindowAndFullScreenIntervalsAreChecked) {
