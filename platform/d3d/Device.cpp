@@ -1,6 +1,6 @@
-// IDirect3DDevice8 core: GL context and back buffer, presentation, reset and loss, resources and scenes,
-// with the platform's state defaults. State is in DeviceState.cpp, state blocks in DeviceStateBlocks.cpp,
-// drawing in DeviceDraw.cpp, shaders in DeviceShaders.cpp.
+// IDirect3DDevice8 core: GL context and back buffer, reading it back, reset and loss, resources and scenes,
+// with the platform's state defaults. Present is in DevicePresent.cpp, state in DeviceState.cpp, state
+// blocks in DeviceStateBlocks.cpp, drawing in DeviceDraw.cpp, shaders in DeviceShaders.cpp.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +11,7 @@
 // [SECTION] Index
 // Defaults           render and texture-stage state defaults in one table
 // Lifetime           construction, context, back buffer, destruction
-// Presentation       Present, back buffer, Reset, loss, cursor
+// Presentation       back buffer, read-back, Reset, loss, cursor (Present: DevicePresent.cpp)
 // Resources          Create*, UpdateTexture
 
 namespace d3dimpl {

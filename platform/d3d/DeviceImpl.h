@@ -512,8 +512,6 @@ public:
     HRESULT ReadPresentedFrame(std::vector<DWORD>* pixels, UINT* width, UINT* height);
     // Drawing or clearing is about to change the back buffer: the presented picture is no longer in it.
     void BackBufferChanging() { presentedInBackBuffer = false; }
-    // Whether Present draws straight into the device window through an EGL window surface.
-    bool DrawsIntoWindow() const { return windowSurface != EGL_NO_SURFACE; }
     const D3DCAPS8& Caps() const { return caps; }
     UINT BackBufferWidth() const { return pp.BackBufferWidth; }
     UINT BackBufferHeight() const { return pp.BackBufferHeight; }
