@@ -35,6 +35,7 @@ public:
     void ShowCursor(bool) override {}
     bool PaceFrame(HWND window, bool waitForRefresh) override {
         ++paced;
+        waited = waitForRefresh;
         return win::PaceFrame(window, waitForRefresh);
     }
     bool GetNativeWindow(HWND window, d3dhost::NativeWindow* native) override {
@@ -47,6 +48,7 @@ public:
         win::SetDrawnByDevice(window, drawn);
     }
     int copies = 0, paced = 0;
+    bool waited = false;  // the last PaceFrame was asked to wait for the display
     bool drawnByDevice = false;
 };
 
@@ -268,7 +270,7 @@ TEST_F(WindowPresentTest, WithoutNativeHandlesFramesAreCopiedAndTheUserIsTold) {
     EXPECT_EQ(WindowPixels(window, kWidth, kHeight), HeadlessPicture(0xFF304050));
 }
 
-TEST_F(WindowPresentTest, CapsOfferOneRefreshInAWindowAndFullScreenIntervalsAreChecked) {
+TEST_F(WindowPresentTest, PresentationIntervalsAreOfferedCheckedAndHonoured) {
     HWND window = MakeWindow(kWidth, kHeight);
     d3dhost::SetPresenter(&presenter);
     D3DCAPS8 caps{};
@@ -295,12 +297,30 @@ TEST_F(WindowPresentTest, CapsOfferOneRefreshInAWindowAndFullScreenIntervalsAreC
     pp.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_TWO;
     EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_REF, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
               D3DERR_INVALIDCALL);
-    for (UINT interval : {D3DPRESENT_INTERVAL_IMMEDIATE, D3DPRESENT_INTERVAL_ONE}) {
+    // Full screen follows its interval whatever the windowed setting says.
+    d3dhost::SetWindowedPresentSync(false);
+    for (UINT interval : {D3DPRESENT_INTERVAL_IMMEDIATE, D3DPRESENT_INTERVAL_ONE, D3DPRESENT_INTERVAL_DEFAULT}) {
         pp.FullScreen_PresentationInterval = interval;
         ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_REF, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
                   D3D_OK)
             << interval;
         ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(presenter.waited, interval != D3DPRESENT_INTERVAL_IMMEDIATE) << interval;
+        device->Release();
+        device = nullptr;
+    }
+    // A window waits for the display unless the host says not to.
+    pp.Windowed = TRUE;
+    pp.BackBufferWidth = kWidth;
+    pp.BackBufferHeight = kHeight;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+    for (bool sync : {true, false}) {
+        d3dhost::SetWindowedPresentSync(sync);
+        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_REF, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
+                  D3D_OK);
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(presenter.waited, sync);
         device->Release();
         device = nullptr;
     }
