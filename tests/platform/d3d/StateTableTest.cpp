@@ -1,0 +1,410 @@
+// Every value of the device's state tables by what it does to pixels: stencil operations in each of
+// their three slots and at both ends of the stencil range, comparison functions for the stencil, depth
+// and alpha tests exactly at their reference, blend factors as source and destination, blend
+// operations, texture address modes on both axes and magnification filters. Each table walk draws
+// one small cell per row on the same 64 x 64 target and reads the picture back once.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <sstream>
+
+#include "tests/platform/d3d/D3DTestUtil.h"
+
+namespace {
+
+constexpr UINT kCell = 4;  // cells of 4 x 4 pixels, 16 to a row
+
+struct TexVertex {
+    float x, y, z, rhw;
+    D3DCOLOR colour;
+    float u, v;
+};
+constexpr DWORD kTexVertexFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+// The pixels [x0, x1) x [y0, y1) with pixel centres at integer coordinates.
+struct Box {
+    UINT x0, y0, x1, y1;
+};
+
+
+int Channel(DWORD c, int shift) { return static_cast<int>((c >> shift) & 255); }
+
+// The expected 0..255 channel value of a factor-weighted colour, rounded as the blender does.
+int Scaled(double value) { return static_cast<int>(std::lround(std::clamp(value, 0.0, 1.0) * 255.0)); }
+
+class StateTableTest : public DeviceTest {
+protected:
+    // The index-th cell of the target, row by row.
+    static Box CellBox(UINT index, UINT size = kCell) {
+        UINT perRow = kSize / size;
+        UINT x = index % perRow * size, y = index / perRow * size;
+        return {x, y, x + size, y + size};
+    }
+
+    void SetUp() override {
+        DeviceTest::SetUp();
+        if (HasFatalFailure()) return;
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    }
+
+    // A flat quad of one colour covering the box at depth z.
+    void Quad(const Box& b, D3DCOLOR colour, float z = 0.5f) {
+        float x0 = b.x0 - 0.5f, y0 = b.y0 - 0.5f, x1 = b.x1 - 0.5f, y1 = b.y1 - 0.5f;
+        DrawTL({{x0, y0, z, 1, colour}, {x1, y0, z, 1, colour}, {x0, y1, z, 1, colour}, {x1, y1, z, 1, colour}},
+               D3DPT_TRIANGLESTRIP);
+    }
+
+    // A textured quad over the box with texture coordinates from (u0, v0) at its top left corner to
+    // (u1, v1) at its bottom right.
+    void TexturedQuad(const Box& b, float u0, float v0, float u1, float v1) {
+        float x0 = b.x0 - 0.5f, y0 = b.y0 - 0.5f, x1 = b.x1 - 0.5f, y1 = b.y1 - 0.5f;
+        TexVertex v[4] = {{x0, y0, 0.5f, 1, 0xFFFFFFFFu, u0, v0}, {x1, y0, 0.5f, 1, 0xFFFFFFFFu, u1, v0},
+                          {x0, y1, 0.5f, 1, 0xFFFFFFFFu, u0, v1}, {x1, y1, 0.5f, 1, 0xFFFFFFFFu, u1, v1}};
+        device->SetVertexShader(kTexVertexFvf);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex)), D3D_OK);
+    }
+
+    void ClearBox(const Box& b, DWORD flags, D3DCOLOR colour, float z, DWORD stencil) {
+        D3DRECT r{static_cast<LONG>(b.x0), static_cast<LONG>(b.y0), static_cast<LONG>(b.x1),
+                  static_cast<LONG>(b.y1)};
+        ASSERT_EQ(device->Clear(1, &r, flags, colour, z, stencil), D3D_OK);
+    }
+
+    // Which cells hold exactly the stencil value each was expected to get: draws white where the
+    // stencil equals the cell's value and reads the picture.
+    std::vector<bool> StencilEquals(const std::vector<DWORD>& expected) {
+        device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+        device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+        device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+        device->SetRenderState(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
+        device->SetRenderState(D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP);
+        device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        for (UINT i = 0; i < expected.size(); ++i) {
+            device->SetRenderState(D3DRS_STENCILREF, expected[i]);
+            Quad(CellBox(i), 0xFFFFFFFFu);
+        }
+        auto p = ReadBackBuffer();
+        std::vector<bool> out;
+        for (UINT i = 0; i < expected.size(); ++i) out.push_back(Whole(p, CellBox(i), 0xFFFFFF));
+        return out;
+    }
+
+    // Every pixel of the box is the colour (RGB).
+    bool Whole(const std::vector<DWORD>& p, const Box& b, DWORD rgb) {
+        for (UINT y = b.y0; y < b.y1; ++y)
+            for (UINT x = b.x0; x < b.x1; ++x)
+                if (Pixel(p, x, y) != rgb) return false;
+        return true;
+    }
+
+    IDirect3DTexture8* MakeTexture(UINT width, UINT height, const std::function<DWORD(UINT, UINT)>& texel) {
+        IDirect3DTexture8* t = nullptr;
+        EXPECT_EQ(device->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t), D3D_OK);
+        if (!t) return nullptr;
+        D3DLOCKED_RECT lr{};
+        EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        for (UINT y = 0; y < height; ++y)
+            for (UINT x = 0; x < width; ++x)
+                reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch)[x] = texel(x, y);
+        t->UnlockRect(0);
+        return t;
+    }
+
+    void UseTexture(IDirect3DTexture8* t) {
+        device->SetTexture(0, t);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    }
+};
+
+// What each comparison says of (reference, value), the order the platform gives its operands.
+bool Compare(DWORD func, double reference, double value) {
+    switch (func) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return reference < value;
+    case D3DCMP_EQUAL: return reference == value;
+    case D3DCMP_LESSEQUAL: return reference <= value;
+    case D3DCMP_GREATER: return reference > value;
+    case D3DCMP_NOTEQUAL: return reference != value;
+    case D3DCMP_GREATEREQUAL: return reference >= value;
+    default: return true;
+    }
+}
+
+// The 8-bit stencil value an operation leaves behind.
+DWORD StencilResult(DWORD op, DWORD value, DWORD reference) {
+    switch (op) {
+    case D3DSTENCILOP_ZERO: return 0;
+    case D3DSTENCILOP_REPLACE: return reference;
+    case D3DSTENCILOP_INCRSAT: return value == 255 ? 255 : value + 1;
+    case D3DSTENCILOP_DECRSAT: return value == 0 ? 0 : value - 1;
+    case D3DSTENCILOP_INVERT: return ~value & 255;
+    case D3DSTENCILOP_INCR: return (value + 1) & 255;
+    case D3DSTENCILOP_DECR: return (value - 1) & 255;
+    default: return value;
+    }
+}
+
+TEST_F(StateTableTest, EveryStencilOperationInEverySlotAndAtBothEndsOfTheRange) {
+    constexpr DWORD kReference = 9;
+    const DWORD starts[] = {0, 5, 255};
+    const D3DRENDERSTATETYPE slots[] = {D3DRS_STENCILFAIL, D3DRS_STENCILZFAIL, D3DRS_STENCILPASS};
+    for (D3DRENDERSTATETYPE slot : slots) {
+        // The stencil test fails, the depth test fails, or both pass: only `slot` sees the operation.
+        device->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+        device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+        device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+        device->SetRenderState(D3DRS_STENCILFUNC, slot == D3DRS_STENCILFAIL ? D3DCMP_NEVER : D3DCMP_ALWAYS);
+        device->SetRenderState(D3DRS_ZFUNC, slot == D3DRS_STENCILZFAIL ? D3DCMP_NEVER : D3DCMP_ALWAYS);
+        device->SetRenderState(D3DRS_STENCILREF, kReference);
+        std::vector<DWORD> expected;
+        std::vector<std::string> names;
+        for (DWORD op = D3DSTENCILOP_KEEP; op <= D3DSTENCILOP_DECR; ++op) {
+            for (DWORD start : starts) {
+                const UINT cell = static_cast<UINT>(expected.size());
+                ClearBox(CellBox(cell), D3DCLEAR_STENCIL | D3DCLEAR_ZBUFFER, 0, 1.0f, start);
+                for (D3DRENDERSTATETYPE s : slots)
+                    device->SetRenderState(s, s == slot ? op : static_cast<DWORD>(D3DSTENCILOP_KEEP));
+                Quad(CellBox(cell), 0xFFFFFFFFu);
+                expected.push_back(StencilResult(op, start, kReference));
+                std::ostringstream name;
+                name << "slot " << slot << " op " << op << " from " << start << " want " << expected.back();
+                names.push_back(name.str());
+            }
+        }
+        std::vector<bool> matched = StencilEquals(expected);
+        for (size_t i = 0; i < matched.size(); ++i) EXPECT_TRUE(matched[i]) << names[i];
+    }
+}
+
+TEST_F(StateTableTest, EveryComparisonAtItsReferenceForStencilDepthAndAlpha) {
+    // Stencil: the stored value is 5, the reference one below, equal and one above.
+    device->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0, 1.0f, 5);
+    UINT cell = 0;
+    std::vector<bool> want;
+    for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; ++func) {
+        for (DWORD reference : {4u, 5u, 6u}) {
+            device->SetRenderState(D3DRS_STENCILFUNC, func);
+            device->SetRenderState(D3DRS_STENCILREF, reference);
+            Quad(CellBox(cell++), 0xFFFFFFFFu);
+            want.push_back(Compare(func, reference, 5));
+        }
+    }
+    auto p = ReadBackBuffer();
+    for (UINT i = 0; i < want.size(); ++i)
+        EXPECT_EQ(Whole(p, CellBox(i), 0xFFFFFF), want[i]) << "stencil func " << i / 3 + 1 << " reference " << 4 + i % 3;
+    device->SetRenderState(D3DRS_STENCILENABLE, FALSE);
+
+    // Depth: the stored depth is 0.5, the new depth nearer, equal and farther.
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 0.5f, 0);
+    cell = 0;
+    want.clear();
+    for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; ++func) {
+        for (float z : {0.25f, 0.5f, 0.75f}) {
+            device->SetRenderState(D3DRS_ZFUNC, func);
+            Quad(CellBox(cell++), 0xFFFFFFFFu, z);
+            want.push_back(Compare(func, z, 0.5));
+        }
+    }
+    p = ReadBackBuffer();
+    for (UINT i = 0; i < want.size(); ++i)
+        EXPECT_EQ(Whole(p, CellBox(i), 0xFFFFFF), want[i]) << "depth func " << i / 3 + 1 << " z case " << i % 3;
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+
+    // Alpha: the drawn alpha is 0x80 against references 0x7F, 0x80 and 0x81.
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    cell = 0;
+    want.clear();
+    for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; ++func) {
+        for (DWORD reference : {0x7Fu, 0x80u, 0x81u}) {
+            device->SetRenderState(D3DRS_ALPHAFUNC, func);
+            device->SetRenderState(D3DRS_ALPHAREF, reference);
+            Quad(CellBox(cell++), 0x80FFFFFFu);
+            // The alpha test asks whether the pixel's alpha compares so with the reference.
+            want.push_back(Compare(func, 0x80, reference));
+        }
+    }
+    p = ReadBackBuffer();
+    for (UINT i = 0; i < want.size(); ++i)
+        EXPECT_EQ(Whole(p, CellBox(i), 0xFFFFFF), want[i]) << "alpha func " << i / 3 + 1 << " reference case " << i % 3;
+}
+
+// A blend factor's (r, g, b, a) for a source colour s and destination d, each in 0..1.
+using Rgba = std::array<double, 4>;
+Rgba Factor(DWORD blend, const Rgba& s, const Rgba& d) {
+    switch (blend) {
+    case D3DBLEND_ZERO: return {0, 0, 0, 0};
+    case D3DBLEND_ONE: return {1, 1, 1, 1};
+    case D3DBLEND_SRCCOLOR: return s;
+    case D3DBLEND_INVSRCCOLOR: return {1 - s[0], 1 - s[1], 1 - s[2], 1 - s[3]};
+    case D3DBLEND_SRCALPHA: return {s[3], s[3], s[3], s[3]};
+    case D3DBLEND_INVSRCALPHA: return {1 - s[3], 1 - s[3], 1 - s[3], 1 - s[3]};
+    case D3DBLEND_DESTALPHA: return {d[3], d[3], d[3], d[3]};
+    case D3DBLEND_INVDESTALPHA: return {1 - d[3], 1 - d[3], 1 - d[3], 1 - d[3]};
+    case D3DBLEND_DESTCOLOR: return d;
+    case D3DBLEND_INVDESTCOLOR: return {1 - d[0], 1 - d[1], 1 - d[2], 1 - d[3]};
+    default: {  // SRCALPHASAT
+        double f = std::min(s[3], 1 - d[3]);
+        return {f, f, f, 1};
+    }
+    }
+}
+
+Rgba Unpack(D3DCOLOR c) { return {Channel(c, 16) / 255.0, Channel(c, 8) / 255.0, Channel(c, 0) / 255.0, Channel(c, 24) / 255.0}; }
+
+TEST_F(StateTableTest, EveryBlendFactorAsSourceAndDestinationAndEveryBlendOperation) {
+    params = Params(D3DFMT_A8R8G8B8);  // destination alpha takes part
+    RefDeviceTest::CreateDevice();
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    const D3DCOLOR source = 0x99CC6633u, destination = 0x663399FFu;
+    const Rgba s = Unpack(source), d = Unpack(destination);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, destination, 1.0f, 0);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+
+    struct Row {
+        DWORD src, dst, op;
+        Rgba want;
+    };
+    std::vector<Row> rows;
+    auto weighted = [&](DWORD srcBlend, DWORD dstBlend) {
+        Rgba fs = Factor(srcBlend, s, d), fd = Factor(dstBlend, s, d), r;
+        for (int c = 0; c < 4; ++c) r[c] = s[c] * fs[c] + d[c] * fd[c];
+        return r;
+    };
+    for (DWORD b = D3DBLEND_ZERO; b <= D3DBLEND_SRCALPHASAT; ++b) {
+        rows.push_back({b, D3DBLEND_ZERO, D3DBLENDOP_ADD, weighted(b, D3DBLEND_ZERO)});
+        // The saturated source alpha is a source factor only.
+        if (b != D3DBLEND_SRCALPHASAT) rows.push_back({D3DBLEND_ZERO, b, D3DBLENDOP_ADD, weighted(D3DBLEND_ZERO, b)});
+    }
+    // The two source-only shorthands set the destination factor too, whatever it says.
+    rows.push_back({D3DBLEND_BOTHSRCALPHA, D3DBLEND_ZERO, D3DBLENDOP_ADD,
+                    weighted(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA)});
+    rows.push_back({D3DBLEND_BOTHINVSRCALPHA, D3DBLEND_ZERO, D3DBLENDOP_ADD,
+                    weighted(D3DBLEND_INVSRCALPHA, D3DBLEND_SRCALPHA)});
+    for (DWORD op = D3DBLENDOP_ADD; op <= D3DBLENDOP_MAX; ++op) {
+        Rgba r;
+        for (int c = 0; c < 4; ++c) {
+            r[c] = op == D3DBLENDOP_ADD           ? s[c] + d[c]
+                   : op == D3DBLENDOP_SUBTRACT    ? s[c] - d[c]
+                   : op == D3DBLENDOP_REVSUBTRACT ? d[c] - s[c]
+                   : op == D3DBLENDOP_MIN         ? std::min(s[c], d[c])
+                                                  : std::max(s[c], d[c]);
+        }
+        rows.push_back({D3DBLEND_ONE, D3DBLEND_ONE, op, r});
+    }
+    for (UINT i = 0; i < rows.size(); ++i) {
+        device->SetRenderState(D3DRS_SRCBLEND, rows[i].src);
+        device->SetRenderState(D3DRS_DESTBLEND, rows[i].dst);
+        device->SetRenderState(D3DRS_BLENDOP, rows[i].op);
+        Quad(CellBox(i), source);
+    }
+    auto p = ReadBackBuffer();
+    const int shifts[4] = {16, 8, 0, 24};
+    for (UINT i = 0; i < rows.size(); ++i) {
+        const Box b = CellBox(i);
+        DWORD got = p[(b.y0 + 1) * kSize + b.x0 + 1];
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(Channel(got, shifts[c]), Scaled(rows[i].want[c]), 2)
+                << "src " << rows[i].src << " dst " << rows[i].dst << " op " << rows[i].op << " channel " << "rgba"[c];
+    }
+}
+
+// The texel index an address mode reads for a texel coordinate t on an axis of n texels.
+int Addressed(DWORD mode, int t, int n) {
+    switch (mode) {
+    case D3DTADDRESS_WRAP: return ((t % n) + n) % n;
+    case D3DTADDRESS_MIRROR: {
+        int m = ((t % (2 * n)) + 2 * n) % (2 * n);
+        return m < n ? m : 2 * n - 1 - m;
+    }
+    case D3DTADDRESS_CLAMP: return std::clamp(t, 0, n - 1);
+    case D3DTADDRESS_BORDER: return t < 0 || t >= n ? -1 : t;
+    default: return std::min(t < 0 ? -1 - t : t, n - 1);  // MIRRORONCE: mirrored about 0, then clamped
+    }
+}
+
+TEST_F(StateTableTest, EveryAddressModeOnBothAxesWithTheTextureTopRowAtTheTop) {
+    // 4 x 4 texels, red telling the column and green the row; coordinates from -1 to 3 in a
+    // 16 x 16 box put one texel centre on each pixel centre, four texels beyond each edge.
+    constexpr int kTexels = 4;
+    constexpr D3DCOLOR kBorder = 0xFFFF00FFu;
+    IDirect3DTexture8* t =
+        MakeTexture(kTexels, kTexels, [](UINT x, UINT y) { return 0xFF000000u | (x * 64 + 32) << 16 | (y * 64 + 32) << 8; });
+    ASSERT_NE(t, nullptr);
+    UseTexture(t);
+    device->SetTextureStageState(0, D3DTSS_BORDERCOLOR, kBorder);
+    constexpr DWORD kModes = D3DTADDRESS_MIRRORONCE - D3DTADDRESS_WRAP + 1;
+    for (DWORD i = 0; i < kModes; ++i) {
+        // U walks the table, V the same table one row later, so that the axes cannot be swapped unseen.
+        DWORD u = D3DTADDRESS_WRAP + i, v = D3DTADDRESS_WRAP + (i + 1) % kModes;
+        device->SetTextureStageState(0, D3DTSS_ADDRESSU, u);
+        device->SetTextureStageState(0, D3DTSS_ADDRESSV, v);
+        TexturedQuad(CellBox(i, 16), -1, -1, 3, 3);
+    }
+    auto p = ReadBackBuffer();
+    for (DWORD i = 0; i < kModes; ++i) {
+        DWORD u = D3DTADDRESS_WRAP + i, v = D3DTADDRESS_WRAP + (i + 1) % kModes;
+        const Box b = CellBox(i, 16);
+        int wrong = 0;
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                int tx = Addressed(u, x - kTexels, kTexels), ty = Addressed(v, y - kTexels, kTexels);
+                DWORD want = tx < 0 || ty < 0 ? kBorder & 0xFFFFFF
+                                              : static_cast<DWORD>(tx * 64 + 32) << 16 | static_cast<DWORD>(ty * 64 + 32) << 8;
+                DWORD got = Pixel(p, b.x0 + x, b.y0 + y);
+                if (got != want && wrong++ < 3)
+                    ADD_FAILURE() << "address u " << u << " v " << v << " pixel " << x << "," << y << std::hex << " got "
+                                  << got << " want " << want;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "address u " << u << " v " << v;
+    }
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(StateTableTest, EveryMagnificationFilterWithTexelCentresAtHalfTexels) {
+    // Two texels, black and white, magnified over 16 pixels with clamped addressing. Nearest picks
+    // the texel under the pixel centre; the others blend linearly between texel centres, which lie
+    // at pixels 3.5 and 11.5.
+    IDirect3DTexture8* t = MakeTexture(2, 1, [](UINT x, UINT) { return x ? 0xFFFFFFFFu : 0xFF000000u; });
+    ASSERT_NE(t, nullptr);
+    UseTexture(t);
+    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+    device->SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
+    for (DWORD filter = D3DTEXF_NONE; filter <= D3DTEXF_GAUSSIANCUBIC; ++filter) {
+        device->SetTextureStageState(0, D3DTSS_MAGFILTER, filter);
+        TexturedQuad({0, filter * 4, 16, filter * 4 + 4}, 0, 0, 1, 1);
+    }
+    auto p = ReadBackBuffer();
+    for (DWORD filter = D3DTEXF_NONE; filter <= D3DTEXF_GAUSSIANCUBIC; ++filter) {
+        const bool nearest = filter == D3DTEXF_NONE || filter == D3DTEXF_POINT;
+        for (UINT x = 0; x < 16; ++x) {
+            double texel = (x + 0.5) / 8.0 - 0.5;  // the texel coordinate under the pixel centre
+            double grey = nearest ? (x >= 8 ? 1.0 : 0.0) : std::clamp(texel, 0.0, 1.0);
+            EXPECT_NEAR(Channel(Pixel(p, x, filter * 4 + 1), 8), Scaled(grey), 2) << "filter " << filter << " pixel " << x;
+        }
+    }
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+}  // namespace
