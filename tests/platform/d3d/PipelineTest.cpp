@@ -1,6 +1,6 @@
 // The fixed-function pipeline on the REF device: transforms and projection, lighting against hand-computed
-// colours, reflection-vector texture coordinates, textures of each format, stage operations, alpha test and
-// blending.
+// colours, reflection-vector texture coordinates, textures of each format, mip levels, stages working
+// together, fog. Each state value on its own is StateTableTest's.
 #include <cmath>
 
 #include "tests/platform/d3d/D3DTestUtil.h"
@@ -301,27 +301,6 @@ TEST_F(PipelineTest, TexturesOfEachFormatSampleTheirTexels) {
     }
 }
 
-TEST_F(PipelineTest, LinearFilteringBlendsNeighbouringTexels) {
-    IDirect3DTexture8* t = MakeTexture(D3DFMT_X8R8G8B8, 2, 1, {0xFF000000u, 0xFFFFFFFFu});
-    device->SetTexture(0, t);
-    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
-    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_POINT);
-    DrawTexturedScreen();
-    auto p = ReadBackBuffer();
-    EXPECT_EQ(Pixel(p, 30, 10), 0u);
-    EXPECT_EQ(Pixel(p, 34, 10), 0xFFFFFFu);
-    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
-    device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
-    DrawTexturedScreen();
-    p = ReadBackBuffer();
-    // Texel centres at u = 0.25 and 0.75 (pixels 16 and 48); half way between is grey.
-    EXPECT_COLOUR(Pixel(p, 32, 10), 0x808080u);
-    EXPECT_COLOUR(Pixel(p, 8, 10), 0u);
-    EXPECT_COLOUR(Pixel(p, 56, 10), 0xFFFFFFu);
-    device->SetTexture(0, nullptr);
-    t->Release();
-}
-
 TEST_F(PipelineTest, MipFilterPicksTheLevelForTheScreenSize) {
     // 128 x 128 level 0 red, 64 x 64 level 1 green: drawn at 64 x 64 pixels, level 1 is the match.
     IDirect3DTexture8* t = nullptr;
@@ -352,38 +331,11 @@ TEST_F(PipelineTest, MipFilterPicksTheLevelForTheScreenSize) {
     t->Release();
 }
 
-TEST_F(PipelineTest, StageOperationsCombineTheirArguments) {
-    // Untextured: arguments from the diffuse colour (0x80 40 C0 20 as ARGB) and the texture factor.
+TEST_F(PipelineTest, TemporaryResultsAndOperationsTheDeviceRefuses) {
+    // (Each operation and argument on its own: StateTableTest.)
     const D3DCOLOR diffuse = 0x804080C0u;
     const D3DCOLOR factor = 0x40206010u;
     device->SetRenderState(D3DRS_TEXTUREFACTOR, factor);
-    struct Case {
-        DWORD op, arg1, arg2, arg0;
-        DWORD expected;
-    } cases[] = {
-        {D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x206010},
-        {D3DTOP_SELECTARG2, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x4080C0},
-        {D3DTOP_ADD, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x60E0D0},
-        {D3DTOP_SUBTRACT, D3DTA_DIFFUSE, D3DTA_TFACTOR, 0, 0x2020B0},
-        {D3DTOP_MODULATE, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x08300C},
-        {D3DTOP_MODULATE2X, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x106018},
-        {D3DTOP_ADDSIGNED, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x006050},
-        {D3DTOP_SELECTARG1, D3DTA_TFACTOR | D3DTA_COMPLEMENT, D3DTA_DIFFUSE, 0, 0xDF9FEF},
-        {D3DTOP_SELECTARG1, D3DTA_DIFFUSE | D3DTA_ALPHAREPLICATE, D3DTA_TFACTOR, 0, 0x808080},
-        {D3DTOP_BLENDDIFFUSEALPHA, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x307068},
-        {D3DTOP_BLENDFACTORALPHA, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x387894},
-        {D3DTOP_MULTIPLYADD, D3DTA_TFACTOR, D3DTA_DIFFUSE, D3DTA_DIFFUSE, 0x48B0CC},
-        {D3DTOP_LERP, D3DTA_TFACTOR, D3DTA_DIFFUSE, D3DTA_DIFFUSE, 0x38703B},
-        {D3DTOP_DOTPRODUCT3, D3DTA_DIFFUSE, D3DTA_DIFFUSE, 0, 0x818181},
-    };
-    for (const Case& c : cases) {
-        device->SetTextureStageState(0, D3DTSS_COLOROP, c.op);
-        device->SetTextureStageState(0, D3DTSS_COLORARG1, c.arg1);
-        device->SetTextureStageState(0, D3DTSS_COLORARG2, c.arg2);
-        device->SetTextureStageState(0, D3DTSS_COLORARG0, c.arg0);
-        DrawTexturedScreen(diffuse);
-        EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), c.expected) << "op " << c.op;
-    }
     // RESULTARG TEMP keeps a value for a later stage: stage 0 writes the factor to temp, stage 1 adds it to
     // the diffuse colour that current still holds.
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
@@ -436,42 +388,6 @@ TEST_F(PipelineTest, EachStageSamplesItsOwnTexture) {
     device->SetTexture(1, nullptr);
     red->Release();
     blue->Release();
-}
-
-TEST_F(PipelineTest, AlphaTestAndBlending) {
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
-    device->SetRenderState(D3DRS_ALPHAREF, 0x81);
-    DrawTexturedScreen(0x800000FFu);  // alpha 0x80 < 0x81: rejected
-    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0xFF0000u);
-    device->SetRenderState(D3DRS_ALPHAREF, 0x80);
-    DrawTexturedScreen(0x800000FFu);  // equal passes
-    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x0000FFu);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
-
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    DrawTexturedScreen(0x400000FFu);  // a quarter blue over red
-    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0xBF0040u);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_REVSUBTRACT);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080u, 1.0f, 0);
-    DrawTexturedScreen(0xFF204060u);  // dest - src
-    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0x604020u);
-    // Colour writes can be masked per channel.
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-    device->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_GREEN);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
-    DrawTexturedScreen(0xFFFFFFFFu);
-    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x00FF00u);
 }
 
 TEST_F(PipelineTest, LinearFogBlendsTowardsTheFogColour) {

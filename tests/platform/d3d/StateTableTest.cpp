@@ -1,13 +1,15 @@
 // Every value of the device's state tables by what it does to pixels: stencil operations in each of
 // their three slots and at both ends of the stencil range, comparison functions for the stencil, depth
 // and alpha tests exactly at their reference, blend factors as source and destination, blend
-// operations, texture address modes on both axes and magnification filters. Each table walk draws
+// operations, colour write masks, texture address modes on both axes, magnification filters, texture
+// stage operations and their argument sources. Each table walk draws
 // one small cell per row on the same 64 x 64 target and reads the picture back once.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
 #include <sstream>
+#include <tuple>
 
 #include "tests/platform/d3d/D3DTestUtil.h"
 
@@ -17,10 +19,10 @@ constexpr UINT kCell = 4;  // cells of 4 x 4 pixels, 16 to a row
 
 struct TexVertex {
     float x, y, z, rhw;
-    D3DCOLOR colour;
+    D3DCOLOR diffuse, specular;
     float u, v;
 };
-constexpr DWORD kTexVertexFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr DWORD kTexVertexFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1;
 
 // The pixels [x0, x1) x [y0, y1) with pixel centres at integer coordinates.
 struct Box {
@@ -57,11 +59,12 @@ protected:
     }
 
     // A textured quad over the box with texture coordinates from (u0, v0) at its top left corner to
-    // (u1, v1) at its bottom right.
-    void TexturedQuad(const Box& b, float u0, float v0, float u1, float v1) {
+    // (u1, v1) at its bottom right, and the vertex colours given.
+    void TexturedQuad(const Box& b, float u0, float v0, float u1, float v1, D3DCOLOR diffuse = 0xFFFFFFFFu,
+                      D3DCOLOR specular = 0) {
         float x0 = b.x0 - 0.5f, y0 = b.y0 - 0.5f, x1 = b.x1 - 0.5f, y1 = b.y1 - 0.5f;
-        TexVertex v[4] = {{x0, y0, 0.5f, 1, 0xFFFFFFFFu, u0, v0}, {x1, y0, 0.5f, 1, 0xFFFFFFFFu, u1, v0},
-                          {x0, y1, 0.5f, 1, 0xFFFFFFFFu, u0, v1}, {x1, y1, 0.5f, 1, 0xFFFFFFFFu, u1, v1}};
+        TexVertex v[4] = {{x0, y0, 0.5f, 1, diffuse, specular, u0, v0}, {x1, y0, 0.5f, 1, diffuse, specular, u1, v0},
+                          {x0, y1, 0.5f, 1, diffuse, specular, u0, v1}, {x1, y1, 0.5f, 1, diffuse, specular, u1, v1}};
         device->SetVertexShader(kTexVertexFvf);
         ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex)), D3D_OK);
     }
@@ -341,6 +344,29 @@ int Addressed(DWORD mode, int t, int n) {
     }
 }
 
+TEST_F(StateTableTest, EveryColourWriteMask) {
+    params = Params(D3DFMT_A8R8G8B8);  // the alpha bit has a channel to mask
+    RefDeviceTest::CreateDevice();
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    const D3DCOLOR before = 0x80402010u;
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, before, 1.0f, 0);
+    for (DWORD mask = 0; mask <= 0xF; ++mask) {
+        device->SetRenderState(D3DRS_COLORWRITEENABLE, mask);
+        Quad(CellBox(mask), 0xFFFFFFFFu);
+    }
+    auto p = ReadBackBuffer();
+    // Bits 0 to 3 enable red, green, blue and alpha.
+    const int shifts[4] = {16, 8, 0, 24};
+    for (DWORD mask = 0; mask <= 0xF; ++mask) {
+        const Box b = CellBox(mask);
+        DWORD got = p[(b.y0 + 1) * kSize + b.x0 + 1];
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(Channel(got, shifts[c]), (mask & (1u << c)) ? 255 : Channel(before, shifts[c]))
+                << "mask " << mask << " channel " << "rgba"[c];
+    }
+}
+
 TEST_F(StateTableTest, EveryAddressModeOnBothAxesWithTheTextureTopRowAtTheTop) {
     // 4 x 4 texels, red telling the column and green the row; coordinates from -1 to 3 in a
     // 16 x 16 box put one texel centre on each pixel centre, four texels beyond each edge.
@@ -401,6 +427,145 @@ TEST_F(StateTableTest, EveryMagnificationFilterWithTexelCentresAtHalfTexels) {
             double texel = (x + 0.5) / 8.0 - 0.5;  // the texel coordinate under the pixel centre
             double grey = nearest ? (x >= 8 ? 1.0 : 0.0) : std::clamp(texel, 0.0, 1.0);
             EXPECT_NEAR(Channel(Pixel(p, x, filter * 4 + 1), 8), Scaled(grey), 2) << "filter " << filter << " pixel " << x;
+        }
+    }
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+// What a stage operation makes of its arguments (each channel on its own), for colour or alpha. The
+// blend operations weigh with the diffuse, texture, factor or current alpha they name.
+struct StageInputs {
+    Rgba diffuse, texture, factor;
+};
+double Operation(DWORD op, double a0, double a1, double a2, double a1Alpha, const StageInputs& in) {
+    auto blend = [&](double f) { return a1 * f + a2 * (1 - f); };
+    switch (op) {
+    case D3DTOP_SELECTARG1: return a1;
+    case D3DTOP_SELECTARG2: return a2;
+    case D3DTOP_MODULATE: return a1 * a2;
+    case D3DTOP_MODULATE2X: return 2 * a1 * a2;
+    case D3DTOP_MODULATE4X: return 4 * a1 * a2;
+    case D3DTOP_ADD: return a1 + a2;
+    case D3DTOP_ADDSIGNED: return a1 + a2 - 0.5;
+    case D3DTOP_ADDSIGNED2X: return 2 * (a1 + a2 - 0.5);
+    case D3DTOP_SUBTRACT: return a1 - a2;
+    case D3DTOP_ADDSMOOTH: return a1 + a2 - a1 * a2;
+    case D3DTOP_BLENDDIFFUSEALPHA: return blend(in.diffuse[3]);
+    case D3DTOP_BLENDTEXTUREALPHA: return blend(in.texture[3]);
+    case D3DTOP_BLENDFACTORALPHA: return blend(in.factor[3]);
+    case D3DTOP_BLENDTEXTUREALPHAPM: return a1 + a2 * (1 - in.texture[3]);
+    case D3DTOP_BLENDCURRENTALPHA: return blend(in.diffuse[3]);  // stage 0: current is the diffuse colour
+    case D3DTOP_MODULATEALPHA_ADDCOLOR: return a1 + a1Alpha * a2;
+    case D3DTOP_MODULATECOLOR_ADDALPHA: return a1 * a2 + a1Alpha;
+    case D3DTOP_MODULATEINVALPHA_ADDCOLOR: return (1 - a1Alpha) * a2 + a1;
+    case D3DTOP_MODULATEINVCOLOR_ADDALPHA: return (1 - a1) * a2 + a1Alpha;
+    case D3DTOP_MULTIPLYADD: return a0 + a1 * a2;
+    case D3DTOP_LERP: return a0 * a1 + (1 - a0) * a2;
+    default: return a1;
+    }
+}
+
+bool ColourOnly(DWORD op) { return op >= D3DTOP_PREMODULATE && op <= D3DTOP_DOTPRODUCT3; }
+
+TEST_F(StateTableTest, EveryStageOperationTheDeviceOffersOnColourAndAlpha) {
+    // Stage 0 combines the texture (arg1), the diffuse colour (arg2) and the factor (arg0); for the
+    // alpha rows stage 1 shows stage 0's alpha as grey.
+    const D3DCOLOR texel = 0x99CC6633u, diffuse = 0x663399FFu, factor = 0x4D80BF40u;
+    const StageInputs in{Unpack(diffuse), Unpack(texel), Unpack(factor)};
+    IDirect3DTexture8* t = MakeTexture(1, 1, [&](UINT, UINT) { return texel; });
+    ASSERT_NE(t, nullptr);
+    UseTexture(t);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, factor);
+    D3DCAPS8 caps{};
+    device->GetDeviceCaps(&caps);
+    struct Row {
+        DWORD op;
+        bool alpha;
+        std::array<int, 3> want;  // RGB
+    };
+    std::vector<Row> rows;
+    for (DWORD op = D3DTOP_SELECTARG1; op <= D3DTOP_LERP; ++op) {
+        if (!(caps.TextureOpCaps & (1u << (op - 1)))) continue;  // refused by ValidateDevice instead
+        for (bool alpha : {false, true}) {
+            if (alpha && ColourOnly(op)) continue;
+            std::array<int, 3> want;
+            if (alpha) {
+                int a = Scaled(Operation(op, in.factor[3], in.texture[3], in.diffuse[3], in.texture[3], in));
+                want = {a, a, a};
+            } else if (op == D3DTOP_DOTPRODUCT3) {
+                double d = 0;
+                for (int c = 0; c < 3; ++c) d += (in.texture[c] - 0.5) * (in.diffuse[c] - 0.5);
+                int v = Scaled(4 * d);
+                want = {v, v, v};
+            } else {
+                for (int c = 0; c < 3; ++c)
+                    want[c] = Scaled(Operation(op, in.factor[c], in.texture[c], in.diffuse[c], in.texture[3], in));
+            }
+            rows.push_back({op, alpha, want});
+        }
+    }
+    for (UINT i = 0; i < rows.size(); ++i) {
+        const DWORD op = rows[i].op;
+        device->SetTextureStageState(0, D3DTSS_COLOROP, rows[i].alpha ? static_cast<DWORD>(D3DTOP_SELECTARG1) : op);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, rows[i].alpha ? op : static_cast<DWORD>(D3DTOP_SELECTARG1));
+        for (auto [arg0, arg1, arg2] : {std::tuple{D3DTSS_COLORARG0, D3DTSS_COLORARG1, D3DTSS_COLORARG2},
+                                        std::tuple{D3DTSS_ALPHAARG0, D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2}}) {
+            device->SetTextureStageState(0, arg0, D3DTA_TFACTOR);
+            device->SetTextureStageState(0, arg1, D3DTA_TEXTURE);
+            device->SetTextureStageState(0, arg2, D3DTA_DIFFUSE);
+        }
+        device->SetTextureStageState(1, D3DTSS_COLOROP, rows[i].alpha ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE);
+        device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT | D3DTA_ALPHAREPLICATE);
+        device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        device->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+        TexturedQuad(CellBox(i), 0, 0, 1, 1, diffuse);
+    }
+    auto p = ReadBackBuffer();
+    for (UINT i = 0; i < rows.size(); ++i) {
+        const Box b = CellBox(i);
+        DWORD got = Pixel(p, b.x0 + 1, b.y0 + 1);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(Channel(got, 16 - 8 * c), rows[i].want[c], 2)
+                << "op " << rows[i].op << (rows[i].alpha ? " alpha" : " colour") << " channel " << "rgb"[c];
+    }
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(StateTableTest, EveryArgumentSourceWithItsModifiers) {
+    const D3DCOLOR texel = 0x99CC6633u, diffuse = 0x663399FFu, factor = 0x4D80BF40u, specular = 0x2040E010u;
+    IDirect3DTexture8* t = MakeTexture(1, 1, [&](UINT, UINT) { return texel; });
+    ASSERT_NE(t, nullptr);
+    UseTexture(t);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, factor);
+    struct Source {
+        DWORD arg;
+        D3DCOLOR value;
+    };
+    // Stage 0's current colour is the diffuse one; the temporary register starts as zero.
+    const Source sources[] = {{D3DTA_DIFFUSE, diffuse}, {D3DTA_CURRENT, diffuse}, {D3DTA_TEXTURE, texel},
+                              {D3DTA_TFACTOR, factor},  {D3DTA_SPECULAR, specular}, {D3DTA_TEMP, 0}};
+    const DWORD modifiers[] = {0, D3DTA_COMPLEMENT, D3DTA_ALPHAREPLICATE, D3DTA_COMPLEMENT | D3DTA_ALPHAREPLICATE};
+    UINT cell = 0;
+    for (const Source& s : sources) {
+        for (DWORD m : modifiers) {
+            device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+            device->SetTextureStageState(0, D3DTSS_COLORARG1, s.arg | m);
+            TexturedQuad(CellBox(cell++), 0, 0, 1, 1, diffuse, specular);
+        }
+    }
+    auto p = ReadBackBuffer();
+    cell = 0;
+    for (const Source& s : sources) {
+        for (DWORD m : modifiers) {
+            const Box b = CellBox(cell++);
+            DWORD got = Pixel(p, b.x0 + 1, b.y0 + 1);
+            for (int c = 0; c < 3; ++c) {
+                int v = Channel(s.value, (m & D3DTA_ALPHAREPLICATE) ? 24 : 16 - 8 * c);
+                if (m & D3DTA_COMPLEMENT) v = 255 - v;
+                EXPECT_NEAR(Channel(got, 16 - 8 * c), v, 1) << "argument " << s.arg << " modifiers " << m << " channel " << c;
+            }
         }
     }
     device->SetTexture(0, nullptr);
