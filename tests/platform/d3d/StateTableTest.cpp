@@ -433,6 +433,70 @@ TEST_F(StateTableTest, EveryMagnificationFilterWithTexelCentresAtHalfTexels) {
     t->Release();
 }
 
+TEST_F(StateTableTest, EveryVertexComponentIsReadWhereTheFormatPutsIt) {
+    // Vertices packed by hand in the documented order (position, point size, diffuse, specular,
+    // then each texture coordinate set with 1 to 4 floats as its size bits say), for every count of
+    // coordinate sets, with and without point size and specular. The diffuse and specular colours
+    // are added; the last coordinate set picks the white texel of a black and white texture, any
+    // other float picks the black one.
+    IDirect3DTexture8* t = MakeTexture(2, 1, [](UINT x, UINT) { return x ? 0xFFFFFFFFu : 0xFF000000u; });
+    ASSERT_NE(t, nullptr);
+    UseTexture(t);
+    device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+    const D3DCOLOR diffuse = 0xFF804020u, specular = 0xFF102040u;
+    struct Row {
+        DWORD fvf;
+        D3DCOLOR want;
+    };
+    std::vector<Row> rows;
+    for (DWORD extras : {0u, static_cast<DWORD>(D3DFVF_PSIZE), static_cast<DWORD>(D3DFVF_SPECULAR),
+                         static_cast<DWORD>(D3DFVF_PSIZE | D3DFVF_SPECULAR)}) {
+        for (int sets = 0; sets <= 8; ++sets) {
+            DWORD fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | extras | (static_cast<DWORD>(sets) << D3DFVF_TEXCOUNT_SHIFT);
+            std::vector<int> dims;
+            for (int i = 0; i < sets; ++i) {
+                int d = 1 + (i + sets) % 4;  // every size appears, in different places
+                dims.push_back(d);
+                const DWORD bits[5] = {0, 3, 0, 1, 2};  // size bits for 1, 2, 3 and 4 floats
+                fvf |= bits[d] << (16 + 2 * i);
+            }
+            const UINT cell = static_cast<UINT>(rows.size());
+            const Box b = CellBox(cell);
+            const float x0 = b.x0 - 0.5f, y0 = b.y0 - 0.5f, x1 = b.x1 - 0.5f, y1 = b.y1 - 0.5f;
+            const float corners[4][2] = {{x0, y0}, {x1, y0}, {x0, y1}, {x1, y1}};
+            std::vector<DWORD> words;
+            auto f = [&](float v) {
+                DWORD w;
+                std::memcpy(&w, &v, 4);
+                words.push_back(w);
+            };
+            for (const auto& c : corners) {
+                f(c[0]), f(c[1]), f(0.5f), f(1.0f);
+                if (extras & D3DFVF_PSIZE) f(1.0f);
+                words.push_back(diffuse);
+                if (extras & D3DFVF_SPECULAR) words.push_back(specular);
+                for (int i = 0; i < sets; ++i)
+                    for (int k = 0; k < dims[i]; ++k) f(i == sets - 1 && k == 0 ? 0.75f : 0.25f);
+            }
+            const UINT stride = static_cast<UINT>(words.size() / 4 * sizeof(DWORD));
+            device->SetVertexShader(fvf);
+            device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, sets ? sets - 1 : 0);
+            device->SetTextureStageState(0, D3DTSS_COLOROP, sets ? D3DTOP_MODULATE : D3DTOP_SELECTARG2);
+            device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+            EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, words.data(), stride), D3D_OK) << std::hex << fvf;
+            rows.push_back({fvf, (extras & D3DFVF_SPECULAR) ? 0x906060u : 0x804020u});
+        }
+    }
+    auto p = ReadBackBuffer();
+    for (UINT i = 0; i < rows.size(); ++i) {
+        const Box b = CellBox(i);
+        EXPECT_EQ(Pixel(p, b.x0 + 1, b.y0 + 1), rows[i].want) << std::hex << "fvf " << rows[i].fvf;
+    }
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
 // What a stage operation makes of its arguments (each channel on its own), for colour or alpha. The
 // blend operations weigh with the diffuse, texture, factor or current alpha they name.
 struct StageInputs {
