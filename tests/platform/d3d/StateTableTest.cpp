@@ -497,6 +497,90 @@ TEST_F(StateTableTest, EveryVertexComponentIsReadWhereTheFormatPutsIt) {
     t->Release();
 }
 
+// A colour format's memory layout as documented: bytes per texel and, for each of alpha, red, green
+// and blue, the bit count and the lowest bit in the little-endian texel (0 bits: absent). Luminance
+// formats keep the luminance in the red field.
+struct FormatLayout {
+    D3DFORMAT format;
+    UINT bytes;
+    int bits[4], shift[4];  // a, r, g, b
+    bool luminance;
+    int missing;  // what an absent colour channel reads as: 0 or 255
+};
+const FormatLayout kFormatLayouts[] = {
+    {D3DFMT_A8R8G8B8, 4, {8, 8, 8, 8}, {24, 16, 8, 0}, false, 0},
+    {D3DFMT_X8R8G8B8, 4, {0, 8, 8, 8}, {0, 16, 8, 0}, false, 0},
+    {D3DFMT_R8G8B8, 3, {0, 8, 8, 8}, {0, 16, 8, 0}, false, 0},
+    {D3DFMT_R5G6B5, 2, {0, 5, 6, 5}, {0, 11, 5, 0}, false, 0},
+    {D3DFMT_X1R5G5B5, 2, {0, 5, 5, 5}, {0, 10, 5, 0}, false, 0},
+    {D3DFMT_A1R5G5B5, 2, {1, 5, 5, 5}, {15, 10, 5, 0}, false, 0},
+    {D3DFMT_A4R4G4B4, 2, {4, 4, 4, 4}, {12, 8, 4, 0}, false, 0},
+    {D3DFMT_X4R4G4B4, 2, {0, 4, 4, 4}, {0, 8, 4, 0}, false, 0},
+    {D3DFMT_R3G3B2, 1, {0, 3, 3, 2}, {0, 5, 2, 0}, false, 0},
+    {D3DFMT_A2B10G10R10, 4, {2, 10, 10, 10}, {30, 0, 10, 20}, false, 0},
+    {D3DFMT_G16R16, 4, {0, 16, 16, 0}, {0, 0, 16, 0}, false, 255},
+    {D3DFMT_A8, 1, {8, 0, 0, 0}, {0, 0, 0, 0}, false, 0},
+    {D3DFMT_L8, 1, {0, 8, 0, 0}, {0, 0, 0, 0}, true, 0},
+    {D3DFMT_A8L8, 2, {8, 8, 0, 0}, {8, 0, 0, 0}, true, 0},
+};
+
+TEST_F(StateTableTest, EveryTextureFormatSamplesEachChannelFromItsBits) {
+    // One texel per format with red at full scale, green at about a third, blue at zero and alpha
+    // at about a third (one for a one-bit alpha), read as colour and as replicated alpha.
+    struct Row {
+        const FormatLayout* layout;
+        int want[4];  // a, r, g, b as 0..255
+    };
+    std::vector<Row> rows;
+    for (const FormatLayout& f : kFormatLayouts) {
+        if (FAILED(d3d->CheckDeviceFormat(D3DADAPTER_DEFAULT, TestDeviceType(), D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE,
+                                          f.format))) {
+            ADD_FAILURE() << "format " << f.format << " is not offered";
+            continue;
+        }
+        DWORD texel = 0;
+        int want[4];
+        for (int c = 0; c < 4; ++c) {
+            const int bits = f.bits[c];
+            if (bits == 0) {
+                want[c] = c == 0 ? 255 : f.missing;
+                continue;
+            }
+            const DWORD max = (1u << bits) - 1;
+            const DWORD raw = c == 1 ? max : c == 3 ? 0 : (bits == 1 ? 1 : (max + 1) / 3);
+            texel |= raw << f.shift[c];
+            want[c] = Scaled(static_cast<double>(raw) / max);
+        }
+        if (f.luminance) want[2] = want[3] = want[1];
+        if (f.format == D3DFMT_A8) want[1] = want[2] = want[3] = 0;
+        // 3 x 2 texels, zero but for the last one: rows of odd length find a wrong row pitch.
+        IDirect3DTexture8* t = nullptr;
+        ASSERT_EQ(device->CreateTexture(3, 2, 1, 0, f.format, D3DPOOL_MANAGED, &t), D3D_OK) << f.format;
+        D3DLOCKED_RECT lr{};
+        ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 2; ++y) std::memset(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch, 0, 3 * f.bytes);
+        std::memcpy(static_cast<BYTE*>(lr.pBits) + lr.Pitch + 2 * f.bytes, &texel, f.bytes);
+        t->UnlockRect(0);
+        UseTexture(t);
+        const UINT cell = static_cast<UINT>(rows.size()) * 2;
+        const float u = 2.5f / 3, v = 0.75f;  // the centre of texel (2, 1)
+        TexturedQuad(CellBox(cell), u, v, u, v);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE);
+        TexturedQuad(CellBox(cell + 1), u, v, u, v);
+        device->SetTexture(0, nullptr);
+        t->Release();
+        rows.push_back({&f, {want[0], want[1], want[2], want[3]}});
+    }
+    auto p = ReadBackBuffer();
+    for (UINT i = 0; i < rows.size(); ++i) {
+        const Box colour = CellBox(i * 2), alpha = CellBox(i * 2 + 1);
+        DWORD got = Pixel(p, colour.x0 + 1, colour.y0 + 1), gotAlpha = Pixel(p, alpha.x0 + 1, alpha.y0 + 1);
+        for (int c = 1; c < 4; ++c)
+            EXPECT_NEAR(Channel(got, 24 - 8 * c), rows[i].want[c], 2) << "format " << rows[i].layout->format << " channel " << "argb"[c];
+        EXPECT_NEAR(Channel(gotAlpha, 8), rows[i].want[0], 2) << "format " << rows[i].layout->format << " alpha";
+    }
+}
+
 // What a stage operation makes of its arguments (each channel on its own), for colour or alpha. The
 // blend operations weigh with the diffuse, texture, factor or current alpha they name.
 struct StageInputs {
