@@ -331,33 +331,42 @@ TEST_F(PipelineTest, EachStageSamplesItsOwnTexture) {
     blue->Release();
 }
 
-TEST_F(PipelineTest, LinearFogBlendsTowardsTheFogColour) {
+TEST_F(PipelineTest, EveryFogModeByVertexAndByPixel) {
+    // A red square at eye depth 10 under green fog: linear from 0 to 20, density 0.05.
     SetUpCamera();
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetRenderState(D3DRS_FOGENABLE, TRUE);
     device->SetRenderState(D3DRS_FOGCOLOR, 0x0000FF00u);
-    device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    float start = 0.0f, end = 20.0f;
-    DWORD s, e;
-    std::memcpy(&s, &start, 4);
-    std::memcpy(&e, &end, 4);
-    device->SetRenderState(D3DRS_FOGSTART, s);
-    device->SetRenderState(D3DRS_FOGEND, e);
+    auto bits = [](float f) {
+        DWORD d;
+        std::memcpy(&d, &f, 4);
+        return d;
+    };
+    device->SetRenderState(D3DRS_FOGSTART, bits(0.0f));
+    device->SetRenderState(D3DRS_FOGEND, bits(20.0f));
+    device->SetRenderState(D3DRS_FOGDENSITY, bits(0.05f));
     struct V {
         float x, y, z;
         D3DCOLOR c;
     } v[4] = {{-20, 20, 10, 0xFFFF0000u}, {20, 20, 10, 0xFFFF0000u}, {-20, -20, 10, 0xFFFF0000u},
               {20, -20, 10, 0xFFFF0000u}};
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
-    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0x808000u);  // depth 10 of 20: half fog
-    // Table (per-pixel) fog gives the same at this depth.
-    device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_NONE);
-    device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
-    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0x808000u);
+    const double depth = 10, density = 0.05;
+    for (bool perPixel : {false, true}) {
+        for (DWORD mode = D3DFOG_NONE; mode <= D3DFOG_LINEAR; ++mode) {
+            device->SetRenderState(D3DRS_FOGVERTEXMODE, perPixel ? static_cast<DWORD>(D3DFOG_NONE) : mode);
+            device->SetRenderState(D3DRS_FOGTABLEMODE, perPixel ? mode : static_cast<DWORD>(D3DFOG_NONE));
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+            ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
+            // The share of the surface's own colour that stays (1: no fog).
+            const double f = mode == D3DFOG_LINEAR ? (20 - depth) / 20
+                             : mode == D3DFOG_EXP  ? std::exp(-density * depth)
+                             : mode == D3DFOG_EXP2 ? std::exp(-(density * depth) * (density * depth))
+                                                   : 1.0;
+            const DWORD red = static_cast<DWORD>(std::lround(255 * f)), green = 255 - red;
+            EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), red << 16 | green << 8) << "mode " << mode << " per pixel " << perPixel;
+        }
+    }
 }
 
 }  // namespace
