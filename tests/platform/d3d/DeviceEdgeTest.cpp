@@ -1,5 +1,6 @@
 // The ranges a device's presentation parameters accept, at both edges and one step beyond, for
-// CreateDevice and Reset alike: back-buffer sides, back-buffer count and swap effect.
+// CreateDevice and Reset alike: back-buffer sides, back-buffer count and swap effect; and the sides
+// and level counts of textures against the device's caps.
 #include <functional>
 
 #include "platform/d3d/D3DHost.h"
@@ -78,6 +79,33 @@ TEST_F(DeviceEdgeTest, ResetTakesEachEdgeAndRefusesOneBeyond) {
             // A refused Reset leaves the device to be reset again.
             D3DPRESENT_PARAMETERS plain = params;
             ASSERT_EQ(device->Reset(&plain), D3D_OK);
+        }
+    }
+}
+
+TEST_F(DeviceEdgeTest, TextureSidesAndLevelsAtTheirLimits) {
+    D3DCAPS8 caps{};
+    ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+    ASSERT_GT(caps.MaxTextureWidth, 1u);
+    struct Case {
+        UINT width, height, levels;
+        bool taken;
+    };
+    const UINT w = caps.MaxTextureWidth, h = caps.MaxTextureHeight;
+    const Case cases[] = {
+        {1, 1, 1, true},      {0, 1, 1, false},     {1, 0, 1, false},     {w, 1, 1, true},
+        {w + 1, 1, 1, false}, {1, h, 1, true},      {1, h + 1, 1, false},
+        // 8 x 2 has the levels 8x2, 4x1, 2x1 and 1x1.
+        {8, 2, 4, true},      {8, 2, 5, false},     {8, 2, 0, true},
+    };
+    for (const Case& c : cases) {
+        IDirect3DTexture8* t = nullptr;
+        EXPECT_EQ(device->CreateTexture(c.width, c.height, c.levels, 0, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &t),
+                  c.taken ? D3D_OK : D3DERR_INVALIDCALL)
+            << c.width << "x" << c.height << " levels " << c.levels;
+        if (t) {
+            EXPECT_EQ(t->GetLevelCount(), c.levels ? c.levels : 4u) << c.width << "x" << c.height;
+            t->Release();
         }
     }
 }
