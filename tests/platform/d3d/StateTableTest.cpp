@@ -497,6 +497,30 @@ TEST_F(StateTableTest, EveryVertexComponentIsReadWhereTheFormatPutsIt) {
     t->Release();
 }
 
+TEST_F(StateTableTest, EveryShadeModeWithFlatShadingTakingTheFirstVertex) {
+    // A strip of two triangles with red, green, blue and white corners. Gouraud blends them; flat
+    // gives each triangle the colour of its first vertex: red for the first, green for the second.
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    for (DWORD mode : {static_cast<DWORD>(D3DSHADE_FLAT), static_cast<DWORD>(D3DSHADE_GOURAUD)}) {
+        device->SetRenderState(D3DRS_SHADEMODE, mode);
+        const float y0 = mode == D3DSHADE_FLAT ? -0.5f : 31.5f, y1 = y0 + 32;
+        DrawTL({{-0.5f, y0, 0.5f, 1, 0xFFFF0000u}, {63.5f, y0, 0.5f, 1, 0xFF00FF00u}, {-0.5f, y1, 0.5f, 1, 0xFF0000FFu},
+                {63.5f, y1, 0.5f, 1, 0xFFFFFFFFu}},
+               D3DPT_TRIANGLESTRIP);
+    }
+    auto p = ReadBackBuffer();
+    // Flat: the first triangle (top left) red, the second (bottom right) green.
+    EXPECT_EQ(Pixel(p, 4, 4), 0xFF0000u);
+    EXPECT_EQ(Pixel(p, 60, 28), 0x00FF00u);
+    // Gouraud: next to a corner its colour, and the middle of the top edge half red, half green.
+    EXPECT_NEAR(Channel(Pixel(p, 0, 32), 16), 255, 8);
+    EXPECT_NEAR(Channel(Pixel(p, 0, 32), 8), 0, 8);
+    EXPECT_NEAR(Channel(Pixel(p, 32, 32), 16), 128, 6);
+    EXPECT_NEAR(Channel(Pixel(p, 32, 32), 8), 128, 6);
+}
+
 // A colour format's memory layout as documented: bytes per texel and, for each of alpha, red, green
 // and blue, the bit count and the lowest bit in the little-endian texel (0 bits: absent). Luminance
 // formats keep the luminance in the red field.
