@@ -242,6 +242,64 @@ TEST_F(PipelineTest, ReflectionVectorTexGenPointsAwayFromTheSurface) {
     t->Release();
 }
 
+TEST_F(PipelineTest, EveryTextureCoordinateSourceAndProjection) {
+    // A square filling the view at eye depth 10 with the normal (0.6, 0, -0.8) and two coordinate
+    // sets, u = 0.2 and 0.7 (v = 0 and 2). The texture's red channel is its texel index, so the
+    // pixel at (48, 32), where the eye-space position is about (5, 0, 10), shows the u it used.
+    SetUpCamera();
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_LOCALVIEWER, FALSE);
+    std::vector<DWORD> ramp;
+    for (DWORD i = 0; i < 256; ++i) ramp.push_back(0xFF000000u | i << 16);
+    IDirect3DTexture8* t = MakeTexture(D3DFMT_X8R8G8B8, 256, 1, ramp);
+    ASSERT_NE(t, nullptr);
+    device->SetTexture(0, t);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+    device->SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
+    struct Vertex {
+        float x, y, z, nx, ny, nz, u0, v0, u1, v1;
+    };
+    Vertex v[4] = {{-10, 10, 10, 0.6f, 0, -0.8f, 0.2f, 0, 0.7f, 2},
+                   {10, 10, 10, 0.6f, 0, -0.8f, 0.2f, 0, 0.7f, 2},
+                   {-10, -10, 10, 0.6f, 0, -0.8f, 0.2f, 0, 0.7f, 2},
+                   {10, -10, 10, 0.6f, 0, -0.8f, 0.2f, 0, 0.7f, 2}};
+    struct Row {
+        const char* what;
+        DWORD index, flags;
+        float scale;  // u = scale * coordinate.x + 0.5 when the flags transform
+        double u;
+    };
+    // Reflection without a local viewer: 2 (N.E) N - E with E = (0, 0, -1) gives x = 0.96.
+    const Row rows[] = {
+        {"set 0", 0, D3DTTFF_DISABLE, 0, 0.2},
+        {"set 1", 1, D3DTTFF_DISABLE, 0, 0.7},
+        {"set 1 projected", 1, D3DTTFF_COUNT3 | D3DTTFF_PROJECTED, 1, 0.35},
+        {"normal", D3DTSS_TCI_CAMERASPACENORMAL, D3DTTFF_COUNT2, 0.5f, 0.8},
+        {"position", D3DTSS_TCI_CAMERASPACEPOSITION, D3DTTFF_COUNT2, 0.05f, 0.75},
+        {"reflection", D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR, D3DTTFF_COUNT2, 0.25f, 0.74},
+    };
+    device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX2);
+    for (const Row& r : rows) {
+        D3DMATRIX tm = Identity();
+        if (r.flags & D3DTTFF_PROJECTED) {
+            // A two-float set enters as (u, v, 1, 0), so the third row translates: this gives
+            // (u, v / 2, 2), and the third divides: u / 2.
+            tm._22 = 0.5f, tm._33 = 2;
+        } else if (r.flags != D3DTTFF_DISABLE) {
+            tm._11 = r.scale, tm._41 = 0.5f, tm._42 = 0.5f;
+        }
+        device->SetTransform(D3DTS_TEXTURE0, &tm);
+        device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, r.index);
+        device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, r.flags);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex)), D3D_OK);
+        EXPECT_NEAR(static_cast<int>(Pixel(ReadBackBuffer(), 48, 32) >> 16), r.u * 256, 5) << r.what;
+    }
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
 TEST_F(PipelineTest, MipFilterPicksTheLevelForTheScreenSize) {
     // 128 x 128 level 0 red, 64 x 64 level 1 green: drawn at 64 x 64 pixels, level 1 is the match.
     IDirect3DTexture8* t = nullptr;
