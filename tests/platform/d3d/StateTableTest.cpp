@@ -245,6 +245,26 @@ TEST_F(StateTableTest, EveryComparisonAtItsReferenceForStencilDepthAndAlpha) {
         EXPECT_EQ(Whole(p, CellBox(i), 0xFFFFFF), want[i]) << "alpha func " << i / 3 + 1 << " reference case " << i % 3;
 }
 
+TEST_F(StateTableTest, ClearedDepthIsClampedAtBothEnds) {
+    // Depths beyond 0..1 clear to the nearest end: a draw at 0.999 passes LESS against a clear of
+    // 2 (stored 1) and one at 0.001 passes GREATER against a clear of -1 (stored 0).
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    struct Row {
+        float clear, z;
+        DWORD func;
+    };
+    const Row rows[] = {{2.0f, 0.999f, D3DCMP_LESS}, {-1.0f, 0.001f, D3DCMP_GREATER}};
+    for (UINT i = 0; i < 2; ++i) {
+        ClearBox(CellBox(i), D3DCLEAR_ZBUFFER, 0, rows[i].clear, 0);
+        device->SetRenderState(D3DRS_ZFUNC, rows[i].func);
+        Quad(CellBox(i), 0xFFFFFFFFu, rows[i].z);
+    }
+    auto p = ReadBackBuffer();
+    EXPECT_TRUE(Whole(p, CellBox(0), 0xFFFFFF));
+    EXPECT_TRUE(Whole(p, CellBox(1), 0xFFFFFF));
+}
+
 // A blend factor's (r, g, b, a) for a source colour s and destination d, each in 0..1.
 using Rgba = std::array<double, 4>;
 Rgba Factor(DWORD blend, const Rgba& s, const Rgba& d) {
