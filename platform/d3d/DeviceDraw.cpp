@@ -311,34 +311,26 @@ GLsizei Device::BindFillList(Buffer* source, const FillListKey& key, const Trian
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE primitiveType, UINT startVertex, UINT primitiveCount) {
-    DrawCall call;
-    call.type = primitiveType;
-    call.primitives = primitiveCount;
-    call.startVertex = startVertex;
-    return Draw(call);
+    return Draw({.type = primitiveType, .primitives = primitiveCount, .startVertex = startVertex});
 }
 
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, UINT minIndex, UINT numVertices,
                                      UINT startIndex, UINT primitiveCount) {
-    DrawCall call;
-    call.type = primitiveType;
-    call.primitives = primitiveCount;
-    call.indexed = true;
-    call.startIndex = startIndex;
-    call.minIndex = minIndex;
-    call.vertexRange = numVertices;
-    return Draw(call);
+    return Draw({.type = primitiveType,
+                 .primitives = primitiveCount,
+                 .indexed = true,
+                 .startIndex = startIndex,
+                 .minIndex = minIndex,
+                 .vertexRange = numVertices});
 }
 
 HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount,
                                 const void* vertexStreamZeroData, UINT vertexStreamZeroStride) {
     if (!vertexStreamZeroData || vertexStreamZeroStride == 0) return D3DERR_INVALIDCALL;
-    DrawCall call;
-    call.type = primitiveType;
-    call.primitives = primitiveCount;
-    call.upVertices = vertexStreamZeroData;
-    call.upStride = vertexStreamZeroStride;
-    HRESULT hr = Draw(call);
+    HRESULT hr = Draw({.type = primitiveType,
+                       .primitives = primitiveCount,
+                       .upVertices = vertexStreamZeroData,
+                       .upStride = vertexStreamZeroStride});
     // As on the platform, a user-pointer draw leaves stream 0 unset.
     if (SUCCEEDED(hr)) SetStreamSource(0, nullptr, 0);
     return hr;
@@ -349,17 +341,15 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minV
                                        const void* vertexStreamZeroData, UINT vertexStreamZeroStride) {
     if (!vertexStreamZeroData || !indexData || vertexStreamZeroStride == 0 || numVertexIndices == 0)
         return D3DERR_INVALIDCALL;
-    DrawCall call;
-    call.type = primitiveType;
-    call.primitives = primitiveCount;
-    call.indexed = true;
-    call.minIndex = minVertexIndex;
-    call.vertexRange = numVertexIndices;
-    call.upVertices = vertexStreamZeroData;
-    call.upStride = vertexStreamZeroStride;
-    call.upIndices = indexData;
-    call.upIndexFormat = indexDataFormat;
-    HRESULT hr = Draw(call);
+    HRESULT hr = Draw({.type = primitiveType,
+                       .primitives = primitiveCount,
+                       .indexed = true,
+                       .minIndex = minVertexIndex,
+                       .vertexRange = numVertexIndices,
+                       .upVertices = vertexStreamZeroData,
+                       .upStride = vertexStreamZeroStride,
+                       .upIndices = indexData,
+                       .upIndexFormat = indexDataFormat});
     if (SUCCEEDED(hr)) {
         SetStreamSource(0, nullptr, 0);
         SetIndices(nullptr, 0);

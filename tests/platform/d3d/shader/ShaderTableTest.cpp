@@ -17,12 +17,6 @@ using namespace shadertest;
 
 namespace {
 
-#define REQUIRE_GL()                                  \
-    do {                                              \
-        std::string why;                              \
-        if (!GlAvailable(&why)) GTEST_SKIP() << why;  \
-    } while (0)
-
 // Assembles and translates `text`; false (with the reason recorded) when either step refuses it.
 bool Build(const std::string& text, shader::TranslatedShader* out) {
     std::vector<uint32_t> function, constants;
