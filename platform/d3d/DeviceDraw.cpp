@@ -1,4 +1,5 @@
-// Drawing: bounds checks of vertices and indices against the bound buffers, and the four draw entry points.
+// Drawing: the four draw entry points and the steps of a draw (bounds checks of vertices and indices against
+// the bound buffers, the program and GL state, the vertex streams, the draw call itself).
 // Layouts are in DeviceLayout.cpp, the program key in DeviceProgramKey.cpp, GL state in DeviceGlState.cpp.
 #include <cstring>
 
@@ -29,65 +30,82 @@ UINT VertexCount(D3DPRIMITIVETYPE t, UINT primitives) {
 
 }  // namespace
 
-HRESULT Device::Draw(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, UINT startVertex, UINT vertexRange,
-                     bool indexed, UINT startIndex, UINT minIndex, const void* upVertices, UINT upStride,
-                     const void* upIndices, D3DFORMAT upIndexFormat) {
-    if (primitiveType < D3DPT_POINTLIST || primitiveType > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDCALL;
-    if (primitiveCount > caps.MaxPrimitiveCount) return D3DERR_INVALIDCALL;
-    if (primitiveCount == 0) return D3D_OK;
+HRESULT Device::Draw(const DrawCall& call) {
+    if (call.type < D3DPT_POINTLIST || call.type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDCALL;
+    if (call.primitives > caps.MaxPrimitiveCount) return D3DERR_INVALIDCALL;
+    if (call.primitives == 0) return D3D_OK;
     const VertexLayout* layout = CurrentLayout();
     if (!layout) return D3DERR_INVALIDCALL;
-    UINT count = VertexCount(primitiveType, primitiveCount);  // vertices, or indices when indexed
-    const bool up = upVertices != nullptr;
+    DrawBounds bounds;
+    HRESULT hr = CheckDrawBounds(*layout, call, &bounds);
+    if (FAILED(hr)) return hr;
+    if (lostState) return D3D_OK;
 
-    // Bounds: every element of every vertex the draw can reach must lie inside its buffer.
-    GLuint buffers[kMaxStreams] = {};
-    UINT strides[kMaxStreams] = {}, offsets[kMaxStreams] = {};
+    MakeCurrent();
+    FillPlan fill;
+    hr = UseDrawProgram(*layout, call.type, &fill);
+    if (FAILED(hr)) return hr;
+    BindDrawStreams(*layout, call, bounds);
+    IssueDraw(*layout, call, bounds, fill);
+#ifdef SIMMERGLASS_GL_DEBUG
+    assert(d3dgl::CheckError("draw", __FILE__, __LINE__));
+#endif
+    return D3D_OK;
+}
+
+HRESULT Device::CheckDrawBounds(const VertexLayout& layout, const DrawCall& call, DrawBounds* bounds) {
+    const bool up = call.upVertices != nullptr;
+    const UINT count = VertexCount(call.type, call.primitives);  // vertices, or indices when indexed
+    bounds->count = count;
+    bounds->indexSize = 0;
+    bounds->indices = nullptr;
     UINT maxVertex;  // largest vertex index read, before the base vertex
-    UINT indexSize = 0;
-    IndexBuffer* ib = nullptr;
-    if (indexed) {
+    if (call.indexed) {
         if (up) {
-            indexSize = upIndexFormat == D3DFMT_INDEX32 ? 4 : 2;
-            if (upIndexFormat != D3DFMT_INDEX16 && upIndexFormat != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
+            bounds->indexSize = call.upIndexFormat == D3DFMT_INDEX32 ? 4 : 2;
+            if (call.upIndexFormat != D3DFMT_INDEX16 && call.upIndexFormat != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
             UINT best = 0;
             for (UINT i = 0; i < count; ++i) {
                 UINT v;
-                if (indexSize == 4) {
+                if (bounds->indexSize == 4) {
                     DWORD d;
-                    std::memcpy(&d, static_cast<const BYTE*>(upIndices) + i * 4, 4);
+                    std::memcpy(&d, static_cast<const BYTE*>(call.upIndices) + i * 4, 4);
                     v = d;
                 } else {
                     WORD w;
-                    std::memcpy(&w, static_cast<const BYTE*>(upIndices) + i * 2, 2);
+                    std::memcpy(&w, static_cast<const BYTE*>(call.upIndices) + i * 2, 2);
                     v = w;
                 }
                 best = v > best ? v : best;
             }
             maxVertex = best;
-            if (maxVertex >= static_cast<uint64_t>(minIndex) + vertexRange) return D3DERR_INVALIDCALL;
+            if (maxVertex >= static_cast<uint64_t>(call.minIndex) + call.vertexRange) return D3DERR_INVALIDCALL;
         } else {
-            ib = state.indices;
+            IndexBuffer* ib = state.indices;
             if (!ib) return D3DERR_INVALIDCALL;
-            indexSize = ib->IndexSize();
-            if ((static_cast<uint64_t>(startIndex) + count) * indexSize > ib->Size()) return D3DERR_INVALIDCALL;
-            maxVertex = ib->MaxIndex(startIndex, count);
+            bounds->indices = ib;
+            bounds->indexSize = ib->IndexSize();
+            if ((static_cast<uint64_t>(call.startIndex) + count) * bounds->indexSize > ib->Size())
+                return D3DERR_INVALIDCALL;
+            maxVertex = ib->MaxIndex(call.startIndex, count);
             if (static_cast<uint64_t>(maxVertex) + state.baseVertexIndex > 0xFFFFFFFFull) return D3DERR_INVALIDCALL;
             maxVertex += state.baseVertexIndex;
         }
     } else {
-        maxVertex = up ? count - 1 : startVertex + count - 1;
-        if (!up && static_cast<uint64_t>(startVertex) + count - 1 > 0xFFFFFFFFull) return D3DERR_INVALIDCALL;
+        maxVertex = up ? count - 1 : call.startVertex + count - 1;
+        if (!up && static_cast<uint64_t>(call.startVertex) + count - 1 > 0xFFFFFFFFull) return D3DERR_INVALIDCALL;
     }
-    for (UINT i = 0; i < layout->count; ++i) {
-        const DeclElement& e = layout->elements[i];
+    bounds->maxVertex = maxVertex;
+    // Every element of every vertex the draw can reach must lie inside its buffer.
+    for (UINT i = 0; i < layout.count; ++i) {
+        const DeclElement& e = layout.elements[i];
         UINT end = e.offset + kElementFormats[e.type].bytes;
         uint64_t size;
         UINT stride;
         if (up) {
             if (e.stream != 0) return D3DERR_INVALIDCALL;
-            stride = upStride;
-            size = static_cast<uint64_t>(upStride) * (maxVertex + 1);
+            stride = call.upStride;
+            size = static_cast<uint64_t>(call.upStride) * (maxVertex + 1);
         } else {
             const StreamSlot& s = state.streams[e.stream];
             if (!s.buffer || s.buffer->Pool() == D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
@@ -97,30 +115,31 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, UINT s
         if (stride == 0 || end > stride) return D3DERR_INVALIDCALL;
         if (static_cast<uint64_t>(maxVertex) * stride + end > size) return D3DERR_INVALIDCALL;
     }
-    if (lostState) return D3D_OK;
+    return D3D_OK;
+}
 
-    MakeCurrent();
+HRESULT Device::UseDrawProgram(const VertexLayout& layout, D3DPRIMITIVETYPE type, FillPlan* fill) {
     ProgramKey key;
-    BuildProgramKey(*layout, &key);
-    const DWORD fill = state.renderStates[D3DRS_FILLMODE];
-    if (primitiveType == D3DPT_POINTLIST || fill == D3DFILL_POINT)
+    BuildProgramKey(layout, &key);
+    const DWORD fillMode = state.renderStates[D3DRS_FILLMODE];
+    if (type == D3DPT_POINTLIST || fillMode == D3DFILL_POINT)
         key.pointSprite = state.renderStates[D3DRS_POINTSPRITEENABLE] ? 1 : 0;
     // Wireframe and point fill: the draw's edges or vertices, each once, as lines or points. With
     // culling the edges come with their triangles' third vertices and the geometry stage culls;
     // culled points are the draw's own triangles, each kept one giving its three vertices.
-    bool fillList = false;
-    FillList fillKind = FillList::kEdges;
-    if (primitiveType >= D3DPT_TRIANGLELIST && (fill == D3DFILL_WIREFRAME || fill == D3DFILL_POINT)) {
+    fill->list = false;
+    fill->kind = FillList::kEdges;
+    if (type >= D3DPT_TRIANGLELIST && (fillMode == D3DFILL_WIREFRAME || fillMode == D3DFILL_POINT)) {
         const DWORD cullMode = state.renderStates[D3DRS_CULLMODE];
         const bool culled = cullMode == D3DCULL_CW || cullMode == D3DCULL_CCW;
         key.fillKeepBack = culled && cullMode == D3DCULL_CW ? 1 : 0;
-        if (fill == D3DFILL_WIREFRAME) {
-            fillList = true;
-            fillKind = culled ? FillList::kEdgesWithFaces : FillList::kEdges;
+        if (fillMode == D3DFILL_WIREFRAME) {
+            fill->list = true;
+            fill->kind = culled ? FillList::kEdgesWithFaces : FillList::kEdges;
             key.fillGeometry = culled ? 1 : 0;
         } else {
-            fillList = !culled;
-            fillKind = FillList::kPoints;
+            fill->list = !culled;
+            fill->kind = FillList::kPoints;
             key.fillGeometry = culled ? 2 : 0;
         }
     }
@@ -149,101 +168,115 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, UINT s
     ApplySamplers(stageMask);
     UploadUniforms(*currentProgram, key);
     UploadShaderConstants(*currentProgram);
+    return D3D_OK;
+}
 
-    if (up) {
-        size_t bytes = static_cast<size_t>(upStride) * (maxVertex + 1);
+void Device::BindDrawStreams(const VertexLayout& layout, const DrawCall& call, const DrawBounds& bounds) {
+    GLuint buffers[kMaxStreams] = {};
+    UINT strides[kMaxStreams] = {}, offsets[kMaxStreams] = {};
+    if (call.upVertices) {
+        size_t bytes = static_cast<size_t>(call.upStride) * (bounds.maxVertex + 1);
         glBindBuffer(GL_ARRAY_BUFFER, upVertexBuffer);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), upVertices, GL_STREAM_DRAW);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), call.upVertices, GL_STREAM_DRAW);
         buffers[0] = upVertexBuffer;
-        strides[0] = upStride;
+        strides[0] = call.upStride;
         // The storage was replaced: attributes must point at it again.
         for (BoundAttrib& b : boundAttribs) {
             if (b.buffer == upVertexBuffer) b.buffer = 0;
         }
     } else {
-        for (UINT i = 0; i < layout->count; ++i) {
-            BYTE s = layout->elements[i].stream;
+        for (UINT i = 0; i < layout.count; ++i) {
+            BYTE s = layout.elements[i].stream;
             if (!buffers[s]) {
                 buffers[s] = state.streams[s].buffer->Upload();
                 strides[s] = state.streams[s].stride;
             }
         }
     }
-    BindVertexLayout(*layout, buffers, strides, offsets);
-    GLenum mode = PrimitiveMode(primitiveType);
-    if (fillList) {
-        TriangleSource triangles{primitiveType, primitiveCount, nullptr, indexSize, 0, nullptr, 0, 0};
-        FillListKey listKey;
-        listKey.type = static_cast<BYTE>(primitiveType);
-        listKey.primitives = primitiveCount;
-        listKey.kind = fillKind;
-        Buffer* source = nullptr;
-        GLint base = 0;
-        if (indexed) {
-            if (up) {
-                triangles.indices = static_cast<const BYTE*>(upIndices);
-            } else {
-                source = ib;
-                triangles.indices = ib->Data() + static_cast<size_t>(startIndex) * indexSize;
-                listKey.start = startIndex;
-                base = static_cast<GLint>(state.baseVertexIndex);
-            }
-        } else {
-            // Vertices are compared by the bytes the draw reads; only when they all come from stream 0.
-            UINT vertexBytes = 0;
-            bool oneStream = true;
-            for (UINT i = 0; i < layout->count; ++i) {
-                const DeclElement& e = layout->elements[i];
-                oneStream = oneStream && e.stream == 0;
-                UINT end = e.offset + kElementFormats[e.type].bytes;
-                vertexBytes = end > vertexBytes ? end : vertexBytes;
-            }
-            triangles.stride = up ? upStride : state.streams[0].stride;
-            triangles.vertexBytes = oneStream ? vertexBytes : 0;
-            if (up) {
-                triangles.vertices = static_cast<const BYTE*>(upVertices);
-            } else {
-                triangles.firstVertex = startVertex;
-                listKey.start = startVertex;
-                if (state.streams[0].buffer) {
-                    source = state.streams[0].buffer;
-                    triangles.vertices = source->Data() + static_cast<size_t>(startVertex) * triangles.stride;
-                } else {
-                    triangles.vertexBytes = 0;
-                }
-                listKey.stride = triangles.stride;
-                listKey.vertexBytes = triangles.vertexBytes;
-            }
-        }
-        if (source) listKey.version = source->Version();
-        GLsizei listCount = BindFillList(source, listKey, triangles);
-        if (listCount > 0) glDrawElementsBaseVertex(FillListMode(fillKind), listCount, GL_UNSIGNED_INT, nullptr, base);
-    } else if (!indexed) {
-        glDrawArrays(mode, up ? 0 : static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
+    BindVertexLayout(layout, buffers, strides, offsets);
+}
+
+void Device::IssueDraw(const VertexLayout& layout, const DrawCall& call, const DrawBounds& bounds,
+                       const FillPlan& fill) {
+    const bool up = call.upVertices != nullptr;
+    const UINT count = bounds.count;
+    const UINT indexSize = bounds.indexSize;
+    IndexBuffer* ib = bounds.indices;
+    if (fill.list) {
+        IssueFillListDraw(layout, call, bounds, fill.kind);
+    } else if (!call.indexed) {
+        glDrawArrays(PrimitiveMode(call.type), up ? 0 : static_cast<GLint>(call.startVertex),
+                     static_cast<GLsizei>(count));
     } else {
         GLenum type = indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
         if (up) {
             glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, upIndexBuffer);
-            glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * indexSize, upIndices,
+            glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * indexSize, call.upIndices,
                          GL_STREAM_DRAW);
             boundElementBuffer = upIndexBuffer;
-            glDrawElements(mode, static_cast<GLsizei>(count), type, nullptr);
+            glDrawElements(PrimitiveMode(call.type), static_cast<GLsizei>(count), type, nullptr);
         } else {
             GLuint name = ib->Upload();
             if (boundElementBuffer != name) {
                 glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, name);
                 boundElementBuffer = name;
             }
-            glDrawElementsBaseVertex(mode, static_cast<GLsizei>(count), type,
-                                     reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * indexSize),
+            glDrawElementsBaseVertex(PrimitiveMode(call.type), static_cast<GLsizei>(count), type,
+                                     reinterpret_cast<const void*>(static_cast<uintptr_t>(call.startIndex) * indexSize),
                                      static_cast<GLint>(state.baseVertexIndex));
         }
     }
-    (void)minIndex;
-#ifdef SIMMERGLASS_GL_DEBUG
-    assert(d3dgl::CheckError("draw", __FILE__, __LINE__));
-#endif
-    return D3D_OK;
+}
+
+void Device::IssueFillListDraw(const VertexLayout& layout, const DrawCall& call, const DrawBounds& bounds,
+                               FillList kind) {
+    const bool up = call.upVertices != nullptr;
+    TriangleSource triangles{call.type, call.primitives, nullptr, bounds.indexSize, 0, nullptr, 0, 0};
+    FillListKey listKey;
+    listKey.type = static_cast<BYTE>(call.type);
+    listKey.primitives = call.primitives;
+    listKey.kind = kind;
+    Buffer* source = nullptr;
+    GLint base = 0;
+    if (call.indexed) {
+        if (up) {
+            triangles.indices = static_cast<const BYTE*>(call.upIndices);
+        } else {
+            source = bounds.indices;
+            triangles.indices = bounds.indices->Data() + static_cast<size_t>(call.startIndex) * bounds.indexSize;
+            listKey.start = call.startIndex;
+            base = static_cast<GLint>(state.baseVertexIndex);
+        }
+    } else {
+        // Vertices are compared by the bytes the draw reads; only when they all come from stream 0.
+        UINT vertexBytes = 0;
+        bool oneStream = true;
+        for (UINT i = 0; i < layout.count; ++i) {
+            const DeclElement& e = layout.elements[i];
+            oneStream = oneStream && e.stream == 0;
+            UINT end = e.offset + kElementFormats[e.type].bytes;
+            vertexBytes = end > vertexBytes ? end : vertexBytes;
+        }
+        triangles.stride = up ? call.upStride : state.streams[0].stride;
+        triangles.vertexBytes = oneStream ? vertexBytes : 0;
+        if (up) {
+            triangles.vertices = static_cast<const BYTE*>(call.upVertices);
+        } else {
+            triangles.firstVertex = call.startVertex;
+            listKey.start = call.startVertex;
+            if (state.streams[0].buffer) {
+                source = state.streams[0].buffer;
+                triangles.vertices = source->Data() + static_cast<size_t>(call.startVertex) * triangles.stride;
+            } else {
+                triangles.vertexBytes = 0;
+            }
+            listKey.stride = triangles.stride;
+            listKey.vertexBytes = triangles.vertexBytes;
+        }
+    }
+    if (source) listKey.version = source->Version();
+    GLsizei listCount = BindFillList(source, listKey, triangles);
+    if (listCount > 0) glDrawElementsBaseVertex(FillListMode(kind), listCount, GL_UNSIGNED_INT, nullptr, base);
 }
 
 GLsizei Device::BindFillList(Buffer* source, const FillListKey& key, const TriangleSource& triangles) {
@@ -278,20 +311,26 @@ GLsizei Device::BindFillList(Buffer* source, const FillListKey& key, const Trian
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE primitiveType, UINT startVertex, UINT primitiveCount) {
-    return Draw(primitiveType, primitiveCount, startVertex, 0, false, 0, 0, nullptr, 0, nullptr, D3DFMT_UNKNOWN);
+    return Draw({.type = primitiveType, .primitives = primitiveCount, .startVertex = startVertex});
 }
 
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, UINT minIndex, UINT numVertices,
                                      UINT startIndex, UINT primitiveCount) {
-    return Draw(primitiveType, primitiveCount, 0, numVertices, true, startIndex, minIndex, nullptr, 0, nullptr,
-                D3DFMT_UNKNOWN);
+    return Draw({.type = primitiveType,
+                 .primitives = primitiveCount,
+                 .indexed = true,
+                 .startIndex = startIndex,
+                 .minIndex = minIndex,
+                 .vertexRange = numVertices});
 }
 
 HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount,
                                 const void* vertexStreamZeroData, UINT vertexStreamZeroStride) {
     if (!vertexStreamZeroData || vertexStreamZeroStride == 0) return D3DERR_INVALIDCALL;
-    HRESULT hr = Draw(primitiveType, primitiveCount, 0, 0, false, 0, 0, vertexStreamZeroData, vertexStreamZeroStride,
-                      nullptr, D3DFMT_UNKNOWN);
+    HRESULT hr = Draw({.type = primitiveType,
+                       .primitives = primitiveCount,
+                       .upVertices = vertexStreamZeroData,
+                       .upStride = vertexStreamZeroStride});
     // As on the platform, a user-pointer draw leaves stream 0 unset.
     if (SUCCEEDED(hr)) SetStreamSource(0, nullptr, 0);
     return hr;
@@ -302,8 +341,15 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minV
                                        const void* vertexStreamZeroData, UINT vertexStreamZeroStride) {
     if (!vertexStreamZeroData || !indexData || vertexStreamZeroStride == 0 || numVertexIndices == 0)
         return D3DERR_INVALIDCALL;
-    HRESULT hr = Draw(primitiveType, primitiveCount, 0, numVertexIndices, true, 0, minVertexIndex,
-                      vertexStreamZeroData, vertexStreamZeroStride, indexData, indexDataFormat);
+    HRESULT hr = Draw({.type = primitiveType,
+                       .primitives = primitiveCount,
+                       .indexed = true,
+                       .minIndex = minVertexIndex,
+                       .vertexRange = numVertexIndices,
+                       .upVertices = vertexStreamZeroData,
+                       .upStride = vertexStreamZeroStride,
+                       .upIndices = indexData,
+                       .upIndexFormat = indexDataFormat});
     if (SUCCEEDED(hr)) {
         SetStreamSource(0, nullptr, 0);
         SetIndices(nullptr, 0);

@@ -562,9 +562,38 @@ private:
     int TransformSlot(D3DTRANSFORMSTATETYPE state) const;
 
     // [SECTION] draw.cpp
-    HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT startVertex, UINT vertexCount, bool indexed,
-                 UINT startIndex, UINT minIndex, const void* upVertices, UINT upStride, const void* upIndices,
-                 D3DFORMAT upIndexFormat);
+    // One draw as an entry point asks for it.
+    struct DrawCall {
+        D3DPRIMITIVETYPE type = D3DPT_POINTLIST;
+        UINT primitives = 0;
+        UINT startVertex = 0;                // without indices: the first vertex of the bound streams
+        bool indexed = false;
+        UINT startIndex = 0;                 // the first index of the bound index buffer
+        UINT minIndex = 0, vertexRange = 0;  // indexed user-pointer draws: the vertices indices may name
+        const void* upVertices = nullptr;    // user-pointer draws: stream 0's vertices and stride
+        UINT upStride = 0;
+        const void* upIndices = nullptr;     // ... and their indices
+        D3DFORMAT upIndexFormat = D3DFMT_UNKNOWN;
+    };
+    // What the bounds checks found out about a draw.
+    struct DrawBounds {
+        UINT count = 0;                      // vertices, or indices when indexed
+        UINT maxVertex = 0;                  // the largest vertex read (with the base vertex)
+        UINT indexSize = 0;                  // 2 or 4 when indexed
+        IndexBuffer* indices = nullptr;      // the bound index buffer the draw reads
+    };
+    // Whether wireframe or point fill draws a list of edges or vertices instead of the primitives.
+    struct FillPlan {
+        bool list = false;
+        FillList kind = FillList::kEdges;
+    };
+    // The steps of a draw, in order: bounds, program and GL state, vertex streams, the draw call.
+    HRESULT Draw(const DrawCall& call);
+    HRESULT CheckDrawBounds(const VertexLayout& layout, const DrawCall& call, DrawBounds* bounds);
+    HRESULT UseDrawProgram(const VertexLayout& layout, D3DPRIMITIVETYPE type, FillPlan* fill);
+    void BindDrawStreams(const VertexLayout& layout, const DrawCall& call, const DrawBounds& bounds);
+    void IssueDraw(const VertexLayout& layout, const DrawCall& call, const DrawBounds& bounds, const FillPlan& fill);
+    void IssueFillListDraw(const VertexLayout& layout, const DrawCall& call, const DrawBounds& bounds, FillList kind);
     const VertexLayout* CurrentLayout();
     void BuildProgramKey(const VertexLayout& layout, ProgramKey* key);
     FixedProgram* ProgramFor(const ProgramKey& key);

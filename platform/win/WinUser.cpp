@@ -65,11 +65,6 @@ LPARAM PackPoint(int x, int y) {
 }
 
 // [SECTION] Keys
-namespace {
-struct KeyName {
-    SDL_Keycode key;
-    BYTE vk;
-};
 // Keys that do not follow the letter and digit ranges.
 const KeyName kKeyTable[] = {
     {SDLK_BACKSPACE, VK_BACK},     {SDLK_TAB, VK_TAB},           {SDLK_RETURN, VK_RETURN},
@@ -95,7 +90,7 @@ const KeyName kKeyTable[] = {
     {SDLK_BACKQUOTE, VK_OEM_3},    {SDLK_LEFTBRACKET, VK_OEM_4}, {SDLK_BACKSLASH, VK_OEM_5},
     {SDLK_RIGHTBRACKET, VK_OEM_6}, {SDLK_QUOTE, VK_OEM_7},
 };
-}  // namespace
+const size_t kKeyTableSize = sizeof kKeyTable / sizeof kKeyTable[0];
 
 BYTE VirtualKeyOf(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return static_cast<BYTE>('A' + (key - SDLK_a));

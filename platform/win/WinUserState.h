@@ -102,6 +102,13 @@ LONG Height(const RECT& r);
 void PostToQueue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LPARAM PackPoint(int x, int y);
 BYTE VirtualKeyOf(SDL_Keycode key);
+// The keys VirtualKeyOf looks up one by one (letters and digits are ranges).
+struct KeyName {
+    SDL_Keycode key;
+    BYTE vk;
+};
+extern const KeyName kKeyTable[];
+extern const size_t kKeyTableSize;
 LPARAM KeyLParam(BYTE scan, bool down, bool wasDown, bool alt);
 char ControlCharacter(WPARAM vk);
 void NoteRetrieved(const MSG& m);

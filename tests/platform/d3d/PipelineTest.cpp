@@ -1,6 +1,6 @@
 // The fixed-function pipeline on the REF device: transforms and projection, lighting against hand-computed
-// colours, reflection-vector texture coordinates, textures of each format, stage operations, alpha test and
-// blending.
+// colours, reflection-vector texture coordinates, textures of each format, mip levels, stages working
+// together, fog. Each state value on its own is StateTableTest's.
 #include <cmath>
 
 #include "tests/platform/d3d/D3DTestUtil.h"
@@ -88,25 +88,10 @@ protected:
         return t;
     }
 
-    // Writes one 0xAARRGGBB texel in a format's memory layout.
+    // Writes one 0xAARRGGBB texel of a 32-bit format (each format's layout: StateTableTest).
     static void Store(D3DFORMAT f, DWORD c, BYTE* row, UINT x) {
-        DWORD a = c >> 24, r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
-        WORD w = 0;
-        switch (f) {
-        case D3DFMT_A8R8G8B8:
-        case D3DFMT_X8R8G8B8: std::memcpy(row + x * 4, &c, 4); return;
-        case D3DFMT_R5G6B5: w = static_cast<WORD>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3)); break;
-        case D3DFMT_X1R5G5B5:
-        case D3DFMT_A1R5G5B5:
-            w = static_cast<WORD>(((a >> 7) << 15) | ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
-            break;
-        case D3DFMT_A4R4G4B4: w = static_cast<WORD>(((a >> 4) << 12) | ((r >> 4) << 8) | ((g >> 4) << 4) | (b >> 4)); break;
-        case D3DFMT_A8: row[x] = static_cast<BYTE>(a); return;
-        case D3DFMT_L8: row[x] = static_cast<BYTE>(r); return;
-        case D3DFMT_A8L8: row[x * 2] = static_cast<BYTE>(r), row[x * 2 + 1] = static_cast<BYTE>(a); return;
-        default: ADD_FAILURE() << "format"; return;
-        }
-        std::memcpy(row + x * 2, &w, 2);
+        if (f != D3DFMT_A8R8G8B8 && f != D3DFMT_X8R8G8B8) ADD_FAILURE() << "format " << f;
+        std::memcpy(row + x * 4, &c, 4);
     }
 };
 
@@ -257,67 +242,60 @@ TEST_F(PipelineTest, ReflectionVectorTexGenPointsAwayFromTheSurface) {
     t->Release();
 }
 
-TEST_F(PipelineTest, TexturesOfEachFormatSampleTheirTexels) {
-    struct Case {
-        D3DFORMAT format;
-        DWORD texels[4];     // 0xAARRGGBB written
-        DWORD expected[4];   // RGB seen with SELECTARG1 colour
-    } cases[] = {
-        {D3DFMT_A8R8G8B8, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
-        {D3DFMT_X8R8G8B8, {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0x00FFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
-        {D3DFMT_R5G6B5, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
-        {D3DFMT_X1R5G5B5, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
-        {D3DFMT_A1R5G5B5, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
-        {D3DFMT_A4R4G4B4, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
-        {D3DFMT_L8, {0xFF000000u, 0xFF808080u, 0xFFFFFFFFu, 0xFF404040u}, {0x000000, 0x808080, 0xFFFFFF, 0x404040}},
-        {D3DFMT_A8L8, {0xFF000000u, 0xFF808080u, 0xFFFFFFFFu, 0xFF404040u}, {0x000000, 0x808080, 0xFFFFFF, 0x404040}},
-    };
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    for (const Case& c : cases) {
-        IDirect3DTexture8* t = MakeTexture(c.format, 2, 2, {c.texels[0], c.texels[1], c.texels[2], c.texels[3]});
-        ASSERT_NE(t, nullptr);
-        device->SetTexture(0, t);
-        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456u, 1.0f, 0);
-        DrawTexturedScreen();
-        auto p = ReadBackBuffer();
-        EXPECT_EQ(Pixel(p, 16, 16), c.expected[0]) << c.format;
-        EXPECT_EQ(Pixel(p, 48, 16), c.expected[1]) << c.format;
-        EXPECT_EQ(Pixel(p, 16, 48), c.expected[2]) << c.format;
-        EXPECT_EQ(Pixel(p, 48, 48), c.expected[3]) << c.format;
-        device->SetTexture(0, nullptr);
-        t->Release();
-    }
-    // Alpha formats: A8 gives black with the texel's alpha; check the alpha through the colour channel.
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE);
-    for (D3DFORMAT f : {D3DFMT_A8, D3DFMT_A8L8, D3DFMT_A4R4G4B4, D3DFMT_A1R5G5B5}) {
-        IDirect3DTexture8* t = MakeTexture(f, 2, 2, {0xFF000000u, 0x00000000u, 0xFFFFFFFFu, 0x00FFFFFFu});
-        device->SetTexture(0, t);
-        DrawTexturedScreen();
-        auto p = ReadBackBuffer();
-        EXPECT_EQ(Pixel(p, 16, 16), 0xFFFFFFu) << f;
-        EXPECT_EQ(Pixel(p, 48, 16), 0u) << f;
-        device->SetTexture(0, nullptr);
-        t->Release();
-    }
-}
-
-TEST_F(PipelineTest, LinearFilteringBlendsNeighbouringTexels) {
-    IDirect3DTexture8* t = MakeTexture(D3DFMT_X8R8G8B8, 2, 1, {0xFF000000u, 0xFFFFFFFFu});
+TEST_F(PipelineTest, EveryTextureCoordinateSourceAndProjection) {
+    // A square filling the view at eye depth 10 with the normal (0.6, 0, -0.8) and two coordinate
+    // sets, u = 0.2 and 0.7 (v = 0 and 2). The texture's red channel is its texel index, so the
+    // pixel at (48, 32), where the eye-space position is about (5, 0, 10), shows the u it used.
+    SetUpCamera();
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_LOCALVIEWER, FALSE);
+    std::vector<DWORD> ramp;
+    for (DWORD i = 0; i < 256; ++i) ramp.push_back(0xFF000000u | i << 16);
+    IDirect3DTexture8* t = MakeTexture(D3DFMT_X8R8G8B8, 256, 1, ramp);
+    ASSERT_NE(t, nullptr);
     device->SetTexture(0, t);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
-    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_POINT);
-    DrawTexturedScreen();
-    auto p = ReadBackBuffer();
-    EXPECT_EQ(Pixel(p, 30, 10), 0u);
-    EXPECT_EQ(Pixel(p, 34, 10), 0xFFFFFFu);
-    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
-    device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
-    DrawTexturedScreen();
-    p = ReadBackBuffer();
-    // Texel centres at u = 0.25 and 0.75 (pixels 16 and 48); half way between is grey.
-    EXPECT_COLOUR(Pixel(p, 32, 10), 0x808080u);
-    EXPECT_COLOUR(Pixel(p, 8, 10), 0u);
-    EXPECT_COLOUR(Pixel(p, 56, 10), 0xFFFFFFu);
+    device->SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
+    struct Vertex {
+        float x, y, z, nx, ny, nz, u0, v0, u1, v1;
+    };
+    Vertex v[4] = {{-10, 10, 10, 0.6f, 0, -0.8f, 0.2f, 0, 0.7f, 2},
+                   {10, 10, 10, 0.6f, 0, -0.8f, 0.2f, 0, 0.7f, 2},
+                   {-10, -10, 10, 0.6f, 0, -0.8f, 0.2f, 0, 0.7f, 2},
+                   {10, -10, 10, 0.6f, 0, -0.8f, 0.2f, 0, 0.7f, 2}};
+    struct Row {
+        const char* what;
+        DWORD index, flags;
+        float scale;  // u = scale * coordinate.x + 0.5 when the flags transform
+        double u;
+    };
+    // Reflection without a local viewer: 2 (N.E) N - E with E = (0, 0, -1) gives x = 0.96.
+    const Row rows[] = {
+        {"set 0", 0, D3DTTFF_DISABLE, 0, 0.2},
+        {"set 1", 1, D3DTTFF_DISABLE, 0, 0.7},
+        {"set 1 projected", 1, D3DTTFF_COUNT3 | D3DTTFF_PROJECTED, 1, 0.35},
+        {"normal", D3DTSS_TCI_CAMERASPACENORMAL, D3DTTFF_COUNT2, 0.5f, 0.8},
+        {"position", D3DTSS_TCI_CAMERASPACEPOSITION, D3DTTFF_COUNT2, 0.05f, 0.75},
+        {"reflection", D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR, D3DTTFF_COUNT2, 0.25f, 0.74},
+    };
+    device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX2);
+    for (const Row& r : rows) {
+        D3DMATRIX tm = Identity();
+        if (r.flags & D3DTTFF_PROJECTED) {
+            // A two-float set enters as (u, v, 1, 0), so the third row translates: this gives
+            // (u, v / 2, 2), and the third divides: u / 2.
+            tm._22 = 0.5f, tm._33 = 2;
+        } else if (r.flags != D3DTTFF_DISABLE) {
+            tm._11 = r.scale, tm._41 = 0.5f, tm._42 = 0.5f;
+        }
+        device->SetTransform(D3DTS_TEXTURE0, &tm);
+        device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, r.index);
+        device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, r.flags);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex)), D3D_OK);
+        EXPECT_NEAR(static_cast<int>(Pixel(ReadBackBuffer(), 48, 32) >> 16), r.u * 256, 5) << r.what;
+    }
     device->SetTexture(0, nullptr);
     t->Release();
 }
@@ -352,38 +330,11 @@ TEST_F(PipelineTest, MipFilterPicksTheLevelForTheScreenSize) {
     t->Release();
 }
 
-TEST_F(PipelineTest, StageOperationsCombineTheirArguments) {
-    // Untextured: arguments from the diffuse colour (0x80 40 C0 20 as ARGB) and the texture factor.
+TEST_F(PipelineTest, TemporaryResultsAndOperationsTheDeviceRefuses) {
+    // (Each operation and argument on its own: StateTableTest.)
     const D3DCOLOR diffuse = 0x804080C0u;
     const D3DCOLOR factor = 0x40206010u;
     device->SetRenderState(D3DRS_TEXTUREFACTOR, factor);
-    struct Case {
-        DWORD op, arg1, arg2, arg0;
-        DWORD expected;
-    } cases[] = {
-        {D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x206010},
-        {D3DTOP_SELECTARG2, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x4080C0},
-        {D3DTOP_ADD, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x60E0D0},
-        {D3DTOP_SUBTRACT, D3DTA_DIFFUSE, D3DTA_TFACTOR, 0, 0x2020B0},
-        {D3DTOP_MODULATE, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x08300C},
-        {D3DTOP_MODULATE2X, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x106018},
-        {D3DTOP_ADDSIGNED, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x006050},
-        {D3DTOP_SELECTARG1, D3DTA_TFACTOR | D3DTA_COMPLEMENT, D3DTA_DIFFUSE, 0, 0xDF9FEF},
-        {D3DTOP_SELECTARG1, D3DTA_DIFFUSE | D3DTA_ALPHAREPLICATE, D3DTA_TFACTOR, 0, 0x808080},
-        {D3DTOP_BLENDDIFFUSEALPHA, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x307068},
-        {D3DTOP_BLENDFACTORALPHA, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, 0x387894},
-        {D3DTOP_MULTIPLYADD, D3DTA_TFACTOR, D3DTA_DIFFUSE, D3DTA_DIFFUSE, 0x48B0CC},
-        {D3DTOP_LERP, D3DTA_TFACTOR, D3DTA_DIFFUSE, D3DTA_DIFFUSE, 0x38703B},
-        {D3DTOP_DOTPRODUCT3, D3DTA_DIFFUSE, D3DTA_DIFFUSE, 0, 0x818181},
-    };
-    for (const Case& c : cases) {
-        device->SetTextureStageState(0, D3DTSS_COLOROP, c.op);
-        device->SetTextureStageState(0, D3DTSS_COLORARG1, c.arg1);
-        device->SetTextureStageState(0, D3DTSS_COLORARG2, c.arg2);
-        device->SetTextureStageState(0, D3DTSS_COLORARG0, c.arg0);
-        DrawTexturedScreen(diffuse);
-        EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), c.expected) << "op " << c.op;
-    }
     // RESULTARG TEMP keeps a value for a later stage: stage 0 writes the factor to temp, stage 1 adds it to
     // the diffuse colour that current still holds.
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
@@ -438,69 +389,42 @@ TEST_F(PipelineTest, EachStageSamplesItsOwnTexture) {
     blue->Release();
 }
 
-TEST_F(PipelineTest, AlphaTestAndBlending) {
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
-    device->SetRenderState(D3DRS_ALPHAREF, 0x81);
-    DrawTexturedScreen(0x800000FFu);  // alpha 0x80 < 0x81: rejected
-    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0xFF0000u);
-    device->SetRenderState(D3DRS_ALPHAREF, 0x80);
-    DrawTexturedScreen(0x800000FFu);  // equal passes
-    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x0000FFu);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
-
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    DrawTexturedScreen(0x400000FFu);  // a quarter blue over red
-    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0xBF0040u);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_REVSUBTRACT);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080u, 1.0f, 0);
-    DrawTexturedScreen(0xFF204060u);  // dest - src
-    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0x604020u);
-    // Colour writes can be masked per channel.
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-    device->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_GREEN);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
-    DrawTexturedScreen(0xFFFFFFFFu);
-    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), 0x00FF00u);
-}
-
-TEST_F(PipelineTest, LinearFogBlendsTowardsTheFogColour) {
+TEST_F(PipelineTest, EveryFogModeByVertexAndByPixel) {
+    // A red square at eye depth 10 under green fog: linear from 0 to 20, density 0.05.
     SetUpCamera();
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetRenderState(D3DRS_FOGENABLE, TRUE);
     device->SetRenderState(D3DRS_FOGCOLOR, 0x0000FF00u);
-    device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    float start = 0.0f, end = 20.0f;
-    DWORD s, e;
-    std::memcpy(&s, &start, 4);
-    std::memcpy(&e, &end, 4);
-    device->SetRenderState(D3DRS_FOGSTART, s);
-    device->SetRenderState(D3DRS_FOGEND, e);
+    auto bits = [](float f) {
+        DWORD d;
+        std::memcpy(&d, &f, 4);
+        return d;
+    };
+    device->SetRenderState(D3DRS_FOGSTART, bits(0.0f));
+    device->SetRenderState(D3DRS_FOGEND, bits(20.0f));
+    device->SetRenderState(D3DRS_FOGDENSITY, bits(0.05f));
     struct V {
         float x, y, z;
         D3DCOLOR c;
     } v[4] = {{-20, 20, 10, 0xFFFF0000u}, {20, 20, 10, 0xFFFF0000u}, {-20, -20, 10, 0xFFFF0000u},
               {20, -20, 10, 0xFFFF0000u}};
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
-    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0x808000u);  // depth 10 of 20: half fog
-    // Table (per-pixel) fog gives the same at this depth.
-    device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_NONE);
-    device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
-    EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), 0x808000u);
+    const double depth = 10, density = 0.05;
+    for (bool perPixel : {false, true}) {
+        for (DWORD mode = D3DFOG_NONE; mode <= D3DFOG_LINEAR; ++mode) {
+            device->SetRenderState(D3DRS_FOGVERTEXMODE, perPixel ? static_cast<DWORD>(D3DFOG_NONE) : mode);
+            device->SetRenderState(D3DRS_FOGTABLEMODE, perPixel ? mode : static_cast<DWORD>(D3DFOG_NONE));
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+            ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
+            // The share of the surface's own colour that stays (1: no fog).
+            const double f = mode == D3DFOG_LINEAR ? (20 - depth) / 20
+                             : mode == D3DFOG_EXP  ? std::exp(-density * depth)
+                             : mode == D3DFOG_EXP2 ? std::exp(-(density * depth) * (density * depth))
+                                                   : 1.0;
+            const DWORD red = static_cast<DWORD>(std::lround(255 * f)), green = 255 - red;
+            EXPECT_COLOUR(Pixel(ReadBackBuffer(), 32, 32), red << 16 | green << 8) << "mode " << mode << " per pixel " << perPixel;
+        }
+    }
 }
 
 }  // namespace

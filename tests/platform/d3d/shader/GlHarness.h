@@ -33,6 +33,13 @@ struct GlResult {
 // True when a context could be made (else tests skip with the reason in *why).
 bool GlAvailable(std::string* why);
 
+// Skips the calling test, with the reason, when no context can be made.
+#define REQUIRE_GL()                                                   \
+    do {                                                               \
+        std::string why;                                               \
+        if (!shadertest::GlAvailable(&why)) GTEST_SKIP() << why;       \
+    } while (0)
+
 // Compiles and links the stage with a harness main; false with the info log in *log on failure.
 bool GlCompiles(const shader::TranslatedShader& stage, std::string* log);
 

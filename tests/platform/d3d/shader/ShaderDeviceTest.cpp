@@ -4,6 +4,7 @@
 #include "tests/platform/d3d/D3DTestUtil.h"
 #include "tests/platform/d3d/shader/ShaderTestTokens.h"
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -237,6 +238,71 @@ TEST_F(ShaderDeviceTest, AttributeFormatsRelativeAddressingAndBumpMapping) {
 
     device->SetVertexShader(0);
     device->DeleteVertexShader(vsHandle);
+}
+
+// Every declaration element type as a vertex shader reads it: the components the type holds, with
+// the missing ones filled in as (0, 0, 0, 1), colours as (r, g, b, a) in 0..1, bytes and shorts as
+// whole numbers. The shader maps each input into a colour: oD0 = v1 * c0 + c1.
+TEST_F(ShaderDeviceTest, EveryDeclarationTypeReachesTheShaderWithItsDefaults) {
+    struct Row {
+        DWORD type;
+        std::vector<BYTE> bytes;  // the element's data in the vertex
+        float scale, offset;      // c0 and c1 (every component)
+        std::array<float, 4> want;
+    };
+    auto floats = [](std::initializer_list<float> f) {
+        std::vector<BYTE> b(f.size() * 4);
+        std::memcpy(b.data(), std::data(f), b.size());
+        return b;
+    };
+    auto shorts = [](std::initializer_list<int16_t> v) {
+        std::vector<BYTE> b(v.size() * 2);
+        std::memcpy(b.data(), std::data(v), b.size());
+        return b;
+    };
+    const Row rows[] = {
+        {D3DVSDT_FLOAT1, floats({0.25f}), 1, 0, {0.25f, 0, 0, 1}},
+        {D3DVSDT_FLOAT2, floats({0.25f, 0.5f}), 1, 0, {0.25f, 0.5f, 0, 1}},
+        {D3DVSDT_FLOAT3, floats({0.25f, 0.5f, 0.75f}), 1, 0, {0.25f, 0.5f, 0.75f, 1}},
+        {D3DVSDT_FLOAT4, floats({0.25f, 0.5f, 0.75f, 0.125f}), 1, 0, {0.25f, 0.5f, 0.75f, 0.125f}},
+        {D3DVSDT_D3DCOLOR, {0x99, 0x66, 0x33, 0xCC}, 1, 0, {0.2f, 0.4f, 0.6f, 0.8f}},  // 0xCC336699
+        {D3DVSDT_UBYTE4, {3, 6, 9, 12}, 1.0f / 16, 0, {3 / 16.0f, 6 / 16.0f, 9 / 16.0f, 12 / 16.0f}},
+        {D3DVSDT_SHORT2, shorts({100, -200}), 1.0f / 512, 0.5f, {0.5f + 100 / 512.0f, 0.5f - 200 / 512.0f, 0.5f, 0.5f + 1 / 512.0f}},
+        {D3DVSDT_SHORT4, shorts({100, -200, 50, -25}), 1.0f / 512, 0.5f,
+         {0.5f + 100 / 512.0f, 0.5f - 200 / 512.0f, 0.5f + 50 / 512.0f, 0.5f - 25 / 512.0f}},
+    };
+    params = Params(D3DFMT_A8R8G8B8);  // the fourth component shows in the alpha channel
+    RefDeviceTest::CreateDevice();
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    for (const Row& row : rows) {
+        const std::vector<DWORD> decl = {0x20000000, 0x40000000u | D3DVSDT_FLOAT3 << 16, 0x40000000u | row.type << 16 | 1,
+                                         0xFFFFFFFF};
+        // (One constant register per instruction: c1 goes through r0.)
+        const std::vector<DWORD> fn =
+            Shader(VS11, {Opcode(Op::Mov), Dst(RAST, OPOS), Src(V, 0), Opcode(Op::Mov), Dst(R, 0), Src(C, 1),
+                          Opcode(Op::Mad), Dst(OD, 0), Src(V, 1), Src(C, 0), Src(R, 0)});
+        DWORD handle = 0;
+        ASSERT_TRUE(MakeVertexShader(decl, fn, &handle));
+        const float c[8] = {row.scale, row.scale, row.scale, row.scale, row.offset, row.offset, row.offset, row.offset};
+        device->SetVertexShaderConstant(0, c, 2);
+        device->SetVertexShader(handle);
+        const UINT stride = 12 + static_cast<UINT>(row.bytes.size());
+        std::vector<BYTE> vertices(stride * 4);
+        const float corners[4][3] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
+        for (int i = 0; i < 4; ++i) {
+            std::memcpy(&vertices[i * stride], corners[i], 12);
+            std::memcpy(&vertices[i * stride + 12], row.bytes.data(), row.bytes.size());
+        }
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices.data(), stride), D3D_OK);
+        const DWORD got = ReadBackBuffer()[32 * kSize + 32];
+        const int shifts[4] = {16, 8, 0, 24};  // x, y, z, w as red, green, blue, alpha
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(static_cast<int>((got >> shifts[k]) & 255), std::lround(row.want[k] * 255), 2)
+                << "type " << row.type << " component " << "xyzw"[k];
+        device->SetVertexShader(0);
+        device->DeleteVertexShader(handle);
+    }
 }
 
 }  // namespace

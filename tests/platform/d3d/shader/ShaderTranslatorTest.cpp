@@ -13,12 +13,6 @@ using namespace shadertest;
 
 namespace {
 
-#define REQUIRE_GL()                                  \
-    do {                                              \
-        std::string why;                              \
-        if (!GlAvailable(&why)) GTEST_SKIP() << why;  \
-    } while (0)
-
 shader::TranslatedShader Translate(const std::vector<DWORD>& t) {
     shader::TranslatedShader out;
     std::string error;
