@@ -517,6 +517,48 @@ TEST_F(StateTableTest, EveryVertexComponentIsReadWhereTheFormatPutsIt) {
     t->Release();
 }
 
+TEST_F(StateTableTest, EveryPrimitiveTypeJoinsItsVerticesAsDocumented) {
+    // The corners A (4, 4), B (28, 4), C (4, 28), D (28, 28) of a 32 x 32 cell, in that order, with
+    // as many primitives as the four vertices make. Probes: where each type must and must not draw.
+    struct Probe {
+        int x, y;
+        bool lit;
+    };
+    struct Row {
+        D3DPRIMITIVETYPE type;
+        UINT primitives;
+        std::vector<Probe> probes;
+    };
+    const Row rows[] = {
+        {D3DPT_POINTLIST, 4, {{4, 4, true}, {28, 28, true}, {16, 4, false}}},
+        {D3DPT_LINELIST, 2, {{16, 4, true}, {16, 28, true}, {16, 16, false}, {4, 16, false}}},
+        {D3DPT_LINESTRIP, 3, {{16, 4, true}, {16, 16, true}, {16, 28, true}, {4, 16, false}}},
+        {D3DPT_TRIANGLELIST, 1, {{8, 8, true}, {24, 20, false}, {20, 24, false}}},      // A B C
+        {D3DPT_TRIANGLESTRIP, 2, {{8, 8, true}, {24, 20, true}, {20, 24, true}}},       // A B C, B C D
+        {D3DPT_TRIANGLEFAN, 2, {{8, 8, true}, {24, 20, false}, {20, 24, true}}},        // A B C, A C D
+    };
+    // Four cells of 32 fit the target: two rounds.
+    for (UINT first = 0; first < std::size(rows); first += 4) {
+        const UINT end = std::min<UINT>(first + 4, std::size(rows));
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        for (UINT i = first; i < end; ++i) {
+            const Box b = CellBox(i - first, 32);
+            auto at = [&](float x, float y) { return TLVertex{b.x0 + x, b.y0 + y, 0.5f, 1, 0xFFFFFFFFu}; };
+            const TLVertex v[4] = {at(4, 4), at(28, 4), at(4, 28), at(28, 28)};
+            device->SetVertexShader(kTLVertexFvf);
+            EXPECT_EQ(device->DrawPrimitiveUP(rows[i].type, rows[i].primitives, v, sizeof(TLVertex)), D3D_OK)
+                << rows[i].type;
+        }
+        auto p = ReadBackBuffer();
+        for (UINT i = first; i < end; ++i) {
+            const Box b = CellBox(i - first, 32);
+            for (const Probe& probe : rows[i].probes)
+                EXPECT_EQ(Pixel(p, b.x0 + probe.x, b.y0 + probe.y) != 0, probe.lit)
+                    << "type " << rows[i].type << " at " << probe.x << "," << probe.y;
+        }
+    }
+}
+
 TEST_F(StateTableTest, EveryShadeModeWithFlatShadingTakingTheFirstVertex) {
     // A strip of two triangles with red, green, blue and white corners. Gouraud blends them; flat
     // gives each triangle the colour of its first vertex: red for the first, green for the second.
