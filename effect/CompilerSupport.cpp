@@ -74,21 +74,21 @@ void MessageList::Add(std::string whole, Diagnostic diagnostic) {
     diagnostics.push_back(std::move(diagnostic));
 }
 
-void MessageList::AddWhole(std::string_view text) {
-    Diagnostic d;
-    d.text = std::string(text);
-    if (!d.text.empty() && d.text.back() == '\n') d.text.pop_back();
-    // "FILE(LINE) : TEXT", as another compiler or the validator wrote it.
-    const size_t mark = d.text.find(") : ");
-    const size_t open = mark == std::string::npos ? std::string::npos : d.text.rfind('(', mark);
-    if (open != std::string::npos && open + 1 < mark &&
-        d.text.find_first_not_of("0123456789", open + 1) == mark) {
-        d.file = d.text.substr(0, open);
-        d.line = static_cast<int>(ReadDecimal(std::string_view(d.text).substr(open + 1, mark - open - 1)));
-        d.text.erase(0, mark + 4);
-        if (d.text.rfind("(Assembly Error) ", 0) == 0) d.text.erase(0, 17);
+void MessageList::AddWhole(std::string_view text, std::string_view file, SourcePlace place) {
+    std::string own(text);
+    if (!own.empty() && own.back() == '\n') own.pop_back();
+    Diagnostic d = At(file, 0, place, "");
+    // "FILE(LINE) : TEXT", as another compiler wrote it.
+    const size_t mark = own.find(") : ");
+    const size_t open = mark == std::string::npos ? std::string::npos : own.rfind('(', mark);
+    if (open != std::string::npos && open + 1 < mark && own.find_first_not_of("0123456789", open + 1) == mark) {
+        d = Diagnostic{};
+        d.file = own.substr(0, open);
+        d.line = static_cast<int>(ReadDecimal(std::string_view(own).substr(open + 1, mark - open - 1)));
+        own.erase(0, mark + 4);
+        if (own.rfind("(Assembly Error) ", 0) == 0) own.erase(0, 17);
     }
-    d.text = Cut(std::move(d.text));
+    d.text = Cut(std::move(own));
     Add(std::string(text), std::move(d));
 }
 

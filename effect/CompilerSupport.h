@@ -53,8 +53,9 @@ public:
     void ReportSyntax(std::string_view file, int line, SourcePlace place, const char* prefix,
                       const char* classicText, const std::string& detail);
     // Adds a text that another compiler already formatted (one entry, cut like the others);
-    // its diagnostic is read back from the "FILE(LINE) : TEXT" form when it has it.
-    void AddWhole(std::string_view text);
+    // its diagnostic is read back from the "FILE(LINE) : TEXT" form when it has it, else it
+    // names `file` and `place`.
+    void AddWhole(std::string_view text, std::string_view file = {}, SourcePlace place = {});
     bool Empty() const { return items.empty(); }
     const std::vector<std::string>& Items() const { return items; }
     const std::vector<Diagnostic>& Diagnostics() const { return diagnostics; }

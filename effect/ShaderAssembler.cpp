@@ -490,6 +490,7 @@ void ShaderAssemblerState::Define(uint32_t operand, float x, float y, float z, f
     float floats[4] = {x, y, z, w};
     std::memcpy(values, floats, sizeof values);
     if (isPixel) {
+        definitionPlaces.push_back(statementPlace);
         constants.push_back(81);
         constants.push_back(0x80000000u | (2u << 28) | number | 0xF0000u);
     } else {
@@ -550,6 +551,7 @@ void ShaderAssemblerState::Instruction(bool coissue, uint32_t mnemonicWord) {
         instructions.push_back(token);
     }
     pending.clear();
+    instructionPlaces.push_back(statementPlace);
     ++instructionCount;
 }
 
@@ -592,12 +594,18 @@ HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32
                 else
                     hr = ValidateVertexShader(function->data(), nullptr, nullptr, TRUE, &errors);
                 if (errors) {
+                    std::vector<SourcePlace> places = state.definitionPlaces;
+                    places.insert(places.end(), state.instructionPlaces.begin(), state.instructionPlaces.end());
                     std::string all(errors);
                     size_t from = 0;
                     while (from < all.size()) {
                         size_t nl = all.find('\n', from);
                         if (nl == std::string::npos) nl = all.size();
-                        messages->AddWhole(std::string_view(all).substr(from, nl - from));
+                        const std::string_view text = std::string_view(all).substr(from, nl - from);
+                        const int number = ValidatorInstructionNumber(text);
+                        const SourcePlace place =
+                            number >= 1 && size_t(number) <= places.size() ? places[size_t(number) - 1] : SourcePlace{};
+                        messages->AddWhole(text, fileName ? fileName : "", place);
                         from = nl + 1;
                     }
                     FreeValidatorErrors(errors);
@@ -639,6 +647,15 @@ HRESULT AssembleShader(const char* text, UINT length, const char* fileName, UINT
         if (SUCCEEDED(hr)) hr = mhr;
     }
     return hr;
+}
+
+int ValidatorInstructionNumber(std::string_view message) {
+    const size_t mark = message.find(" instruction ");
+    if (mark == std::string_view::npos) return 0;
+    const std::string_view digits = message.substr(mark + 13);
+    if (digits.empty() || !fxc::IsDigit(static_cast<unsigned char>(digits[0]))) return 0;
+    const uint32_t number = fxc::ReadDecimal(digits.substr(0, 9));
+    return static_cast<int>(number);
 }
 
 std::vector<ShaderInstructionEntry> ShaderInstructionTable() {

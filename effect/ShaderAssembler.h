@@ -28,6 +28,10 @@ HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32
                              MessageList* messages);
 }  // namespace fxc
 
+// The instruction number (from 1, in the order of the function tokens) a validator message
+// names ("ps.1.1 instruction 3 (mov): ..."); 0 when it names none.
+int ValidatorInstructionNumber(std::string_view message);
+
 // One instruction the assembler reads, for listings: where it is recognised.
 struct ShaderInstructionEntry {
     const char* name;

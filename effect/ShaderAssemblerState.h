@@ -48,6 +48,9 @@ public:
     std::vector<uint32_t> instructions;  // instruction tokens with their debug comments
     std::vector<uint32_t> constants;     // vs: constant declaration tokens; ps: def instructions
     size_t instructionCount = 0;
+    // Where each instruction of the function tokens starts, in their order (a pixel shader's
+    // definitions first), so that a validator message about one points at its statement.
+    std::vector<SourcePlace> definitionPlaces, instructionPlaces;
 
     int Lex(AsmValue* value);
     void ParserError(const char* message);

@@ -4,6 +4,7 @@
 
 #include "effect/EffectBlockTags.h"
 #include "effect/EffectStates.h"
+#include "effect/ShaderAssembler.h"
 #include "effect/runtime/EffectObject.h"
 #include "platform/d3d/shader/ShaderTokens.h"
 
@@ -74,9 +75,7 @@ std::string DeviceResultName(HRESULT hr) {
 
 void LocateShaderMessage(const std::vector<DWORD>& function, const std::string& message, TechniqueFault* fault) {
     fault->shaderMessage = message;
-    const size_t mark = message.find(" instruction ");
-    if (mark == std::string::npos) return;
-    const long number = std::strtol(message.c_str() + mark + 13, nullptr, 10);
+    const int number = ValidatorInstructionNumber(message);
     shader::Program program;
     std::string error;
     if (number < 1 || !shader::ReadProgram(function.data(), function.size(), &program, &error) ||

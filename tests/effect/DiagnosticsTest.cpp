@@ -151,16 +151,22 @@ TEST(Diagnostics, AssemblerAndDeclarationCompilerOnTheirOwn) {
     EXPECT_EQ(3, diagnostics[0].line);
     EXPECT_GT(diagnostics[0].column, 0);
 
-    // The validator's own lines come without a place in the text: the line is read back from
-    // the message, the column stays unknown.
-    const char unwritten[] = "ps.1.1\nmov r0, r1\n";
+    // The validator's own lines keep their text; the diagnostic points at the statement of the
+    // instruction it names, counting a pixel shader's definitions first.
+    const char unwritten[] = "ps.1.1\ndef c0, 1, 1, 1, 1\n  tex t0\n  mov r0, t0\n  add r0, r0, r1\n";
     messages = nullptr;
     EXPECT_TRUE(FAILED(AssembleShader(unwritten, sizeof unwritten - 1, "u.psh", 1, 0, nullptr, nullptr, &messages,
                                       &diagnostics)));
     const std::string classic = TextOf(messages);
-    ASSERT_FALSE(diagnostics.empty());
-    EXPECT_EQ(0, diagnostics.back().column);
-    EXPECT_NE(std::string::npos, classic.find(diagnostics.back().text)) << classic;
+    ASSERT_EQ(1u, diagnostics.size());
+    EXPECT_EQ(classic, diagnostics[0].text + "\n");
+    EXPECT_NE(std::string::npos, classic.find("instruction 4 (add)")) << classic;
+    EXPECT_EQ("u.psh", diagnostics[0].file);
+    EXPECT_EQ(5, diagnostics[0].line);
+    EXPECT_EQ(3, diagnostics[0].column);
+    EXPECT_EQ(4, ValidatorInstructionNumber(classic));
+    EXPECT_EQ(0, ValidatorInstructionNumber("vs.1.1: oPos is never written"));
+    EXPECT_EQ(0, ValidatorInstructionNumber("ps.1.1 instruction x"));
 
     const char declaration[] = "float v0[3];\nfloat V1;\n";
     messages = nullptr;
