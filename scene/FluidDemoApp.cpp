@@ -104,8 +104,6 @@ HRESULT FluidDemoApp::ResetDeviceObjects() {
 }
 
 HRESULT FluidDemoApp::UpdateFrame() {
-    media->ReloadChangedFiles(reloadRequested);
-    reloadRequested = false;
     if (KeyActive(keyState, keyPressed, kKeyReset)) ResetCamera();
     ApplyHeldKeys(keyState, keyPressed, orbit);
     std::memset(keyPressed, 0, sizeof keyPressed);
@@ -158,6 +156,9 @@ std::string FluidDemoApp::TemperatureLine() const {
 }
 
 HRESULT FluidDemoApp::RenderFrame() {
+    // Between frames (also while paused): effects and textures changed on disk, or all on F5.
+    media->ReloadChangedFiles(reloadRequested);
+    reloadRequested = false;
     HRESULT hr = device->BeginScene();
     if (FAILED(hr)) return hr;
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
