@@ -80,7 +80,8 @@ void PrintDiagnostics(std::FILE* out, const std::vector<fxc::Diagnostic>& diagno
     for (size_t i = 0; i < shown; ++i) {
         const fxc::Diagnostic& d = diagnostics[i];
         std::fprintf(out, "%s\n", fxc::DiagnosticLine(d).c_str());
-        if (d.column <= 0) continue;
+        // No caret without a column, or past the part of a very long line that was kept.
+        if (d.column <= 0 || size_t(d.column) > d.sourceLine.size() + 1) continue;
         std::fprintf(out, "%5d | %s\n      | ", d.line, d.sourceLine.c_str());
         // Tabs stay tabs, so the caret lines up however the terminal shows them.
         for (int c = 0; c + 1 < d.column; ++c)
