@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <limits>
 
 namespace fxc {
@@ -20,30 +21,108 @@ std::string Cut(std::string s) {
 
 }  // namespace
 
-void MessageList::Report(std::string_view file, int line, const char* prefix, const char* format,
-                         ...) {
+void MessageList::Report(std::string_view file, int line, SourcePlace place, const char* prefix,
+                         const char* format, ...) {
     va_list args;
     va_start(args, format);
-    ReportV(file, line, prefix, format, args);
+    ReportV(file, line, place, prefix, format, args);
     va_end(args);
 }
 
-void MessageList::ReportV(std::string_view file, int line, const char* prefix, const char* format,
-                          va_list args) {
+void MessageList::ReportV(std::string_view file, int line, SourcePlace place, const char* prefix,
+                          const char* format, va_list args) {
     char text[kMaxText + 1];
     std::vsnprintf(text, sizeof text, format, args);
+    ReportSyntax(file, line, place, prefix, text, text);
+}
+
+void MessageList::ReportSyntax(std::string_view file, int line, SourcePlace place, const char* prefix,
+                               const char* classicText, const std::string& detail) {
     std::string whole(file);
     whole += "(" + std::to_string(line) + ") : ";
     whole += prefix;
-    whole += text;
-    AddWhole(whole);
+    whole += classicText;
+    Add(std::move(whole), At(file, line, place, Cut(detail)));
 }
 
-void MessageList::AddWhole(std::string_view text) {
-    std::string s = Cut(std::string(text));
+Diagnostic MessageList::At(std::string_view file, int line, SourcePlace place, std::string text) const {
+    Diagnostic d;
+    d.file = Cut(std::string(file));
+    d.line = line;
+    d.text = std::move(text);
+    if (!place.at) return d;
+    d.line = static_cast<int>(place.line ? place.line : 1);
+    const char* first = source.data();
+    const char* last = first + source.size();
+    if (!first || place.at < first || place.at > last) return d;
+    const char* lineStart = place.at;
+    while (lineStart > first && lineStart[-1] != '\n') --lineStart;
+    const char* lineEnd = place.at;
+    while (lineEnd < last && *lineEnd != '\n') ++lineEnd;
+    if (lineEnd > lineStart && lineEnd[-1] == '\r') --lineEnd;
+    d.column = static_cast<int>(place.at - lineStart) + 1;
+    // A line longer than any editor shows is cut; the column stays true.
+    d.sourceLine.assign(lineStart, std::min<size_t>(size_t(lineEnd - lineStart), 4096));
+    return d;
+}
+
+void MessageList::Add(std::string whole, Diagnostic diagnostic) {
+    std::string s = Cut(std::move(whole));
     if (!s.empty() && s.back() == '\n') s.pop_back();
     if (s.empty()) return;
     items.push_back(std::move(s));
+    diagnostics.push_back(std::move(diagnostic));
+}
+
+void MessageList::AddWhole(std::string_view text, std::string_view file, SourcePlace place) {
+    std::string own(text);
+    if (!own.empty() && own.back() == '\n') own.pop_back();
+    Diagnostic d = At(file, 0, place, "");
+    // "FILE(LINE) : TEXT", as another compiler wrote it.
+    const size_t mark = own.find(") : ");
+    const size_t open = mark == std::string::npos ? std::string::npos : own.rfind('(', mark);
+    if (open != std::string::npos && open + 1 < mark && own.find_first_not_of("0123456789", open + 1) == mark) {
+        d = Diagnostic{};
+        d.file = own.substr(0, open);
+        d.line = static_cast<int>(ReadDecimal(std::string_view(own).substr(open + 1, mark - open - 1)));
+        own.erase(0, mark + 4);
+        if (own.rfind("(Assembly Error) ", 0) == 0) own.erase(0, 17);
+    }
+    d.text = Cut(std::move(own));
+    Add(std::string(text), std::move(d));
+}
+
+std::string DiagnosticLine(const Diagnostic& d) {
+    std::string text = d.file.empty() ? std::string("<input>") : d.file;
+    if (d.line > 0) text += ":" + std::to_string(d.line);
+    if (d.line > 0 && d.column > 0) text += ":" + std::to_string(d.column);
+    return text + ": error: " + d.text;
+}
+
+std::string ExpectedBefore(const std::vector<std::string>& expected, const std::string& found) {
+    std::vector<std::string> names;
+    for (std::string name : expected) {
+        // bison quotes named tokens in double quotes and characters in single quotes.
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+        bool seen = false;
+        for (const std::string& n : names) seen = seen || n == name;
+        if (!seen) names.push_back(std::move(name));
+    }
+    if (names.empty() || names.size() > 5) return "unexpected " + found;
+    std::string text = "expected ";
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+        text += names[i];
+    }
+    return text + " before " + found;
+}
+
+std::string FoundToken(const char* at, const char* end) {
+    if (!at || at >= end) return "end of file";
+    if (end - at > 40) end = at + 40;
+    const char* stop = at;
+    while (stop < end && *stop != '\n' && *stop != '\r' && stop - at < 40) ++stop;
+    return "'" + std::string(at, size_t(stop - at)) + "'";
 }
 
 std::string MessageList::Joined() const {
@@ -142,6 +221,8 @@ LexCursor::Gap LexCursor::SkipGap(bool semicolonComments) {
         } else if (IsSpaceNotNewline(ch)) {
             ++cur;
         } else if (ch == '#' && cur == lineStart) {
+            gapStart = cur;
+            gapLine = line;
             const char* p = cur;
             while (p < end && *p != '\n') ++p;
             std::string_view directive(cur, size_t(p - cur));
@@ -150,6 +231,8 @@ LexCursor::Gap LexCursor::SkipGap(bool semicolonComments) {
         } else if ((semicolonComments && ch == ';') || (ch == '/' && cur + 1 < end && cur[1] == '/')) {
             while (cur < end && *cur != '\n') ++cur;
         } else if (ch == '/' && cur + 1 < end && cur[1] == '*') {
+            gapStart = cur;
+            gapLine = line;
             for (cur += 2;; ++cur) {
                 if (cur >= end) return Gap::UnendedComment;
                 if (*cur == '*' && cur + 1 < end && cur[1] == '/') {

@@ -16,26 +16,73 @@ namespace fxc {
 // Most bytes a token text, file name or formatted message keeps.
 constexpr size_t kMaxText = 255;
 
+// Where a message points: a byte of the text being compiled and the line it counts as there
+// (after #line directives).
+struct SourcePlace {
+    const char* at = nullptr;  // null: no particular byte
+    uint32_t line = 0;
+};
+
+// One message as an editor or build tool wants it: the place with its column, the message's
+// own words and the source line to show under it. The classic message line says the same.
+struct Diagnostic {
+    std::string file;
+    int line = 0;
+    int column = 0;          // 1-based byte column in sourceLine; 0 when the message has none
+    std::string text;        // without file, line or "(Assembly Error)"; a syntax error names tokens
+    std::string sourceLine;  // the line of text the column lies in, without its line break
+};
+
 // Messages of one compile, in the order reported. Each message is "FILE(LINE) : PREFIXTEXT",
 // where TEXT is first cut to 255 characters and then the whole line is cut again; a single
 // trailing newline is dropped and an empty line is not kept.
+//
+// Beside each message the list keeps a Diagnostic. Places point into the text given to
+// SetSource (a block compiler called from the effect compiler shares its list, so places in a
+// block resolve to lines and columns of the effect file); columns are worked out at once.
 class MessageList {
 public:
-    void Report(std::string_view file, int line, const char* prefix, const char* format, ...)
-        __attribute__((format(printf, 5, 6)));
-    void ReportV(std::string_view file, int line, const char* prefix, const char* format, va_list args)
-        __attribute__((format(printf, 5, 0)));
-    // Adds a text that another compiler already formatted (one entry, cut like the others).
-    void AddWhole(std::string_view text);
+    void SetSource(std::string_view whole) { source = whole; }
+    // `line` is the line the classic message names; the diagnostic takes the place's line
+    // when the place names a byte.
+    void Report(std::string_view file, int line, SourcePlace place, const char* prefix, const char* format, ...)
+        __attribute__((format(printf, 6, 7)));
+    void ReportV(std::string_view file, int line, SourcePlace place, const char* prefix, const char* format,
+                 va_list args) __attribute__((format(printf, 6, 0)));
+    // A syntax error: the classic line says `classicText`, the diagnostic says `detail`.
+    void ReportSyntax(std::string_view file, int line, SourcePlace place, const char* prefix,
+                      const char* classicText, const std::string& detail);
+    // Adds a text that another compiler already formatted (one entry, cut like the others);
+    // its diagnostic is read back from the "FILE(LINE) : TEXT" form when it has it, else it
+    // names `file` and `place`.
+    void AddWhole(std::string_view text, std::string_view file = {}, SourcePlace place = {});
     bool Empty() const { return items.empty(); }
     const std::vector<std::string>& Items() const { return items; }
+    const std::vector<Diagnostic>& Diagnostics() const { return diagnostics; }
     // Every message followed by "\n", then one zero byte.
     HRESULT MakeBuffer(DataBuffer** out) const;
     std::string Joined() const;
 
 private:
+    void Add(std::string whole, Diagnostic diagnostic);
+    Diagnostic At(std::string_view file, int line, SourcePlace place, std::string text) const;
+
     std::vector<std::string> items;
+    std::vector<Diagnostic> diagnostics;  // one per item
+    std::string_view source;
 };
+
+// "FILE:LINE:COL: error: TEXT" (no ":COL" when the message has no column; "<input>" for a
+// nameless text), the line editors and build tools jump from.
+std::string DiagnosticLine(const Diagnostic& d);
+
+// The words of a syntax error for people: "expected ']' before '='". `expected` holds the
+// parser's names of the tokens it could take (bison's quoted names; repeats are dropped);
+// `found` names the token it got. Too many choices give "unexpected '='" instead.
+std::string ExpectedBefore(const std::vector<std::string>& expected, const std::string& found);
+// How a syntax error names the token [at, end) it found: its text in quotes (first line, cut
+// short), or "end of file" for an empty token at the end.
+std::string FoundToken(const char* at, const char* end);
 
 // Reads an optionally signed run of decimal digits as a 32-bit value, wrapping modulo 2^32
 // the way the run-time library's scanners do; stops at the first byte that is no digit.
@@ -104,6 +151,14 @@ struct LexCursor {
         while (cur < end && IsHexDigit(static_cast<unsigned char>(*cur))) ++cur;
         return ReadHex(std::string_view(digits, size_t(cur - digits)).substr(0, kMaxText));
     }
+    // Marks the token that starts at cur; messages about it point there.
+    void StartToken() {
+        tokenStart = cur;
+        tokenLine = line;
+    }
+    SourcePlace TokenPlace() const { return {tokenStart, tokenLine}; }
+    // The piece SkipGap last stopped at with a fault.
+    SourcePlace GapPlace() const { return {gapStart, gapLine}; }
     // What a lexer returns at the end of the text: `endToken` once, then 0.
     int EndToken(int endToken) {
         if (endSent) return 0;
@@ -126,6 +181,10 @@ struct LexCursor {
     uint32_t line;
     std::string file;  // as the last #line directive named it
     bool endSent = false;
+    const char* tokenStart = nullptr;  // the last token's first byte (end: the end of the text)
+    uint32_t tokenLine = 0;
+    const char* gapStart = nullptr;  // the directive or comment SkipGap last found faulty
+    uint32_t gapLine = 0;
 };
 
 bool EqualsNoCase(std::string_view a, std::string_view b);

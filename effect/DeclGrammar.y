@@ -9,7 +9,7 @@
 %define api.pure full
 %define api.prefix {vd}
 %define api.value.type {fxc::DeclValue}
-%define parse.error simple
+%define parse.error custom
 %parse-param {fxc::DeclarationCompiler* c}
 %lex-param {fxc::DeclarationCompiler* c}
 
@@ -18,7 +18,10 @@ static int vdlex(fxc::DeclValue* value, fxc::DeclarationCompiler* c) { return c-
 static void vderror(fxc::DeclarationCompiler* c, const char* message) { c->ParserError(message); }
 }
 
-%token T_EOT T_NUMBER T_IDENT K_STREAM K_SKIP K_FVF K_UBYTE K_SHORT K_FLOAT K_D3DCOLOR
+/* The names are how a syntax error describes the tokens. */
+%token T_EOT "end of file" T_NUMBER "number" T_IDENT "identifier"
+%token K_STREAM "'stream'" K_SKIP "'skip'" K_FVF "'fvf'" K_UBYTE "'ubyte'" K_SHORT "'short'"
+%token K_FLOAT "'float'" K_D3DCOLOR "'d3dcolor'"
 
 %%
 
@@ -51,3 +54,13 @@ number
     : T_NUMBER      { $$.word = $1.word; }
     ;
 %%
+
+/* A syntax error with the names of the tokens the parser could have taken. */
+static int yyreport_syntax_error(const yypcontext_t* context, fxc::DeclarationCompiler* c) {
+    yysymbol_kind_t kinds[YYNTOKENS];
+    const int count = yypcontext_expected_tokens(context, kinds, YYNTOKENS);
+    std::vector<std::string> expected;
+    for (int i = 0; i < count; ++i) expected.emplace_back(yysymbol_name(kinds[i]));
+    c->SyntaxError(expected);
+    return 0;
+}

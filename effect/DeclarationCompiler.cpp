@@ -64,8 +64,22 @@ bool DeclarationCompiler::Parse() { return vdparse(this) == 0; }
 void DeclarationCompiler::Error(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    messages->ReportV(file, static_cast<int>(line), "", format, args);
+    messages->ReportV(file, static_cast<int>(line), TokenPlace(), "", format, args);
     va_end(args);
+    failed = true;
+}
+
+void DeclarationCompiler::ErrorAt(SourcePlace place, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    messages->ReportV(file, static_cast<int>(line), place, "", format, args);
+    va_end(args);
+    failed = true;
+}
+
+void DeclarationCompiler::SyntaxError(const std::vector<std::string>& expected) {
+    messages->ReportSyntax(file, static_cast<int>(line), TokenPlace(), "", "syntax error",
+                           ExpectedBefore(expected, FoundToken(tokenStart, cur)));
     failed = true;
 }
 
@@ -76,7 +90,9 @@ void DeclarationCompiler::ParserError(const char* message) {
 int DeclarationCompiler::Lex(DeclValue* value) {
     *value = DeclValue{};
     for (;;) {
-        if (!SkipToToken()) return EndToken(T_EOT);
+        const bool more = SkipToToken();
+        StartToken();
+        if (!more) return EndToken(T_EOT);
         unsigned char ch = static_cast<unsigned char>(*cur);
         if (IsAsciiLetter(ch)) {
             std::string_view word = TakeWord();
@@ -89,6 +105,7 @@ int DeclarationCompiler::Lex(DeclValue* value) {
             for (const auto& k : kKeywords)
                 if (EqualsNoCase(word, k.name)) return k.token;
             texts.emplace_back(word.substr(0, kMaxText));
+            textPlaces.push_back(TokenPlace());
             value->text = static_cast<uint32_t>(texts.size() - 1);
             return T_IDENT;
         }
@@ -157,14 +174,14 @@ EffectNode* DeclarationCompiler::Register(uint32_t type, uint32_t registerText, 
     if (failed) return nullptr;
     int dataType = dimension >= 1 && dimension <= 4 ? kDataTypes[type][dimension - 1] : -1;
     if (dataType < 0) {
-        Error("Invalid dimension");
+        ErrorAt(textPlaces[registerText], "Invalid dimension");
         return nullptr;
     }
     const std::string& name = texts[registerText];
     bool ok = !name.empty() && name[0] == 'v';
     for (size_t i = 1; ok && i < name.size(); ++i) ok = IsDigit(static_cast<unsigned char>(name[i]));
     if (!ok) {
-        Error("Vertex register expected (v#)");
+        ErrorAt(textPlaces[registerText], "Vertex register expected (v#)");
         return nullptr;
     }
     uint32_t reg = ReadDecimal(std::string_view(name).substr(1));
@@ -176,7 +193,7 @@ DeclValue DeclarationCompiler::FormatName(uint32_t nameText, const DeclValue* re
     if (failed) return v;
     const EffectValueName* flag = FindVertexFormatName(texts[nameText]);
     if (!flag) {
-        Error("Unknown identifier in FVF experssion");
+        ErrorAt(textPlaces[nameText], "Unknown identifier in FVF experssion");
         v.failed = true;
         return v;
     }
@@ -200,14 +217,17 @@ HRESULT CompileDeclarationTokens(std::string_view text, const char* fileName, ui
 }  // namespace fxc
 
 HRESULT CompileDeclaration(const char* text, UINT length, const char* fileName, UINT firstLine,
-                           DataBuffer** tokens, DataBuffer** messages) {
+                           DataBuffer** tokens, DataBuffer** messages, std::vector<fxc::Diagnostic>* diagnostics) {
     if (tokens) *tokens = nullptr;
     if (messages) *messages = nullptr;
+    if (diagnostics) diagnostics->clear();
     if (!text) return D3DERR_INVALIDCALL;
     fxc::MessageList list;
+    list.SetSource(std::string_view(text, length));
     std::vector<uint32_t> words;
     HRESULT hr = fxc::CompileDeclarationTokens(std::string_view(text, length), fileName, firstLine, &words, &list);
     if (SUCCEEDED(hr) && tokens) hr = DataBuffer::CreateCopy(words.data(), DWORD(words.size() * 4), tokens);
+    if (diagnostics) *diagnostics = list.Diagnostics();
     if (messages) {
         HRESULT mhr = list.MakeBuffer(messages);
         if (SUCCEEDED(hr)) hr = mhr;

@@ -28,6 +28,8 @@ public:
 
     int Lex(DeclValue* value);
     void ParserError(const char* message);
+    // The first token the grammar does not accept; `expected` names what it could take.
+    void SyntaxError(const std::vector<std::string>& expected);
 
     void Finish(EffectNode* statements);
     EffectNode* Prepend(EffectNode* statement, EffectNode* list);
@@ -38,13 +40,16 @@ public:
     DeclValue FormatName(uint32_t nameText, const DeclValue* rest);
 
 private:
+    // A message pointing at the last token read, or at `place`.
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    void GapFault(Gap gap) override { Error("%s", GapFaultText(gap)); }
+    void ErrorAt(SourcePlace place, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void GapFault(Gap gap) override { ErrorAt(GapPlace(), "%s", GapFaultText(gap)); }
     EffectNode* Tokens(std::vector<uint32_t> words);
 
     MessageList* messages;
     EffectNodeArena arena;
     std::vector<std::string> texts;
+    std::vector<SourcePlace> textPlaces;  // where each text's identifier starts
 };
 
 // Declaration tokens for a vertex format, without the end token; false for a refused format.

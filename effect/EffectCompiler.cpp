@@ -26,6 +26,7 @@ namespace fxc {
 EffectCompiler::EffectCompiler(const char* source, size_t length, const char* fileName)
     : LexCursor(std::string_view(source, length), 1) {
     if (fileName) file.assign(fileName, strnlen(fileName, kMaxText));
+    messages.SetSource(std::string_view(source, length));
 }
 
 bool EffectCompiler::Parse() { return fxparse(this) == 0; }
@@ -33,8 +34,22 @@ bool EffectCompiler::Parse() { return fxparse(this) == 0; }
 void EffectCompiler::Error(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    messages.ReportV(file, static_cast<int>(line), "", format, args);
+    messages.ReportV(file, static_cast<int>(line), TokenPlace(), "", format, args);
     va_end(args);
+    failed = true;
+}
+
+void EffectCompiler::ErrorAt(SourcePlace place, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    messages.ReportV(file, static_cast<int>(line), place, "", format, args);
+    va_end(args);
+    failed = true;
+}
+
+void EffectCompiler::SyntaxError(const std::vector<std::string>& expected) {
+    messages.ReportSyntax(file, static_cast<int>(line), TokenPlace(), "", "syntax error",
+                          ExpectedBefore(expected, FoundToken(tokenStart, cur)));
     failed = true;
 }
 
@@ -49,6 +64,7 @@ void EffectCompiler::ParserError(const char* message) {
 
 uint32_t EffectCompiler::AddText(std::string text) {
     texts.push_back(std::move(text));
+    textPlaces.push_back(TokenPlace());
     return static_cast<uint32_t>(texts.size() - 1);
 }
 
@@ -113,10 +129,16 @@ int EffectCompiler::LexString(FxValue* value) {
 int EffectCompiler::Lex(FxValue* value) {
     *value = FxValue{};
     for (;;) {
-        if (!SkipToToken()) return EndToken(T_EOT);
+        if (!SkipToToken()) {
+            StartToken();
+            return EndToken(T_EOT);
+        }
+        // A block token starts at its keyword.
+        if (blockMode == Block::None) StartToken();
         unsigned char ch = static_cast<unsigned char>(*cur);
         if (blockMode != Block::None) {
             if (ch == '{') {
+                blockBrace = {cur, line};
                 blockStart = ++cur;
                 blockFile = file;
                 blockLine = line;
@@ -132,7 +154,8 @@ int EffectCompiler::Lex(FxValue* value) {
             }
             // A closing brace ends the block; any other byte before an opening brace ends it
             // empty and is read again as an ordinary token.
-            BlockText block{0, 0, blockStart ? blockFile : file, blockStart ? blockLine : line};
+            BlockText block{0, 0, blockStart ? blockFile : file, blockStart ? blockLine : line,
+                            blockStart ? blockBrace : SourcePlace{cur, line}};
             if (blockStart) {
                 block.offset = size_t(blockStart - start);
                 block.length = size_t(cur - blockStart);
@@ -224,12 +247,12 @@ EffectNode* EffectCompiler::Parameter(uint32_t typeText, uint32_t nameText, Effe
     const std::string& name = texts[nameText];
     EffectType type;
     if (!LookupParameterType(typeWord, &type)) {
-        Error("unknown type in parameter declaration: '%s'", typeWord.c_str());
+        ErrorAt(TextPlace(typeText), "unknown type in parameter declaration: '%s'", typeWord.c_str());
         return nullptr;
     }
     for (const DeclaredParameter& p : parameters) {
         if (p.name == name) {
-            Error("duplicate parameter: '%s'", name.c_str());
+            ErrorAt(TextPlace(nameText), "duplicate parameter: '%s'", name.c_str());
             return nullptr;
         }
     }
@@ -239,7 +262,8 @@ EffectNode* EffectCompiler::Parameter(uint32_t typeText, uint32_t nameText, Effe
     AppendPadded(node->data, name);
     node->children.push_back(value);
     if (value && !IsAssignable(type, value->data[0])) {
-        Error("invalid assignment: %s = %s", EffectTypeName(type), EffectTypeName(value->data[0]));
+        ErrorAt(TextPlace(nameText), "invalid assignment: %s = %s", EffectTypeName(type),
+                EffectTypeName(value->data[0]));
         return nullptr;
     }
     return node;
@@ -253,7 +277,7 @@ EffectNode* EffectCompiler::Technique(const uint32_t* nameText, EffectNode* pass
         const std::string& name = texts[*nameText];
         for (const std::string& n : techniqueNames) {
             if (n == name) {
-                Error("duplicate technique: '%s'", name.c_str());
+                ErrorAt(TextPlace(*nameText), "duplicate technique: '%s'", name.c_str());
                 return nullptr;
             }
         }
@@ -273,7 +297,7 @@ EffectNode* EffectCompiler::Pass(const uint32_t* nameText, EffectNode* assignmen
         const std::string& name = texts[*nameText];
         for (const std::string& n : passNames) {
             if (n == name) {
-                Error("duplicate pass: '%s'", name.c_str());
+                ErrorAt(TextPlace(*nameText), "duplicate pass: '%s'", name.c_str());
                 return nullptr;
             }
         }
@@ -291,22 +315,22 @@ EffectNode* EffectCompiler::State(uint32_t nameText, bool indexed, uint32_t inde
     const std::string& name = texts[nameText];
     const EffectStateInfo* state = FindStateByName(name);
     if (!state) {
-        Error("unknown state '%s'", name.c_str());
+        ErrorAt(TextPlace(nameText), "unknown state '%s'", name.c_str());
         return nullptr;
     }
     if (!indexed) index = 0;
     if (index >= state->indexLimit) {
-        Error("invalid index: '%s[%d]' (must be < %d)", name.c_str(), static_cast<int>(index),
-              static_cast<int>(state->indexLimit));
+        ErrorAt(TextPlace(nameText), "invalid index: '%s[%d]' (must be < %d)", name.c_str(),
+                static_cast<int>(index), static_cast<int>(state->indexLimit));
         return nullptr;
     }
     EffectNode* node = arena.Make(Tag("lval"));
+    node->place = TextPlace(nameText);
     node->data = {static_cast<uint32_t>(state->type), state->code, index};
     return node;
 }
 
-EffectNode* EffectCompiler::Fold(const EffectStateInfo& state, EffectNode* expression, uint32_t code) {
-    (void)code;
+EffectNode* EffectCompiler::Fold(const EffectStateInfo& state, EffectNode* expression, SourcePlace statePlace) {
     uint32_t result = 0;
     for (EffectNode* term = expression; term; term = term->children.empty() ? nullptr : term->children[0]) {
         if (term->tag == Tag("id")) {
@@ -314,7 +338,7 @@ EffectNode* EffectCompiler::Fold(const EffectStateInfo& state, EffectNode* expre
             std::string_view name = Padded(term->data, 0);
             const EffectValueName* v = FindValueName(state, name);
             if (!v) {
-                Error("unknown value in DWORD expression: '%s'", std::string(name).c_str());
+                ErrorAt(term->place, "unknown value in DWORD expression: '%s'", std::string(name).c_str());
                 return nullptr;
             }
             result |= v->value;
@@ -328,7 +352,7 @@ EffectNode* EffectCompiler::Fold(const EffectStateInfo& state, EffectNode* expre
             std::memcpy(v, &term->data[1], sizeof v);
             result |= ColorFromVector(v);
         } else {
-            Error("invalid type in DWORD expression");
+            ErrorAt(statePlace, "invalid type in DWORD expression");
             return nullptr;
         }
     }
@@ -351,12 +375,12 @@ EffectNode* EffectCompiler::Assignment(EffectNode* lval, EffectNode* expression)
             Error("internal compiler error! %d", 2022);
             return nullptr;
         }
-        value = Fold(*state, expression, code);
+        value = Fold(*state, expression, lval->place);
         if (!value) return nullptr;
     }
     node->children.push_back(value);
     if (!IsAssignable(type, value->data[0])) {
-        Error("invalid assignment: %s = %s", EffectTypeName(type), EffectTypeName(value->data[0]));
+        ErrorAt(lval->place, "invalid assignment: %s = %s", EffectTypeName(type), EffectTypeName(value->data[0]));
         return nullptr;
     }
     return node;
@@ -372,7 +396,7 @@ EffectNode* EffectCompiler::Reference(EffectNode* lval, uint32_t nameText) {
     size_t index = 0;
     while (index < parameters.size() && parameters[index].name != name) ++index;
     if (index == parameters.size()) {
-        Error("undeclared parameter: '%s'", name.c_str());
+        ErrorAt(TextPlace(nameText), "undeclared parameter: '%s'", name.c_str());
         return nullptr;
     }
     EffectNode* ref = arena.Make(kTagReference);
@@ -381,7 +405,7 @@ EffectNode* EffectCompiler::Reference(EffectNode* lval, uint32_t nameText) {
     node->data = lval->data;
     node->children.push_back(ref);
     if (!IsAssignable(lval->data[0], parameters[index].type)) {
-        Error("invalid assignment: %s = %s", EffectTypeName(lval->data[0]),
+        ErrorAt(lval->place, "invalid assignment: %s = %s", EffectTypeName(lval->data[0]),
               EffectTypeName(parameters[index].type));
         return nullptr;
     }
@@ -396,6 +420,7 @@ EffectNode* EffectCompiler::Chain(EffectNode* term, EffectNode* rest) {
     }
     EffectNode* node = arena.Make(term->tag);
     node->data = term->data;
+    node->place = term->place;
     node->children.push_back(rest);
     return node;
 }
@@ -403,6 +428,7 @@ EffectNode* EffectCompiler::Chain(EffectNode* term, EffectNode* rest) {
 EffectNode* EffectCompiler::Identifier(uint32_t text) {
     if (failed) return nullptr;
     EffectNode* node = arena.Make(Tag("id"));
+    node->place = TextPlace(text);
     AppendPadded(node->data, texts[text]);
     return node;
 }
@@ -466,7 +492,7 @@ EffectNode* EffectCompiler::VertexShaderValue(uint32_t declBlock, const uint32_t
             return nullptr;
         }
         if (!function.empty() && (function[0] >> 16) != 0xFFFE) {
-            Error("vertex shader expected");
+            ErrorAt(code.place, "vertex shader expected");
             return nullptr;
         }
     }
@@ -494,7 +520,7 @@ EffectNode* EffectCompiler::PixelShaderValue(uint32_t asmBlock) {
         return nullptr;
     }
     if (!function.empty() && (function[0] >> 16) != 0xFFFF) {
-        Error("pixel shader expected");
+        ErrorAt(code.place, "pixel shader expected");
         return nullptr;
     }
     EffectNode* node = arena.Make(kTagValue);
@@ -520,7 +546,8 @@ HRESULT MakeMessages(const fxc::MessageList& list, DataBuffer** messages) {
 }  // namespace
 
 HRESULT CompileEffect(const void* source, UINT length, const char* fileName, DataBuffer** compiled,
-                      DataBuffer** messages) {
+                      DataBuffer** messages, std::vector<fxc::Diagnostic>* diagnostics) {
+    if (diagnostics) diagnostics->clear();
     if (compiled) *compiled = nullptr;
     if (messages) *messages = nullptr;
     if (!source || length == 0) return D3DERR_INVALIDCALL;
@@ -564,6 +591,7 @@ HRESULT CompileEffect(const void* source, UINT length, const char* fileName, Dat
             *compiled = nullptr;
         }
     }
+    if (diagnostics) *diagnostics = list.Diagnostics();
     HRESULT mhr = MakeMessages(list, messages);
     return FAILED(hr) ? hr : mhr;
 }

@@ -29,6 +29,7 @@ struct BlockText {
     size_t length;
     std::string file;
     uint32_t line;
+    SourcePlace place;  // the block's opening brace (or where an empty block ended)
 };
 
 class EffectCompiler : private LexCursor {
@@ -45,6 +46,8 @@ public:
     int Lex(FxValue* value);
     // [Parser callbacks]
     void ParserError(const char* message);
+    // The first token the grammar does not accept; `expected` names what it could take.
+    void SyntaxError(const std::vector<std::string>& expected);
 
     // [Actions] each returns null once the compile has failed.
     EffectNode* Effect(EffectNode* definitions);
@@ -70,20 +73,25 @@ public:
     int numberCount = 0;
 
 private:
+    // A message pointing at the last token read (the parser's look-ahead), or at `place`.
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    void GapFault(Gap gap) override { Error("%s", GapFaultText(gap)); }
+    void ErrorAt(SourcePlace place, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void GapFault(Gap gap) override { ErrorAt(GapPlace(), "%s", GapFaultText(gap)); }
     uint32_t AddText(std::string text);
+    SourcePlace TextPlace(uint32_t text) const { return text < textPlaces.size() ? textPlaces[text] : TokenPlace(); }
     int LexString(FxValue* value);
-    EffectNode* Fold(const EffectStateInfo& state, EffectNode* expression, uint32_t code);
+    EffectNode* Fold(const EffectStateInfo& state, EffectNode* expression, SourcePlace statePlace);
 
     // Lexer state beyond the position (LexCursor).
     enum class Block { None, Asm, Decl } blockMode = Block::None;
     const char* blockStart = nullptr;  // just after the last "{" of the block being read
     std::string blockFile;
     uint32_t blockLine = 0;
+    SourcePlace blockBrace;  // the block's last opening brace
 
     EffectNodeArena arena;
     std::vector<std::string> texts;  // identifiers and decoded strings, by token
+    std::vector<SourcePlace> textPlaces;  // where each text's token starts
     std::vector<BlockText> blocks;
     struct DeclaredParameter {
         EffectType type;

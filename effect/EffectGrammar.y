@@ -11,7 +11,7 @@
 %define api.pure full
 %define api.prefix {fx}
 %define api.value.type {fxc::FxValue}
-%define parse.error simple
+%define parse.error custom
 %parse-param {fxc::EffectCompiler* c}
 %lex-param {fxc::EffectCompiler* c}
 
@@ -20,7 +20,11 @@ static int fxlex(fxc::FxValue* value, fxc::EffectCompiler* c) { return c->Lex(va
 static void fxerror(fxc::EffectCompiler* c, const char* message) { c->ParserError(message); }
 }
 
-%token T_EOT T_INT T_HEX T_FLOAT T_IDENT T_DECLBLOCK T_ASMBLOCK T_STRING T_TECHNIQUE T_PASS
+/* The names are how a syntax error describes the tokens. */
+%token T_EOT "end of file"
+%token T_INT "integer" T_HEX "hexadecimal number" T_FLOAT "float" T_IDENT "identifier"
+%token T_DECLBLOCK "decl block" T_ASMBLOCK "asm block" T_STRING "string"
+%token T_TECHNIQUE "'technique'" T_PASS "'pass'"
 
 %%
 
@@ -142,3 +146,13 @@ string
     | T_STRING string           { $$.text = c->JoinStrings($1.text, $2.text); }
     ;
 %%
+
+/* A syntax error with the names of the tokens the parser could have taken. */
+static int yyreport_syntax_error(const yypcontext_t* context, fxc::EffectCompiler* c) {
+    yysymbol_kind_t kinds[YYNTOKENS];
+    const int count = yypcontext_expected_tokens(context, kinds, YYNTOKENS);
+    std::vector<std::string> expected;
+    for (int i = 0; i < count; ++i) expected.emplace_back(yysymbol_name(kinds[i]));
+    c->SyntaxError(expected);
+    return 0;
+}

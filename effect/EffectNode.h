@@ -14,6 +14,7 @@ struct EffectNode {
     std::vector<uint32_t> data;        // data words
     std::vector<EffectNode*> children; // slots; a slot may be empty (null)
     size_t serializedWords = 0;        // filled by SerializedWords, used by SerializeNode
+    fxc::SourcePlace place;            // where its text starts, for messages (when known)
 };
 
 // Owns every node made during one compile; all of them go when the arena goes.

@@ -87,34 +87,44 @@ ShaderAssemblerState::ShaderAssemblerState(std::string_view text, const char* fi
 }
 
 void ShaderAssemblerState::GapFault(Gap gap) {
-    Error(line, gap == Gap::BadDirective ? "preprocessor directives are not supported"
-                                         : "comment extends past end-of-file");
+    messages->Report(file, static_cast<int>(line ? line : 1), GapPlace(), "(Assembly Error) ", "%s",
+                     gap == Gap::BadDirective ? "preprocessor directives are not supported"
+                                              : "comment extends past end-of-file");
+    error = true;
 }
 
 bool ShaderAssemblerState::Parse() { return saparse(this) == 0 && !aborted; }
 
-void ShaderAssemblerState::Error(uint32_t at, const char* format, ...) {
+void ShaderAssemblerState::Error(SourcePlace place, const char* format, ...) {
+    if (place.line == 0) place.line = 1;
     va_list args;
     va_start(args, format);
-    messages->ReportV(file, static_cast<int>(at ? at : 1), "(Assembly Error) ", format, args);
+    messages->ReportV(file, static_cast<int>(place.line), place, "(Assembly Error) ", format, args);
     va_end(args);
     error = true;
 }
 
-void ShaderAssemblerState::SyntaxError() {
-    if (!statementStarted)
-        Error(line, "shader version expected");
-    else if (lastToken == T_DEF && instructionCount > 0)
-        Error(statementLine, "constant definition in shader body");
-    else
-        Error(statementLine, "statement incomplete");
+void ShaderAssemblerState::SyntaxError(const std::vector<std::string>* expected) {
+    const char* text = "statement incomplete";
+    uint32_t at = statementPlace.line;
+    if (!statementStarted) {
+        text = "shader version expected";
+        at = line;
+    } else if (lastToken == T_DEF && instructionCount > 0) {
+        text = "constant definition in shader body";
+    }
+    // The classic line names the statement; the diagnostic points at the token refused.
+    std::string detail = text;
+    if (expected) detail += ": " + ExpectedBefore(*expected, FoundToken(tokenStart, cur));
+    messages->ReportSyntax(file, static_cast<int>(at ? at : 1), Here(), "(Assembly Error) ", text, detail);
+    error = true;
 }
 
 void ShaderAssemblerState::ParserError(const char* message) {
     if (std::strcmp(message, "memory exhausted") == 0)
-        Error(line, "yacc stack overflow");
+        Error(Here(), "yacc stack overflow");
     else
-        SyntaxError();
+        SyntaxError(nullptr);
 }
 
 // [SECTION] Lexer
@@ -164,7 +174,9 @@ int ShaderAssemblerState::Lex(AsmValue* value) {
     *value = AsmValue{};
     for (;;) {
         const bool more = SkipToToken(true);  // ";" starts a comment too
+        StartToken();
         value->line = line;
+        value->at = cur;
         if (!more) return lastToken = EndToken(T_EOT);
         unsigned char ch = static_cast<unsigned char>(*cur);
         int token;
@@ -222,7 +234,7 @@ int ShaderAssemblerState::Lex(AsmValue* value) {
         // A "+" that co-issues an instruction has already started the statement.
         if (startsStatement && !(token >= T_OP0 && token <= T_OP4 && lastToken == '+' && bracketDepth == 0)) {
             statementStarted = true;
-            statementLine = value->line;
+            statementPlace = {value->at, value->line};
         }
         return lastToken = token;
     }
@@ -233,7 +245,7 @@ int ShaderAssemblerState::Lex(AsmValue* value) {
 void ShaderAssemblerState::Version(bool pixel, uint32_t major, uint32_t minor) {
     isPixel = pixel;
     if (major > 255 || minor > 255) {
-        Error(line, "invalid version");
+        Error(Here(), "invalid version");
         major &= 0xFF;
         minor &= 0xFF;
     }
@@ -260,14 +272,14 @@ bool ShaderAssemblerState::Resolve(const AsmOperand& op, bool allowSuffix, uint3
         int64_t sum = static_cast<int64_t>(index.indexSum);
         if (word != "c") {
             if (index.a0Count)
-                Error(op.line, "invalid register '%s[a0.x + %d]'", op.word.c_str(), static_cast<int>(sum > 0x7FFFFFFF ? 0x7FFFFFFF : sum));
+                Error(op.place, "invalid register '%s[a0.x + %d]'", op.word.c_str(), static_cast<int>(sum > 0x7FFFFFFF ? 0x7FFFFFFF : sum));
             else
-                Error(op.line, "invalid register '%s[%d]'", op.word.c_str(), static_cast<int>(sum > 0x7FFFFFFF ? 0x7FFFFFFF : sum));
+                Error(op.place, "invalid register '%s[%d]'", op.word.c_str(), static_cast<int>(sum > 0x7FFFFFFF ? 0x7FFFFFFF : sum));
             return false;
         }
         if (index.badTerm) return false;  // already reported
         if (sum > 8191) {
-            Error(op.line, "illegal register number");
+            Error(op.place, "illegal register number");
             return false;
         }
         *type = 2;
@@ -311,14 +323,14 @@ bool ShaderAssemblerState::Resolve(const AsmOperand& op, bool allowSuffix, uint3
         *number = value;
         return true;
     }
-    Error(op.line, "invalid register '%s'", op.word.c_str());
+    Error(op.place, "invalid register '%s'", op.word.c_str());
     return false;
 }
 
 uint32_t ShaderAssemblerState::Register(const AsmValue& word, const AsmValue* index) {
     AsmOperand op;
     op.word = texts[word.text];
-    op.line = word.line;
+    op.place = {word.at, word.line};
     if (index) {
         op.indexed = true;
         op.index = *index;
@@ -331,7 +343,7 @@ uint32_t ShaderAssemblerState::Swizzle(uint32_t operand, const AsmValue& swizzle
     AsmOperand& op = operands[operand];
     op.swizzled = true;
     op.swizzle = texts[swizzle.text];
-    op.swizzleLine = swizzle.line;
+    op.swizzlePlace = {swizzle.at, swizzle.line};
     return operand;
 }
 
@@ -345,12 +357,12 @@ AsmValue ShaderAssemblerState::IndexRegister(uint32_t operand) {
     AsmValue v{};
     const AsmOperand& op = operands[operand];
     if (isPixel) {
-        SyntaxError();
+        SyntaxError(nullptr);
         aborted = true;
         return v;
     }
     if (op.word != "a0" || op.indexed || !op.swizzled || op.swizzle != "x") {
-        Error(op.line, "illegal register in index expression");
+        Error(op.place, "illegal register in index expression");
         v.badTerm = true;
         return v;
     }
@@ -364,7 +376,7 @@ AsmValue ShaderAssemblerState::IndexAdd(const AsmValue& sum, const AsmValue& ite
     if (v.indexSum > 0xFFFFFFFFull) v.indexSum = 0xFFFFFFFFull;  // saturate; reported as too large
     v.badTerm = sum.badTerm || item.badTerm;
     if (sum.a0Count && item.a0Count && !v.badTerm) {
-        Error(line, "a0.x can only appear once in an index expression");
+        Error(Here(), "a0.x can only appear once in an index expression");
         v.badTerm = true;
     }
     v.a0Count = sum.a0Count + item.a0Count;
@@ -403,7 +415,7 @@ void ShaderAssemblerState::Destination(uint32_t operand, const AsmValue* maskWor
             last = comp;
         }
         if (mask == 0xFFFFFFFF || text.size() > 4) {
-            Error(maskWord->line, "invalid mask '%s'", text.c_str());
+            Error({maskWord->at, maskWord->line}, "invalid mask '%s'", text.c_str());
             mask = 0xF;
         }
     }
@@ -427,7 +439,7 @@ void ShaderAssemblerState::Source(uint32_t operand, int form) {
             ok = comps[i] >= 0;
         }
         if (!ok) {
-            Error(op.swizzleLine, "invalid swizzle '%s'", text.c_str());
+            Error(op.swizzlePlace, "invalid swizzle '%s'", text.c_str());
         } else {
             for (size_t i = text.size(); i < 4; ++i) comps[i] = comps[text.size() - 1];
             swizzle = uint32_t(comps[0]) | uint32_t(comps[1]) << 2 | uint32_t(comps[2]) << 4 | uint32_t(comps[3]) << 6;
@@ -439,18 +451,18 @@ void ShaderAssemblerState::Source(uint32_t operand, int form) {
             case 2: modifier = 3; break;
             case 4: modifier = 5; break;
             case 7: modifier = 8; break;
-            default: Error(op.line, "negate and divide modifiers cannot be combined"); break;
+            default: Error(op.place, "negate and divide modifiers cannot be combined"); break;
         }
     } else if (form == 2) {
         if (!isPixel)
-            Error(op.line, "complement not supported in vertex shaders");
+            Error(op.place, "complement not supported in vertex shaders");
         else if (modifier != 0)
-            Error(op.line, "complement cannot be used with other modifiers");
+            Error(op.place, "complement cannot be used with other modifiers");
         else
             modifier = 6;
     }
     if (isPixel && (version & 0xFFFF) >= 0x0104 && type == 2 && modifier != 0)
-        Error(op.line, "constant modifiers not supported in ps.1.4");
+        Error(op.place, "constant modifiers not supported in ps.1.4");
     uint32_t token = 0x80000000u | (type << 28) | number | (relative ? kRelative : 0u) | (swizzle << 16) |
                      (modifier << 24);
     pending.push_back({token, false});
@@ -471,13 +483,14 @@ void ShaderAssemblerState::Define(uint32_t operand, float x, float y, float z, f
         error = savedError;
     }
     if (!ok) {
-        Error(op.line, "invalid constant");
+        Error(op.place, "invalid constant");
         return;
     }
     uint32_t values[4];
     float floats[4] = {x, y, z, w};
     std::memcpy(values, floats, sizeof values);
     if (isPixel) {
+        definitionPlaces.push_back(statementPlace);
         constants.push_back(81);
         constants.push_back(0x80000000u | (2u << 28) | number | 0xF0000u);
     } else {
@@ -523,7 +536,7 @@ void ShaderAssemblerState::Instruction(bool coissue, uint32_t mnemonicWord) {
     uint32_t shift = (mnemonicWord >> kShiftBit) & 0xF;
     bool saturate = (mnemonicWord & kSaturate) != 0;
     assert(pending.size() == size_t(m.operands));
-    if (coissue && !isPixel) Error(statementLine, "coissue not supported in vertex shaders");
+    if (coissue && !isPixel) Error(statementPlace, "coissue not supported in vertex shaders");
     uint32_t opcode = m.opcode;
     if (!isPixel && opcode == 3 && pending.size() == 3) {
         // Vertex shaders have no subtraction: add with the second source negated.
@@ -538,6 +551,7 @@ void ShaderAssemblerState::Instruction(bool coissue, uint32_t mnemonicWord) {
         instructions.push_back(token);
     }
     pending.clear();
+    instructionPlaces.push_back(statementPlace);
     ++instructionCount;
 }
 
@@ -569,7 +583,8 @@ HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32
         if (!state.isPixel) *constants = state.constants;
         if (!(flags & ASSEMBLE_SKIPVALIDATION)) {
             if (state.instructionCount == 0) {
-                messages->Report(fileName ? fileName : "", 1, "(Assembly Error) ", "%s", "statement expected");
+                messages->Report(fileName ? fileName : "", 1, SourcePlace{}, "(Assembly Error) ", "%s",
+                                 "statement expected");
                 state.error = true;
             } else {
                 char* errors = nullptr;
@@ -579,12 +594,18 @@ HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32
                 else
                     hr = ValidateVertexShader(function->data(), nullptr, nullptr, TRUE, &errors);
                 if (errors) {
+                    std::vector<SourcePlace> places = state.definitionPlaces;
+                    places.insert(places.end(), state.instructionPlaces.begin(), state.instructionPlaces.end());
                     std::string all(errors);
                     size_t from = 0;
                     while (from < all.size()) {
                         size_t nl = all.find('\n', from);
                         if (nl == std::string::npos) nl = all.size();
-                        messages->AddWhole(std::string_view(all).substr(from, nl - from));
+                        const std::string_view text = std::string_view(all).substr(from, nl - from);
+                        const int number = ValidatorInstructionNumber(text);
+                        const SourcePlace place =
+                            number >= 1 && size_t(number) <= places.size() ? places[size_t(number) - 1] : SourcePlace{};
+                        messages->AddWhole(text, fileName ? fileName : "", place);
                         from = nl + 1;
                     }
                     FreeValidatorErrors(errors);
@@ -604,12 +625,15 @@ HRESULT AssembleShaderTokens(std::string_view text, const char* fileName, uint32
 }  // namespace fxc
 
 HRESULT AssembleShader(const char* text, UINT length, const char* fileName, UINT firstLine, DWORD flags,
-                       DataBuffer** constants, DataBuffer** function, DataBuffer** messages) {
+                       DataBuffer** constants, DataBuffer** function, DataBuffer** messages,
+                       std::vector<fxc::Diagnostic>* diagnostics) {
+    if (diagnostics) diagnostics->clear();
     if (constants) *constants = nullptr;
     if (function) *function = nullptr;
     if (messages) *messages = nullptr;
     if (!text || length == 0) return D3DERR_INVALIDCALL;
     fxc::MessageList list;
+    list.SetSource(std::string_view(text, length));
     std::vector<uint32_t> functionTokens, constantTokens;
     HRESULT hr = fxc::AssembleShaderTokens(std::string_view(text, length), fileName, firstLine, flags,
                                            &functionTokens, &constantTokens, &list);
@@ -617,11 +641,30 @@ HRESULT AssembleShader(const char* text, UINT length, const char* fileName, UINT
         hr = DataBuffer::CreateCopy(functionTokens.data(), DWORD(functionTokens.size() * 4), function);
     if (SUCCEEDED(hr) && constants)
         hr = DataBuffer::CreateCopy(constantTokens.data(), DWORD(constantTokens.size() * 4), constants);
+    if (diagnostics) *diagnostics = list.Diagnostics();
     if (messages) {
         HRESULT mhr = list.MakeBuffer(messages);
         if (SUCCEEDED(hr)) hr = mhr;
     }
     return hr;
+}
+
+int ValidatorInstructionNumber(std::string_view message) {
+    const size_t mark = message.find(" instruction ");
+    if (mark == std::string_view::npos) return 0;
+    const std::string_view digits = message.substr(mark + 13);
+    if (digits.empty() || !fxc::IsDigit(static_cast<unsigned char>(digits[0]))) return 0;
+    const uint32_t number = fxc::ReadDecimal(digits.substr(0, 9));
+    return static_cast<int>(number);
+}
+
+std::vector<ShaderInstructionEntry> ShaderInstructionTable() {
+    std::vector<ShaderInstructionEntry> table;
+    for (const fxc::Mnemonic& m : fxc::kMnemonics) {
+        table.push_back({m.name, m.opcode, m.operands, fxc::Recognised(m, false, 0xFFFE0101),
+                         fxc::Recognised(m, true, 0xFFFF0101), fxc::Recognised(m, true, 0xFFFF0104)});
+    }
+    return table;
 }
 
 const char* ShaderOpcodeName(uint32_t opcode, bool pixel, bool pixelVersion14) {

@@ -17,6 +17,7 @@ struct AsmValue {
     float real;        // float
     uint32_t text;     // word: index into the texts
     uint32_t line;     // line the token started on
+    const char* at;    // the token's first byte
     uint32_t operand;  // register operand: index into the operand pool
     // Index expressions (inside "[...]").
     uint64_t indexSum;  // sum of the integers, saturated
@@ -26,12 +27,12 @@ struct AsmValue {
 
 struct AsmOperand {
     std::string word;     // register word as written
-    uint32_t line;        // line of the register word
+    SourcePlace place;    // the register word
     bool indexed = false;
     AsmValue index{};     // the index expression when indexed
     bool swizzled = false;
     std::string swizzle;  // swizzle or mask text
-    uint32_t swizzleLine = 0;
+    SourcePlace swizzlePlace;
 };
 
 class ShaderAssemblerState : private LexCursor {
@@ -47,9 +48,14 @@ public:
     std::vector<uint32_t> instructions;  // instruction tokens with their debug comments
     std::vector<uint32_t> constants;     // vs: constant declaration tokens; ps: def instructions
     size_t instructionCount = 0;
+    // Where each instruction of the function tokens starts, in their order (a pixel shader's
+    // definitions first), so that a validator message about one points at its statement.
+    std::vector<SourcePlace> definitionPlaces, instructionPlaces;
 
     int Lex(AsmValue* value);
     void ParserError(const char* message);
+    // A token the grammar does not accept; `expected` names what it could take (null: unknown).
+    void SyntaxError(const std::vector<std::string>* expected);
 
     void Version(bool pixel, uint32_t major, uint32_t minor);
     void Define(uint32_t operand, float x, float y, float z, float w);
@@ -63,9 +69,10 @@ public:
     AsmValue IndexAdd(const AsmValue& sum, const AsmValue& item);
 
 private:
-    void Error(uint32_t line, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // A message at `place`, whose line the message names (0 counts as 1).
+    void Error(SourcePlace place, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    SourcePlace Here() const { return {tokenStart, line}; }
     void GapFault(Gap gap) override;
-    void SyntaxError();
     // Register type and number of an operand (sets relative for "c[a0.x ...]"); false after
     // reporting an invalid register. `modifier` receives a pixel-shader suffix modifier when
     // `allowSuffix`.
@@ -80,7 +87,7 @@ private:
 
     // Syntax-error context.
     bool statementStarted = false;
-    uint32_t statementLine = 1;
+    SourcePlace statementPlace{nullptr, 1};
     int lastToken = 0;
     int bracketDepth = 0;
 

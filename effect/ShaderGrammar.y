@@ -10,7 +10,7 @@
 %define api.pure full
 %define api.prefix {sa}
 %define api.value.type {fxc::AsmValue}
-%define parse.error simple
+%define parse.error custom
 %parse-param {fxc::ShaderAssemblerState* c}
 %lex-param {fxc::ShaderAssemblerState* c}
 
@@ -19,7 +19,10 @@ static int salex(fxc::AsmValue* value, fxc::ShaderAssemblerState* c) { return c-
 static void saerror(fxc::ShaderAssemblerState* c, const char* message) { c->ParserError(message); }
 }
 
-%token T_EOT T_VS T_PS T_DEF T_INT T_FLOAT T_WORD T_OP0 T_OP1 T_OP2 T_OP3 T_OP4
+/* The names are how a syntax error describes the tokens. */
+%token T_EOT "end of file" T_VS "'vs'" T_PS "'ps'" T_DEF "'def'" T_INT "integer" T_FLOAT "float"
+%token T_WORD "name"
+%token T_OP0 T_OP1 T_OP2 T_OP3 T_OP4   /* mnemonics by operand count: "instruction" */
 
 %%
 
@@ -92,3 +95,16 @@ index_item
     | swizzled                      { $$ = c->IndexRegister($1.operand); if (c->aborted) YYABORT; }
     ;
 %%
+
+/* A syntax error with the names of the tokens the parser could have taken. */
+static int yyreport_syntax_error(const yypcontext_t* context, fxc::ShaderAssemblerState* c) {
+    yysymbol_kind_t kinds[YYNTOKENS];
+    const int count = yypcontext_expected_tokens(context, kinds, YYNTOKENS);
+    std::vector<std::string> expected;
+    for (int i = 0; i < count; ++i) {
+        const std::string name = yysymbol_name(kinds[i]);
+        expected.push_back(name.rfind("T_OP", 0) == 0 ? "instruction" : name);
+    }
+    c->SyntaxError(&expected);
+    return 0;
+}

@@ -16,6 +16,7 @@ namespace {
 constexpr DWORD kStatsColour = 0xFFFFFF00;
 constexpr DWORD kTextColour = 0xA0FFFFFF;
 constexpr DWORD kKeysColour = 0xA0FF4040;
+constexpr DWORD kReloadErrorColour = 0xFFFF3030;  // a data file that fails to reload
 const char* const kHint = "Press F1 for help";
 const char* const kHelpKeys = "Key\nSpace\nF1\nF2\nF3\nUp/Down\nLeft/Right\nA/Z";
 const char* const kHelpActions =
@@ -85,6 +86,8 @@ HRESULT FluidDemoApp::InitScene() {
 HRESULT FluidDemoApp::CreateDeviceObjects() {
     ResetCamera();
     components.CreateResources(device);
+    // In a window the effect and texture files are watched: a saved change shows by itself.
+    if (win::HasDisplay() && !win::IsHeadless()) media->WatchMediaFolders();
     largeFont->CreateResources(device);
     smallFont->CreateResources(device);
     return S_OK;
@@ -123,6 +126,7 @@ HRESULT FluidDemoApp::DestroyDeviceObjects() {
 }
 
 LRESULT FluidDemoApp::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KEYDOWN && wParam == VK_F5) reloadRequested = true;
     switch (HandleMouseMessage(mouse, message, wParam, lParam)) {
         case MouseCapture::Take: SetCapture(hwnd); break;
         case MouseCapture::Release: ReleaseCapture(); break;
@@ -152,6 +156,9 @@ std::string FluidDemoApp::TemperatureLine() const {
 }
 
 HRESULT FluidDemoApp::RenderFrame() {
+    // Between frames (also while paused): effects and textures changed on disk, or all on F5.
+    media->ReloadChangedFiles(reloadRequested);
+    reloadRequested = false;
     HRESULT hr = device->BeginScene();
     if (FAILED(hr)) return hr;
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
@@ -166,6 +173,12 @@ HRESULT FluidDemoApp::RenderFrame() {
         smallFont->DrawText(20, 40, kTextColour, kHint, 0);
     }
     smallFont->DrawText(4, 20, kTextColour, TemperatureLine().c_str(), 0);
+    // Files that fail to reload, at the bottom, until they load again.
+    const std::vector<std::string> reloadErrors = media->ReloadErrors();
+    for (size_t i = 0; i < reloadErrors.size(); ++i) {
+        const float y = static_cast<float>(backBufferDesc.Height) - 16.0f * static_cast<float>(reloadErrors.size() - i);
+        smallFont->DrawText(4, y, kReloadErrorColour, reloadErrors[i].c_str(), 0);
+    }
     hr = device->EndScene();
     return FAILED(hr) ? hr : S_OK;
 }

@@ -63,4 +63,5 @@ private:
     FluidComponent* fluidComponent;  // owned by components
     FluidSolver* solver;             // owned; null when it could not be made
     HRESULT solverResult;            // FluidSolver::Create's result
+    bool reloadRequested = false;    // F5 since the last frame: reload every effect and texture
 };

@@ -6,11 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "effect/CompileEffect.h"
 #include "effect/DataBuffer.h"
 #include "effect/FileBytes.h"
 #include "effect/runtime/CreateEffect.h"
+#include "effect/runtime/EffectValidation.h"
 #include "mesh/XFile.h"
+#include "platform/win/WinChange.h"
 #include "platform/win/WinFile.h"
+#include "platform/win/WinTime.h"
 #include "texture/D3DXTexture.h"
 
 const char* const kSceneEffectFiles[SceneEffectCount] = {
@@ -112,6 +116,23 @@ std::string MediaNotFoundWarning(const std::vector<std::string>& folders) {
     return line + "\n";
 }
 
+// [SECTION] Construction
+
+SceneMedia::SceneMedia() {
+    reloadSlots = {
+        {"tex/Environment.png", &SceneMedia::environmentTexture, -1, {}, {}},
+        {"tex/WaterPoint.png", &SceneMedia::bubbleTexture, -1, {}, {}},
+        {"tex/Puodas.jpg", &SceneMedia::potTexture, -1, {}, {}},
+    };
+    for (int i = 0; i < SceneEffectCount; ++i) reloadSlots.push_back({kSceneEffectFiles[i], nullptr, i, {}, {}});
+}
+
+SceneMedia::~SceneMedia() {
+    for (HANDLE watch : watches) FindCloseChangeNotification(watch);
+    for (DataBuffer*& compiled : effectsInUse)
+        if (compiled) compiled->Release();
+}
+
 std::string SceneMedia::PathOf(const char* fileName) const {
     return mediaRoot.empty() ? std::string(fileName) : mediaRoot + "/" + fileName;
 }
@@ -131,18 +152,25 @@ bool SceneMedia::CanRead(const char* fileName, size_t maxBytes) {
 
 // [SECTION] Load wrappers
 
-IDirect3DTexture8* SceneMedia::LoadTexture(IDirect3DDevice8* dev, const char* fileName) {
+IDirect3DTexture8* SceneMedia::MakeTexture(IDirect3DDevice8* dev, const char* fileName, std::string* reason) {
     std::string path = PathOf(fileName);
-    if (!CanRead(fileName, kAnyFileSize)) return nullptr;
+    if (!CheckFileToRead(path.c_str(), kAnyFileSize, reason)) return nullptr;
     IDirect3DTexture8* texture = nullptr;
     HRESULT hr = D3DXCreateTextureFromFileExA(dev, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
                                               D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
                                               D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
                                               &texture);
     if (FAILED(hr)) {
-        Warn(fileName, ReasonOf(hr));
+        *reason = ReasonOf(hr);
         return nullptr;
     }
+    return texture;
+}
+
+IDirect3DTexture8* SceneMedia::LoadTexture(IDirect3DDevice8* dev, const char* fileName) {
+    std::string reason;
+    IDirect3DTexture8* texture = MakeTexture(dev, fileName, &reason);
+    if (!texture) Warn(fileName, reason);
     return texture;
 }
 
@@ -204,17 +232,32 @@ HRESULT SceneMedia::SelectFirstValidTechnique(EffectFile* effect) {
 
 HRESULT SceneMedia::CreateResources(IDirect3DDevice8* newDevice) {
     SceneComponent::CreateResources(newDevice);
-    environmentTexture = LoadTexture(device, "tex/Environment.png");
-    bubbleTexture = LoadTexture(device, "tex/WaterPoint.png");
-    potTexture = LoadTexture(device, "tex/Puodas.jpg");
-    for (int i = 0; i < SceneEffectCount; ++i) effects[i] = LoadEffect(device, kSceneEffectFiles[i]);
+    for (ReloadSlot& slot : reloadSlots) {
+        const FileStamp stamp = StampOf(slot.fileName);
+        if (slot.texture) {
+            this->*slot.texture = LoadTexture(device, slot.fileName);
+            if (this->*slot.texture) slot.stamp = stamp;
+            continue;
+        }
+        EffectFile*& effect = effects[slot.effect];
+        effect = LoadEffect(device, slot.fileName);
+        if (effect) {
+            slot.stamp = stamp;
+            Remember(slot);
+        } else if (DataBuffer* inUse = effectsInUse[slot.effect]) {
+            // A device made anew while the file is broken keeps the version that was in use.
+            if (FAILED(CreateEffect(device, inUse->GetBufferPointer(), inUse->GetBufferSize(),
+                                    PathOf(slot.fileName).c_str(), &effect, nullptr)))
+                effect = nullptr;
+        }
+    }
     potMesh = LoadMesh(device, "mesh/Puodas.x", D3DXMESH_MANAGED, &potMaterial);
     waterMesh = LoadMesh(device, "mesh/Vanduo.x", D3DXMESH_SYSTEMMEM, &waterMaterial);
     if (waterMesh) waterMesh->CloneMeshFVF(D3DXMESH_SYSTEMMEM, D3DFVF_XYZ, device, &waterRestCopy);
     return S_OK;
 }
 
-HRESULT SceneMedia::RestoreResources() {
+void SceneMedia::BindEffect(int which) {
     struct Binding {
         const char* parameter;
         IDirect3DTexture8* texture;
@@ -225,19 +268,24 @@ HRESULT SceneMedia::RestoreResources() {
         {{"texBase", potTexture}, {"texEnvi", environmentTexture}},
         {{"texEnvi", environmentTexture}, {nullptr, nullptr}},
     };
+    EffectFile* effect = effects[which];
+    if (!effect) return;
+    EffectTechniqueDesc description = {};
+    effectUsable[which] = SUCCEEDED(effect->FindNextValidTechnique(nullptr, &description));
+    SelectFirstValidTechnique(effect);
+    if (!effectUsable[which] && !effectWarned[which]) {
+        Warn(kSceneEffectFiles[which], "no technique validates on this device; not drawn");
+        effectWarned[which] = true;
+    }
+    for (const Binding& binding : bindings[which])
+        if (binding.parameter) effect->SetTexture(binding.parameter, binding.texture);
+}
+
+HRESULT SceneMedia::RestoreResources() {
     for (int i = 0; i < SceneEffectCount; ++i) {
-        EffectFile* effect = effects[i];
-        if (!effect) continue;
-        effect->OnResetDevice();
-        EffectTechniqueDesc description = {};
-        effectUsable[i] = SUCCEEDED(effect->FindNextValidTechnique(nullptr, &description));
-        SelectFirstValidTechnique(effect);
-        if (!effectUsable[i] && !effectWarned[i]) {
-            Warn(kSceneEffectFiles[i], "no technique validates on this device; not drawn");
-            effectWarned[i] = true;
-        }
-        for (const Binding& binding : bindings[i])
-            if (binding.parameter) effect->SetTexture(binding.parameter, binding.texture);
+        if (!effects[i]) continue;
+        effects[i]->OnResetDevice();
+        BindEffect(i);
     }
     if (waterMesh)
         waterMesh->CloneMeshFVF(D3DXMESH_WRITEONLY | D3DXMESH_DYNAMIC, D3DFVF_XYZ | D3DFVF_NORMAL,
@@ -270,4 +318,179 @@ HRESULT SceneMedia::ReleaseResources() {
     release(waterMesh);
     release(waterRestCopy);
     return S_OK;
+}
+
+// [SECTION] Live reload
+
+SceneMedia::FileStamp SceneMedia::StampOf(const char* fileName) const {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    FileStamp stamp;
+    if (!GetFileAttributesExA(PathOf(fileName).c_str(), GetFileExInfoStandard, &data)) return stamp;
+    auto ticks = [](const FILETIME& t) { return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
+    stamp.exists = true;
+    stamp.written = ticks(data.ftLastWriteTime);
+    stamp.changed = ticks(data.ftCreationTime);
+    stamp.size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    return stamp;
+}
+
+void SceneMedia::Remember(ReloadSlot& slot) {
+    if (slot.effect < 0) return;
+    DataBuffer*& inUse = effectsInUse[slot.effect];
+    if (inUse) inUse->Release();
+    inUse = nullptr;
+    if (effects[slot.effect]) effects[slot.effect]->GetCompiledEffect(&inUse);
+}
+
+void SceneMedia::WatchMediaFolders() {
+    if (!watches.empty()) return;
+    for (const char* folder : {"efx", "tex"}) {
+        HANDLE watch = FindFirstChangeNotificationA(
+            PathOf(folder).c_str(), FALSE,
+            FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
+        if (watch != INVALID_HANDLE_VALUE) watches.push_back(watch);
+    }
+}
+
+namespace {
+double Seconds() {
+    LARGE_INTEGER frequency{}, count{};
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0) return 0.0;
+    QueryPerformanceCounter(&count);
+    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+}  // namespace
+
+void SceneMedia::ReloadChangedFiles(bool all) {
+    if (!device) return;
+    const double now = Seconds();
+    for (HANDLE watch : watches) {
+        if (WaitForSingleObject(watch, 0) != WAIT_OBJECT_0) continue;
+        // Re-armed before the files are looked at, so a change made meanwhile signals again.
+        FindNextChangeNotification(watch);
+        changePending = true;
+        lastChange = now;
+    }
+    if (!all && (!changePending || now - lastChange < kQuietSeconds)) return;
+    changePending = false;
+    bool texturesChanged = false;
+    for (ReloadSlot& slot : reloadSlots) {
+        if (!all && StampOf(slot.fileName) == slot.stamp) continue;
+        const ReloadResult result = Reload(slot);
+        if (result == ReloadResult::StillWriting) {
+            changePending = true;  // tried again once the writing has stopped
+            lastChange = now;
+        }
+        texturesChanged = texturesChanged || (result == ReloadResult::Loaded && slot.texture);
+    }
+    if (texturesChanged)
+        for (int i = 0; i < SceneEffectCount; ++i) BindEffect(i);
+}
+
+SceneMedia::ReloadResult SceneMedia::Reload(ReloadSlot& slot) {
+    const std::string path = PathOf(slot.fileName);
+    const FileStamp before = StampOf(slot.fileName);
+    ReloadResult result = ReloadResult::Loaded;
+    std::string error;
+    if (slot.texture) {
+        std::string reason;
+        IDirect3DTexture8* texture = MakeTexture(device, slot.fileName, &reason);
+        if (texture && !(StampOf(slot.fileName) == before)) {
+            texture->Release();  // read while it was being written: not to be trusted
+            return ReloadResult::StillWriting;
+        }
+        if (texture) {
+            IDirect3DTexture8*& current = this->*slot.texture;
+            if (current) current->Release();
+            current = texture;
+        } else {
+            fxc::Diagnostic d;
+            d.file = path;
+            d.text = reason;
+            error = fxc::DiagnosticLine(d);
+            result = ReloadResult::Failed;
+        }
+    } else {
+        result = ReloadEffect(slot.effect, slot.fileName, &error);
+        if (result == ReloadResult::StillWriting) return result;
+    }
+    if (result == ReloadResult::Loaded) {
+        // One line for a file that changed or loads again; an unchanged one reloads quietly.
+        if (!(before == slot.stamp) || !slot.error.empty()) std::fprintf(stderr, "%s: reloaded\n", path.c_str());
+        slot.stamp = before;
+        slot.error.clear();
+        Remember(slot);
+        return result;
+    }
+    // Said once on standard error (again only when it changes); the heads-up text shows it
+    // until the file loads.
+    if (error != slot.error) std::fprintf(stderr, "%s\n", error.c_str());
+    slot.error = error;
+    return result;
+}
+
+// Reads, compiles and makes the effect, then checks that one of its techniques validates;
+// only then does it replace the one in use. On failure *error says why.
+SceneMedia::ReloadResult SceneMedia::ReloadEffect(int which, const char* fileName, std::string* error) {
+    const std::string path = PathOf(fileName);
+    const FileStamp before = StampOf(fileName);
+    fxc::Diagnostic failure;
+    failure.file = path;
+    std::vector<char> bytes;
+    std::string reason;
+    if (!ReadFileBytes(path.c_str(), &bytes, &reason, kMaxSourceFileBytes)) {
+        failure.text = reason;
+        *error = fxc::DiagnosticLine(failure);
+        return ReloadResult::Failed;
+    }
+    if (!(StampOf(fileName) == before)) return ReloadResult::StillWriting;
+    if (bytes.empty()) {
+        // Editors that truncate before they write leave this for a moment: not a new effect.
+        failure.text = "the file is empty";
+        *error = fxc::DiagnosticLine(failure);
+        return ReloadResult::Failed;
+    }
+    DataBuffer* compiled = nullptr;
+    std::vector<fxc::Diagnostic> diagnostics;
+    HRESULT hr = CompileEffect(bytes.data(), static_cast<UINT>(bytes.size()), path.c_str(), &compiled, nullptr,
+                               &diagnostics);
+    if (FAILED(hr)) {
+        if (!diagnostics.empty()) failure = diagnostics.front();
+        else failure.text = ReasonOf(hr);
+        *error = fxc::DiagnosticLine(failure);
+        return ReloadResult::Failed;
+    }
+    EffectFile* effect = nullptr;
+    hr = CreateEffect(device, compiled->GetBufferPointer(), compiled->GetBufferSize(), path.c_str(), &effect, nullptr);
+    compiled->Release();
+    if (FAILED(hr)) {
+        failure.text = "the device cannot make the effect: " + ReasonOf(hr);
+        *error = fxc::DiagnosticLine(failure);
+        return ReloadResult::Failed;
+    }
+    EffectTechniqueDesc description = {};
+    if (FAILED(effect->FindNextValidTechnique(nullptr, &description))) {
+        TechniqueFault fault;
+        ExplainInvalidTechnique(effect, 0u, &fault);
+        EffectDesc desc = {};
+        effect->GetDesc(&desc);
+        failure.text = desc.Techniques == 0 ? std::string("the effect has no techniques")
+                                            : "no technique validates; the first: " + DescribeFault(fault);
+        *error = fxc::DiagnosticLine(failure);
+        effect->Release();
+        return ReloadResult::Failed;
+    }
+    EffectFile*& current = effects[which];
+    if (current) current->Release();
+    current = effect;
+    effectWarned[which] = false;
+    BindEffect(which);
+    return ReloadResult::Loaded;
+}
+
+std::vector<std::string> SceneMedia::ReloadErrors() const {
+    std::vector<std::string> lines;
+    for (const ReloadSlot& slot : reloadSlots)
+        if (!slot.error.empty()) lines.push_back(slot.error);
+    return lines;
 }

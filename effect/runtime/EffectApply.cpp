@@ -2,6 +2,9 @@
 // and the Begin/Pass/End cycle with lazily recorded state blocks.
 #include "effect/runtime/EffectObject.h"
 #include "effect/runtime/EffectTypes.h"
+#include "platform/d3d/shader/ShaderValidator.h"
+
+#include <string>
 
 namespace effectimpl {
 
@@ -143,93 +146,149 @@ bool HasValueBit(DWORD caps, DWORD v, DWORD base = 0) {
     return bit < 32 && ((caps >> bit) & 1) != 0;
 }
 
-bool CheckRenderState(const D3DCAPS8& caps, DWORD member, DWORD v) {
+// Each check answers null when the device takes the value, else why not in words.
+const char* CheckRenderState(const D3DCAPS8& caps, DWORD member, DWORD v) {
+    auto need = [](bool ok, const char* why) { return ok ? nullptr : why; };
     switch (member) {
-        case D3DRS_SRCBLEND: return HasValueBit(caps.SrcBlendCaps, v);
-        case D3DRS_DESTBLEND: return HasValueBit(caps.DestBlendCaps, v);
-        case D3DRS_ZFUNC: return HasValueBit(caps.ZCmpCaps, v);
-        case D3DRS_ALPHAFUNC: return HasValueBit(caps.AlphaCmpCaps, v);
+        case D3DRS_SRCBLEND: return need(HasValueBit(caps.SrcBlendCaps, v), "not in the device's SrcBlendCaps");
+        case D3DRS_DESTBLEND: return need(HasValueBit(caps.DestBlendCaps, v), "not in the device's DestBlendCaps");
+        case D3DRS_ZFUNC: return need(HasValueBit(caps.ZCmpCaps, v), "not in the device's ZCmpCaps");
+        case D3DRS_ALPHAFUNC: return need(HasValueBit(caps.AlphaCmpCaps, v), "not in the device's AlphaCmpCaps");
         case D3DRS_STENCILFAIL:
         case D3DRS_STENCILZFAIL:
-        case D3DRS_STENCILPASS: return HasValueBit(caps.StencilCaps, v);
-        case D3DRS_BLENDOP: return v == 1 || (v != 0 && (caps.PrimitiveMiscCaps & D3DPMISCCAPS_BLENDOP));
-        default: return true;
+        case D3DRS_STENCILPASS: return need(HasValueBit(caps.StencilCaps, v), "not in the device's StencilCaps");
+        case D3DRS_BLENDOP:
+            if (v == 0) return "0 is no blend operation";
+            return need(v == 1 || (caps.PrimitiveMiscCaps & D3DPMISCCAPS_BLENDOP),
+                        "the device has no D3DPMISCCAPS_BLENDOP");
+        default: return nullptr;
     }
 }
 
-bool CheckTextureStageState(const D3DCAPS8& caps, DWORD member, DWORD stage, DWORD v) {
+const char* CheckTextureStageState(const D3DCAPS8& caps, DWORD member, DWORD stage, DWORD v) {
+    auto need = [](bool ok, const char* why) { return ok ? nullptr : why; };
     switch (member) {
         case D3DTSS_COLOROP:
         case D3DTSS_ALPHAOP:
-            if (v == 0) return false;
-            if (v != 1 && stage >= caps.MaxTextureBlendStages) return false;
-            return HasValueBit(caps.TextureOpCaps, v);
-        case D3DTSS_TEXCOORDINDEX: return v == 0 || (caps.VertexProcessingCaps & D3DVTXPCAPS_TEXGEN);
+            if (v == 0) return "0 is no texture operation";
+            if (v != 1 && stage >= caps.MaxTextureBlendStages) return "the stage is beyond the device's MaxTextureBlendStages";
+            return need(HasValueBit(caps.TextureOpCaps, v), "not in the device's TextureOpCaps");
+        case D3DTSS_TEXCOORDINDEX:
+            return need(v == 0 || (caps.VertexProcessingCaps & D3DVTXPCAPS_TEXGEN), "the device has no D3DVTXPCAPS_TEXGEN");
         case D3DTSS_ADDRESSU:
-        case D3DTSS_ADDRESSV: return HasValueBit(caps.TextureAddressCaps, v);
-        case D3DTSS_ADDRESSW: return HasValueBit(caps.VolumeTextureAddressCaps, v);
-        case D3DTSS_MAGFILTER: return HasValueBit(caps.TextureFilterCaps, v, 24);
-        case D3DTSS_MINFILTER: return HasValueBit(caps.TextureFilterCaps, v, 8);
-        case D3DTSS_MIPFILTER: return v == 0 || HasValueBit(caps.TextureFilterCaps, v, 16);
+        case D3DTSS_ADDRESSV:
+            return need(HasValueBit(caps.TextureAddressCaps, v), "not in the device's TextureAddressCaps");
+        case D3DTSS_ADDRESSW:
+            return need(HasValueBit(caps.VolumeTextureAddressCaps, v), "not in the device's VolumeTextureAddressCaps");
+        case D3DTSS_MAGFILTER:
+            return need(HasValueBit(caps.TextureFilterCaps, v, 24), "not among the device's magnification filters");
+        case D3DTSS_MINFILTER:
+            return need(HasValueBit(caps.TextureFilterCaps, v, 8), "not among the device's minification filters");
+        case D3DTSS_MIPFILTER:
+            return need(v == 0 || HasValueBit(caps.TextureFilterCaps, v, 16), "not among the device's mipmap filters");
         case D3DTSS_TEXTURETRANSFORMFLAGS: {
             bool projected = (v & D3DTTFF_PROJECTED) != 0;
-            if (projected && !(caps.TextureCaps & D3DPTEXTURECAPS_PROJECTED)) return false;
+            if (projected && !(caps.TextureCaps & D3DPTEXTURECAPS_PROJECTED))
+                return "the device has no D3DPTEXTURECAPS_PROJECTED";
             int count = static_cast<int>(v & 0xFF) - (projected ? 1 : 0);
-            if (count < 3) return true;
-            if (count == 3) return (caps.TextureCaps & (D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_VOLUMEMAP)) != 0;
-            return false;
+            if (count < 3) return nullptr;
+            if (count == 3)
+                return need((caps.TextureCaps & (D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_VOLUMEMAP)) != 0,
+                            "three coordinates need cube or volume textures, which the device lacks");
+            return "more than three transformed coordinates";
         }
-        case D3DTSS_RESULTARG: return v == 1 || (v == 5 && (caps.PrimitiveMiscCaps & D3DPMISCCAPS_TSSARGTEMP));
-        default: return true;
+        case D3DTSS_RESULTARG:
+            if (v == 5) return need(caps.PrimitiveMiscCaps & D3DPMISCCAPS_TSSARGTEMP, "the device has no D3DPMISCCAPS_TSSARGTEMP");
+            return need(v == 1, "only CURRENT or TEMP can take the result");
+        default: return nullptr;
     }
+}
+
+// Why a shader value made no shader on the device: the validator's message, which it gives the
+// device too, when it has one.
+std::string ShaderRefusal(const D3DCAPS8& caps, EffectValue& value, TechniqueFault* fault) {
+    const std::vector<DWORD>* declaration = nullptr;
+    const std::vector<DWORD>* function = ShaderTokensOf(value, &declaration);
+    if (!function || function->empty()) return "the device cannot make the shader";
+    std::string error;
+    const bool pixel = value.Type() == EFFECT_PIXELSHADER;
+    HRESULT hr = shader::ValidateShaderTokens(function->data(), function->size(), pixel,
+                                              declaration ? declaration->data() : nullptr,
+                                              declaration ? declaration->size() : 0, shader::ShaderCapsFrom(caps),
+                                              nullptr, &error);
+    if (SUCCEEDED(hr) || error.empty()) return "the device cannot make the shader";
+    if (fault) LocateShaderMessage(*function, error, fault);
+    return "the shader validator refused it: " + error;
 }
 
 }  // namespace
 
-HRESULT EffectObject::CheckAssignment(const D3DCAPS8& caps, EffectAssignment& a) {
+HRESULT EffectObject::CheckAssignment(const D3DCAPS8& caps, EffectAssignment& a, TechniqueFault* fault) {
     EffectValue& value = *a.value;
     if (a.parameter != kNoParameter) {
         HRESULT hr = ConvertValue(*parameters[a.parameter].value, value);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr)) {
+            if (fault) fault->reason = "the parameter's value does not convert to the state's type";
+            return hr;
+        }
     }
     DWORD stateClass = StateClassOf(a.state);
     DWORD member = StateMemberOf(a.state);
     DWORD v = 0;
     bool isDword = value.Type() == EFFECT_DWORD && SUCCEEDED(value.GetDword(&v));
-    bool ok = true;
+    std::string refusal;
+    auto refuse = [&](const char* why) {
+        if (why) refusal = why;
+    };
+    const char* kStageLimit = "the stage is beyond the 8 texture stages";
     switch (stateClass) {
-        case STATECLASS_RENDER: ok = !isDword || CheckRenderState(caps, member, v); break;
-        case STATECLASS_TEXTURESTAGE:
-            ok = a.index < kMaxStages && (!isDword || CheckTextureStageState(caps, member, a.index, v));
+        case STATECLASS_RENDER:
+            if (isDword) refuse(CheckRenderState(caps, member, v));
             break;
-        case STATECLASS_TEXTURE: ok = a.index < kMaxStages; break;
+        case STATECLASS_TEXTURESTAGE:
+            if (a.index >= kMaxStages)
+                refuse(kStageLimit);
+            else if (isDword)
+                refuse(CheckTextureStageState(caps, member, a.index, v));
+            break;
+        case STATECLASS_TEXTURE:
+            if (a.index >= kMaxStages) refuse(kStageLimit);
+            break;
         case STATECLASS_TRANSFORM:
-            if (member == kTransformTexture) ok = a.index < kMaxStages;
-            if (member == kTransformWorld) ok = a.index <= caps.MaxVertexBlendMatrixIndex;
+            if (member == kTransformTexture && a.index >= kMaxStages) refuse(kStageLimit);
+            if (member == kTransformWorld && a.index > caps.MaxVertexBlendMatrixIndex)
+                refuse("the index is beyond the device's MaxVertexBlendMatrixIndex");
             break;
         case STATECLASS_SHADER: {
             DWORD handle = 0;
-            if (member == kShaderVertex) {
-                value.GetVertexShader(&handle);
-                ok = handle != kNoShaderHandle;
-            } else if (member == kShaderPixel) {
-                value.GetPixelShader(&handle);
-                ok = handle != kNoShaderHandle;
+            if (member == kShaderVertex || member == kShaderPixel) {
+                if (member == kShaderVertex)
+                    value.GetVertexShader(&handle);
+                else
+                    value.GetPixelShader(&handle);
+                if (handle == kNoShaderHandle) refusal = fault ? ShaderRefusal(caps, value, fault) : "no shader";
             } else if (value.Type() == EFFECT_CONSTANT) {
                 ConstantRegisters registers = GetConstantRegisters(value);
                 DWORD fixed = (member >> 8) & 0xFF;
                 uint64_t count = fixed ? fixed : registers.count;
                 uint64_t limit = (member & 0xFF) == kShaderVertexConstant ? caps.MaxVertexShaderConst
                                                                           : kPixelShaderConstantLimit;
-                ok = registers.count > 0 && registers.count >= fixed && a.index + count <= limit;
+                if (registers.count == 0 || registers.count < fixed)
+                    refuse("the value holds too few constant registers");
+                else if (a.index + count > limit)
+                    refuse("the registers run past the device's last shader constant");
             }
             break;
         }
         default: break;
     }
+    if (fault && !refusal.empty()) {
+        fault->reason = refusal;
+        if (isDword) fault->value = ValueText(a.state, v);
+    }
     // A referring assignment's value is scratch space: do not let it keep a texture or shader.
     if (a.parameter != kNoParameter) value.Reset();
-    return ok ? S_OK : E_FAIL;
+    return refusal.empty() ? S_OK : E_FAIL;
 }
 
 // [SECTION] Begin, Pass, End, validation
@@ -273,24 +332,38 @@ void EffectObject::EndTechnique(EffectTechnique& technique) {
     if (technique.holder->block) device->ApplyStateBlock(technique.holder->block);
 }
 
-HRESULT EffectObject::ValidateTechnique(EffectTechnique& technique) {
+HRESULT EffectObject::ValidateTechnique(EffectTechnique& technique, TechniqueFault* fault) {
     D3DCAPS8 caps;
     std::memset(&caps, 0, sizeof caps);
     device->GetDeviceCaps(&caps);
+    auto blame = [&](const EffectPass& pass, const EffectAssignment* assignment) {
+        if (!fault) return;
+        fault->found = true;
+        fault->pass = pass.index;
+        fault->passName = pass.name;
+        if (assignment) fault->state = StateText(assignment->state, assignment->index);
+    };
     for (EffectPass& pass : technique.passes) {
         for (EffectAssignment& assignment : pass.assignments) {
-            HRESULT hr = CheckAssignment(caps, assignment);
-            if (FAILED(hr)) return hr;
+            HRESULT hr = CheckAssignment(caps, assignment, fault);
+            if (FAILED(hr)) {
+                blame(pass, &assignment);
+                return hr;
+            }
         }
     }
     BeginTechnique(technique, 0);
     for (EffectPass& pass : technique.passes) {
         HRESULT hr = ApplyPass(pass);
-        if (SUCCEEDED(hr)) {
+        if (FAILED(hr)) {
+            if (fault) fault->reason = "a value of the pass could not be applied";
+        } else {
             DWORD passes = 0;
             hr = device->ValidateDevice(&passes);
+            if (FAILED(hr) && fault) fault->reason = std::string("the device cannot draw the pass: ") + DeviceResultName(hr);
         }
         if (FAILED(hr)) {
+            blame(pass, nullptr);
             EndTechnique(technique);
             return hr;
         }

@@ -216,6 +216,17 @@ HRESULT EffectObject::Validate() {
     return ValidateTechnique(*current);
 }
 
+HRESULT EffectObject::ExplainTechnique(NameOrIndex name, TechniqueFault* fault) {
+    if (!fault) return D3DERR_INVALIDCALL;
+    *fault = TechniqueFault{};
+    if (begun || !device) return D3DERR_INVALIDCALL;
+    EffectTechnique* technique = FindTechnique(name);
+    if (!technique) return D3DERR_INVALIDCALL;
+    HRESULT hr = ValidateTechnique(*technique, fault);
+    if (SUCCEEDED(hr)) *fault = TechniqueFault{};
+    return hr;
+}
+
 HRESULT EffectObject::Begin(UINT* passes, DWORD flags) {
     if (begun || !device) return D3DERR_INVALIDCALL;
     if (current) {

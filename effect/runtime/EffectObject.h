@@ -9,6 +9,7 @@
 #include "effect/DataBuffer.h"
 #include "effect/runtime/EffectBlock.h"
 #include "effect/runtime/EffectFile.h"
+#include "effect/runtime/EffectValidation.h"
 #include "effect/runtime/EffectValue.h"
 #include "platform/d3d/d3d8.h"
 
@@ -177,6 +178,8 @@ public:
     HRESULT OnResetDevice() override { return S_OK; }
     HRESULT SetMatrixTranspose(NameOrIndex parameter, const D3DMATRIX* transposed) override;
     HRESULT GetMatrixTranspose(NameOrIndex parameter, D3DMATRIX* transposed) override;
+    // Validates a technique as Validate does, and says why it fails (EffectValidation.h).
+    HRESULT ExplainTechnique(NameOrIndex technique, TechniqueFault* fault);
 
 private:
     ~EffectObject() override = default;
@@ -193,11 +196,12 @@ private:
 
     HRESULT Apply(EffectAssignment& assignment);
     HRESULT ApplyValue(EffectAssignment& assignment, EffectValue& value);
-    HRESULT CheckAssignment(const D3DCAPS8& caps, EffectAssignment& assignment);
+    // The device's capability checks of one assignment; `fault` (may be null) learns why not.
+    HRESULT CheckAssignment(const D3DCAPS8& caps, EffectAssignment& assignment, TechniqueFault* fault);
     void BeginTechnique(EffectTechnique& technique, DWORD flags);
     HRESULT ApplyPass(EffectPass& pass);
     void EndTechnique(EffectTechnique& technique);
-    HRESULT ValidateTechnique(EffectTechnique& technique);
+    HRESULT ValidateTechnique(EffectTechnique& technique, TechniqueFault* fault = nullptr);
 
     // Sets a parameter through `set`: at once through the active pass's assignments that refer
     // to it, or into the parameter's stored value when no pass is active.

@@ -407,6 +407,11 @@ private:
         }
     }
 
+public:
+    const std::vector<DWORD>& Declaration() const { return declaration; }
+    const std::vector<DWORD>& Function() const { return function; }
+
+private:
     IDirect3DDevice8* device;      // not counted: the owning effect holds it
     DWORD version[2] = {0, 0};     // software-capable and hardware vertex shader versions
     DWORD handle[2] = {0, 0};      // per mode; both the raw handle when !hasTokens
@@ -493,6 +498,10 @@ private:
         if (!function.empty()) handle = kNoShaderHandle;
     }
 
+public:
+    const std::vector<DWORD>& Function() const { return function; }
+
+private:
     IDirect3DDevice8* device;  // not counted: the owning effect holds it
     DWORD version = 0;         // the device's pixel shader version
     DWORD handle = 0;          // raw handle when there is no function
@@ -547,6 +556,15 @@ constexpr HRESULT (*kConversions[EFFECT_TYPE_COUNT])(EffectValue&, EffectValue&)
 ConstantRegisters GetConstantRegisters(const EffectValue& value) {
     assert(value.Type() == EFFECT_CONSTANT);
     return static_cast<const ConstantValue&>(value).Registers();
+}
+
+const std::vector<DWORD>* ShaderTokensOf(const EffectValue& value, const std::vector<DWORD>** declaration) {
+    *declaration = nullptr;
+    if (value.Type() == EFFECT_PIXELSHADER) return &static_cast<const PixelShaderValue&>(value).Function();
+    if (value.Type() != EFFECT_VERTEXSHADER) return nullptr;
+    const auto& vertex = static_cast<const VertexShaderValue&>(value);
+    *declaration = &vertex.Declaration();
+    return &vertex.Function();
 }
 
 EffectValue* CreateEffectValue(DWORD type, IDirect3DDevice8* device) {

@@ -73,6 +73,10 @@ struct ConstantRegisters {
 };
 ConstantRegisters GetConstantRegisters(const EffectValue& value);
 
+// A shader value's function tokens (null for any other value, empty when it holds none) and,
+// for a vertex shader, its declaration tokens in *declaration (else null).
+const std::vector<DWORD>* ShaderTokensOf(const EffectValue& value, const std::vector<DWORD>** declaration);
+
 // Makes a value object of `type` in its default state, bound to `device` (may be null: shaders
 // are then never made and textures never kept). Null for an unknown type or no memory.
 EffectValue* CreateEffectValue(DWORD type, IDirect3DDevice8* device);

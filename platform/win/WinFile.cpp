@@ -253,6 +253,37 @@ DWORD GetFileAttributesA(LPCSTR fileName) {
     return AttributesOf(fileName, st);
 }
 
+namespace {
+// 100-nanosecond ticks since 1601-01-01, the platform's file time.
+FILETIME FileTimeOf(const struct timespec& t) {
+    constexpr uint64_t kTicksFrom1601To1970 = 116444736000000000ull;
+    const uint64_t ticks = kTicksFrom1601To1970 + uint64_t(t.tv_sec) * 10000000ull + uint64_t(t.tv_nsec) / 100u;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+}  // namespace
+
+BOOL GetFileAttributesExA(LPCSTR fileName, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+    if (!fileName || level != GetFileExInfoStandard || !information) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    struct stat st {};
+    if (stat(fileName, &st) != 0) {
+        lastError = ErrorFromErrno(errno);
+        return FALSE;
+    }
+    auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information);
+    data->dwFileAttributes = AttributesOf(fileName, st);
+    data->ftCreationTime = FileTimeOf(st.st_ctim);
+    data->ftLastAccessTime = FileTimeOf(st.st_atim);
+    data->ftLastWriteTime = FileTimeOf(st.st_mtim);
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    data->nFileSizeLow = static_cast<DWORD>(size);
+    lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
 BOOL CreateDirectoryA(LPCSTR pathName, LPVOID) {
     if (!pathName || !*pathName) {
         lastError = ERROR_PATH_NOT_FOUND;

@@ -87,6 +87,23 @@ private:
 // for this process); FILE_ATTRIBUTE_DEVICE for anything else (pipes, devices, sockets);
 // INVALID_FILE_ATTRIBUTES when nothing is there.
 DWORD GetFileAttributesA(LPCSTR fileName);
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+enum GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard = 0 };
+struct WIN32_FILE_ATTRIBUTE_DATA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;  // the last status change here (the system keeps no birth time)
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+};
+// The attributes (as GetFileAttributesA), times (100-nanosecond ticks since 1601) and size of
+// what is at fileName; FALSE when nothing is there (GetLastError says why).
+BOOL GetFileAttributesExA(LPCSTR fileName, GET_FILEEX_INFO_LEVELS level, LPVOID information);
+
 // One new folder (its parent must exist); ERROR_ALREADY_EXISTS when the name is taken.
 BOOL CreateDirectoryA(LPCSTR pathName, LPVOID security);
 

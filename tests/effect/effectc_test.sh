@@ -19,7 +19,7 @@ printf 'DWORD a = 1;\ntechnique t { pass p { ZEnable = TRUE; } }\n' > good.fx
 grep -q 'ASGN ZENABLE (DWORD)' dump.txt || { echo "FAIL: dump lacks the assignment"; failures=$((failures + 1)); }
 
 printf 'DWORD a;\nDWORD a;\n' > bad.fx
-"$effectc" compile ./bad.fx -o bad.fxo 2> err.txt; check "compile bad" 1 $?
+"$effectc" compile ./bad.fx -o bad.fxo --diagnostics classic 2> err.txt; check "compile bad" 1 $?
 [ "$(cat err.txt)" = "./bad.fx(2) : duplicate parameter: 'a'" ] || { echo "FAIL: message: $(cat err.txt)"; failures=$((failures + 1)); }
 [ -e bad.fxo ] && { echo "FAIL: output written for a failed compile"; failures=$((failures + 1)); }
 
@@ -28,7 +28,7 @@ printf 'vs.1.1\ndef c4, 1, 2, 3, 4\nmov oPos, v0\n' > s.vsh
 [ "$(stat -c %s s.bin)" = "$(( (1 + 10 + 3 + 1) * 4 ))" ] || { echo "FAIL: function size"; failures=$((failures + 1)); }
 [ "$(stat -c %s s.con)" = 20 ] || { echo "FAIL: constants size"; failures=$((failures + 1)); }
 printf 'ps.1.1\nmov r0, q0\n' > bad.psh
-"$effectc" asm bad.psh 2> err.txt; check "asm bad" 1 $?
+"$effectc" asm bad.psh --diagnostics classic 2> err.txt; check "asm bad" 1 $?
 grep -q "^bad.psh(2) : (Assembly Error) invalid register 'q0'$" err.txt || { echo "FAIL: asm message"; failures=$((failures + 1)); }
 
 printf 'float v0[3];\n' > d.decl
@@ -85,6 +85,75 @@ printf 'technique many { pass p { ClipPlaneEnable = 0xFF; } }\n' > clip.fx
 grep -q '"many": not valid' out.txt || { echo "FAIL: check listing: $(cat out.txt)"; failures=$((failures + 1)); }
 "$effectc" check missing.fx 2> /dev/null; check "check missing file" 2 $?
 "$effectc" check good.fx --device gpu 2> /dev/null; check "check bad device" 2 $?
+
+# Diagnostics: FILE:LINE:COL: error: TEXT, the source line and a caret by default; the message
+# buffer's own lines with --diagnostics classic.
+expect() {  # expect NAME FILE EXPECTED-TEXT
+    if [ "$(cat "$2")" != "$3" ]; then echo "FAIL: $1:"; cat "$2"; echo "expected:"; echo "$3"; failures=$((failures + 1)); fi
+}
+printf 'technique t\n{\n    pass p\n    {\n        ColorOp[1 = 2;\n    }\n}\n' > q.sha
+"$effectc" compile q.sha 2> err.txt; check "syntax error" 1 $?
+expect "syntax error with caret" err.txt "q.sha:5:19: error: expected ']' before '='
+    5 |         ColorOp[1 = 2;
+      |                   ^"
+"$effectc" compile q.sha --diagnostics classic 2> err.txt
+expect "classic syntax error" err.txt "q.sha(5) : syntax error"
+"$effectc" compile q.sha --diagnostics fancy 2> /dev/null; check "unknown diagnostics style" 2 $?
+# A tab before the column stays a tab under it, so the caret lines up.
+printf 'technique t { pass p {\n\tZEnable = Maybe;\n} }\n' > tab.sha
+"$effectc" compile tab.sha 2> err.txt
+expect "tab before the caret" err.txt "$(printf 'tab.sha:2:12: error: unknown value in DWORD expression: %s\n    2 | \tZEnable = Maybe;\n      | \t          ^' "'Maybe'")"
+# Past 20 messages only the count of the rest is printed.
+for i in $(seq 1 26); do printf '#pragma once\n'; done > many.sha
+"$effectc" compile many.sha 2> err.txt; check "many messages" 1 $?
+[ "$(grep -c ': error: preprocessor directives are not supported.$' err.txt)" = 20 ] || { echo "FAIL: shown messages: $(grep -c error: err.txt)"; failures=$((failures + 1)); }
+grep -q '^effectc: 6 more messages not shown$' err.txt || { echo "FAIL: count of the rest: $(tail -1 err.txt)"; failures=$((failures + 1)); }
+"$effectc" compile many.sha --diagnostics classic 2> err.txt
+[ "$(grep -c '^many.sha([0-9]*) : preprocessor directives are not supported.$' err.txt)" = 26 ] || { echo "FAIL: classic keeps every message"; failures=$((failures + 1)); }
+printf 'ps.1.1\nmov r0, q0\n' > bad.psh
+"$effectc" asm bad.psh 2> err.txt
+expect "asm diagnostic" err.txt "bad.psh:2:9: error: invalid register 'q0'
+    2 | mov r0, q0
+      |         ^"
+printf 'float v0[3]\nstream 1;\n' > bad.decl
+"$effectc" decl bad.decl 2> err.txt; check "decl syntax error" 1 $?
+expect "decl diagnostic" err.txt "bad.decl:2:1: error: expected ';' before 'stream'
+    2 | stream 1;
+      | ^"
+
+# check names the pass and the first reason of each invalid technique.
+cat > reasons.sha <<'SHA'
+technique Shaders
+{
+    pass P0
+    {
+        PixelShader = asm { ps.1.1
+            tex t0
+            add r0, t0, r1
+        };
+    }
+}
+technique Ops { pass { ColorOp[0] = Modulate; } pass Bump { ColorOp[0] = BumpEnvMap; } }
+technique Many { pass p { ClipPlaneEnable = 0xFF; } }
+technique Fine { pass { ZEnable = True; } }
+SHA
+"$effectc" check reasons.sha > out.txt; check "check with reasons" 0 $?
+expect "check reasons" out.txt 'technique 0 "Shaders": not valid: pass 0 "P0": PIXELSHADER: the shader validator refused it: ps.1.1 instruction 2 (add): r1.x is read before it is written
+reasons.sha:7:13: error: ps.1.1 instruction 2 (add): r1.x is read before it is written
+    7 |             add r0, t0, r1
+      |             ^
+technique 1 "Ops": not valid: pass 1 "Bump": COLOROP[0] = BUMPENVMAP: not in the device'"'"'s TextureOpCaps
+technique 2 "Many": not valid: pass 0 "p": the device cannot draw the pass: D3DERR_CONFLICTINGRENDERSTATE
+technique 3 "Fine": valid'
+
+# list: the program's own tables.
+"$effectc" list states > out.txt; check "list states" 0 $?
+grep -q '^| COLOROP | DWORD | 0..7 |$' out.txt || { echo "FAIL: list states lacks COLOROP"; failures=$((failures + 1)); }
+"$effectc" list values > out.txt; check "list values" 0 $?
+grep -q '^| SRCBLEND, DESTBLEND | ZERO = 0x1, ONE = 0x2,' out.txt || { echo "FAIL: list values lacks the blend row"; failures=$((failures + 1)); }
+"$effectc" list instructions > out.txt; check "list instructions" 0 $?
+grep -q '^| texld | 66 | 2 | - | - | yes |$' out.txt || { echo "FAIL: list instructions lacks texld"; failures=$((failures + 1)); }
+"$effectc" list tables 2> /dev/null; check "list unknown table" 2 $?
 
 [ $failures -eq 0 ] && echo "effectc: all checks passed"
 exit $failures

@@ -640,4 +640,129 @@ TEST_F(DemoWindow, FullScreenWithoutAWindowManagerFillsTheScreen) {
     CloseFromOutside(program, window);
 }
 
+// [SECTION] Changing the effects while the demo runs
+
+// The pot drawn in one flat colour (0xAARRGGBB), whatever lights it.
+std::string FlatPotEffect(const char* colour) {
+    return std::string("texture texBase;\ntexture texEnvi;\ntechnique Flat\n{\n    pass P0\n    {\n"
+                       "        VertexShader = XYZ | NORMAL | TEX1;\n        Lighting = False;\n"
+                       "        TextureFactor = ") + colour + ";\n"
+           "        ColorOp[0] = SelectArg1;\n        ColorArg1[0] = TFactor;\n"
+           "        AlphaOp[0] = SelectArg1;\n        AlphaArg1[0] = TFactor;\n"
+           "        ColorOp[1] = Disable;\n        AlphaOp[1] = Disable;\n"
+           "        ZEnable = True;\n        ZWriteEnable = True;\n        AlphaBlendEnable = False;\n    }\n}\n";
+}
+
+// Saves as editors do: a new file renamed over the old one.
+void SaveByRename(const fs::path& path, const std::string& text) {
+    const fs::path temporary = path.parent_path() / (path.filename().string() + ".new");
+    std::ofstream(temporary, std::ios::binary | std::ios::trunc) << text;
+    fs::rename(temporary, path);
+}
+
+// A folder holding a copy of the data files, from which the program is run.
+fs::path WithMedia(const std::string& name) {
+    const fs::path dir = ScratchDir(name);
+    fs::copy(fs::path(SG_PROGRAM).parent_path() / "media", dir,
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    // Links into the build's media folder become files of their own, which the test may change.
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        if (entry.is_symlink()) {
+            const fs::path target = fs::canonical(entry.path());
+            fs::remove(entry.path());
+            fs::copy_file(target, entry.path());
+        }
+    return dir;
+}
+
+bool Green(int r, int g, int b) { return g > 150 && r < 60 && b < 60; }
+bool Blue(int r, int g, int b) { return b > 150 && r < 60 && g < 60; }
+bool BrightRed(int r, int g, int b) { return r > 150 && g < 90 && b < 90; }
+
+// The newest frame number in the --stats output so far.
+int LastFrame(const std::string& out) {
+    const size_t at = out.rfind("frame ", out.size() > 1 ? out.size() - 2 : 0);
+    return at == std::string::npos ? 0 : std::atoi(out.c_str() + at + 6);
+}
+
+// Headless, F5 every 10 frames: a changed effect is taken, a broken one leaves the last good
+// one drawn with its message on standard error and in red on the picture, a mended one is
+// taken again.
+TEST(DemoRun, F5ReloadsAChangedEffectKeepsTheLastGoodOneAndRecovers) {
+    const fs::path dir = WithMedia("reload_keys");
+    std::string keys;
+    for (int frame = 10; frame < 6000; frame += 10) keys += (keys.empty() ? "" : ",") + std::to_string(frame) + ":press:F5";
+    Program program(dir, {"--headless", "--frames", "6000", "--fixed-step", "0.0333", "--size", "240x180", "--stats",
+                          "--capture", "shots", "--every", "10", "--keys", keys});
+    const fs::path pot = dir / "efx/BaseTexEnvi.sha";
+    // Waits for `text` in standard error (its `count`-th time), then for a frame captured after
+    // it, and reads that frame.
+    auto after = [&](const std::string& text, int count) {
+        int frame = -1;
+        for (auto end = Program::Now() + 120.0; Program::Now() < end && program.Running() && frame < 0;) {
+            size_t at = 0;
+            int seen = 0;
+            const std::string err = program.Err();
+            while ((at = err.find(text, at)) != std::string::npos) {
+                ++seen;
+                ++at;
+            }
+            if (seen >= count) frame = LastFrame(program.Out());
+            else std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_GE(frame, 0) << "never said: " << text << "\n" << program.Err();
+        const int wanted = (frame / 10 + 2) * 10;
+        char name[32], later[32];
+        std::snprintf(name, sizeof name, "frame_%06d.png", wanted);
+        std::snprintf(later, sizeof later, "frame_%06d.png", wanted + 10);  // so `name` is whole
+        for (auto end = Program::Now() + 120.0; Program::Now() < end && !fs::exists(dir / "shots" / later);)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return fs::exists(dir / "shots" / later) ? ReadPicture(dir / "shots" / name) : Picture{};
+    };
+    for (auto end = Program::Now() + 60.0; Program::Now() < end && LastFrame(program.Out()) < 5;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+
+    SaveByRename(pot, FlatPotEffect("0xFF00C000"));
+    const Picture green = after("efx/BaseTexEnvi.sha: reloaded\n", 1);
+    ASSERT_FALSE(green.data.empty());
+    EXPECT_GT(CountIn(green, 0, 40, green.width, green.height - 20, Green), 2000);
+
+    SaveByRename(pot, "technique Flat\n{\n    pass P0 { TextureFactor = 0xFF0000C0 }\n}\n");
+    const std::string message = "efx/BaseTexEnvi.sha:3:42: error: expected ';' before '}'\n";
+    const Picture broken = after(message, 1);
+    ASSERT_FALSE(broken.data.empty());
+    EXPECT_GT(CountIn(broken, 0, 40, broken.width, broken.height - 20, Green), 2000);  // still the last good one
+    EXPECT_GT(CountIn(broken, 0, broken.height - 16, broken.width, broken.height, BrightRed), 30);
+
+    SaveByRename(pot, FlatPotEffect("0xFF0000C0"));
+    const Picture blue = after("efx/BaseTexEnvi.sha: reloaded\n", 2);
+    ASSERT_FALSE(blue.data.empty());
+    EXPECT_GT(CountIn(blue, 0, 40, blue.width, blue.height - 20, Blue), 2000);
+    EXPECT_LT(CountIn(blue, 0, blue.height - 16, blue.width, blue.height, BrightRed), 5);
+    // The message was said once, however many F5 came while the file was broken.
+    const std::string err = program.Err();
+    EXPECT_EQ(err.find(message), err.rfind(message)) << err;
+}
+
+// In a window the effect files are watched: a saved change shows without any key.
+TEST_F(DemoWindow, ASavedEffectShowsWithoutAKey) {
+    const fs::path dir = WithMedia("window_reload");
+    Program program(dir, Args());
+    const std::string window = Start(program);
+    ASSERT_FALSE(window.empty());
+    const Picture before = Settled(dir, window);
+    EXPECT_LT(CountIn(before, 0, 40, before.width, before.height, Green), 100);
+
+    SaveByRename(dir / "efx/BaseTexEnvi.sha", FlatPotEffect("0xFF00C000"));
+    int green = 0;
+    for (auto end = Program::Now() + 60.0; Program::Now() < end && green < 3000;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        const Picture now = Grab(dir, window);
+        green = CountIn(now, 0, 40, now.width, now.height, Green);
+    }
+    EXPECT_GE(green, 3000) << program.Err();
+    EXPECT_NE(program.Err().find("efx/BaseTexEnvi.sha: reloaded\n"), std::string::npos) << program.Err();
+    CloseFromOutside(program, window);
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 #include "effect/DataBuffer.h"
 #include "effect/runtime/CreateEffect.h"
 #include "effect/runtime/EffectFile.h"
+#include "effect/runtime/EffectValidation.h"
 #include "effect/runtime/EffectValue.h"
 #include "platform/d3d/d3d8.h"
 #include "tests/effect/runtime/BlockWriter.h"
@@ -606,3 +607,74 @@ TEST_F(EffectDeviceTest, DrawsWithShadersAndAConstantFromAParameter) {
 }
 
 }  // namespace
+
+// The reason for an invalid technique comes from the checks Validate runs: the same result for
+// every technique, and the pass, state and value that were refused.
+TEST_F(EffectDeviceTest, ExplainNamesWhatValidateRefused) {
+    d3dhost::SetCapsEditor(D3DDEVTYPE_REF, [](D3DCAPS8& caps) {
+        caps.SrcBlendCaps &= ~D3DPBLENDCAPS_INVSRCALPHA;
+        caps.MaxVertexBlendMatrixIndex = 0;
+    });
+    CreateDevice();
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    constexpr DWORD kWorldTransform = 0x07000002;
+    EffectFile* effect = Make(Root({
+        Technique("plain", {Pass("p", {Rs(D3DRS_CULLMODE, D3DCULL_NONE)})}),
+        Technique("blend", {Pass("first", {Rs(D3DRS_CULLMODE, D3DCULL_NONE)}),
+                            Pass("second", {Rs(D3DRS_SRCBLEND, D3DBLEND_INVSRCALPHA)})}),
+        Technique("world1", {Pass("p", {Assignment(EFFECT_MATRIX, kWorldTransform, 1, MatrixValue(identity))})}),
+        Technique("ps3", {Pass("p", {Assignment(EFFECT_PIXELSHADER, kPixelShader, 0,
+                                                Value(EFFECT_PIXELSHADER, {0, 0xFFFF0300, 0x0000FFFF}))})}),
+        Technique("clip", {Pass("p", {Rs(D3DRS_CLIPPLANEENABLE, 0xFF)})}),
+    }));
+    ASSERT_TRUE(effect);
+    for (UINT t = 0; t < 5; ++t) {
+        ASSERT_EQ(S_OK, effect->SetTechnique(t));
+        TechniqueFault fault;
+        EXPECT_EQ(effect->Validate(), ExplainInvalidTechnique(effect, t, &fault)) << t;
+        EXPECT_EQ(fault.found, FAILED(effect->Validate())) << t;
+    }
+    TechniqueFault fault;
+    ASSERT_EQ(E_FAIL, ExplainInvalidTechnique(effect, "blend", &fault));
+    EXPECT_EQ(1u, fault.pass);
+    EXPECT_EQ("pass 1 \"second\": SRCBLEND = INVSRCALPHA: not in the device's SrcBlendCaps", DescribeFault(fault));
+    ASSERT_EQ(E_FAIL, ExplainInvalidTechnique(effect, "world1", &fault));
+    EXPECT_EQ("WORLDTRANSFORM[1]", fault.state);
+    EXPECT_EQ("the index is beyond the device's MaxVertexBlendMatrixIndex", fault.reason);
+    ASSERT_EQ(E_FAIL, ExplainInvalidTechnique(effect, "ps3", &fault));
+    EXPECT_EQ("PIXELSHADER", fault.state);
+    EXPECT_NE(std::string::npos, fault.reason.find("the shader validator refused it")) << fault.reason;
+    EXPECT_FALSE(fault.shaderMessage.empty());
+    ASSERT_TRUE(FAILED(ExplainInvalidTechnique(effect, "clip", &fault)));
+    EXPECT_EQ("", fault.state);
+    EXPECT_EQ(0u, fault.reason.find("the device cannot draw the pass: D3DERR_")) << fault.reason;
+    // A valid technique leaves no reason; while begun, or for an unknown name, it is refused.
+    ASSERT_EQ(S_OK, ExplainInvalidTechnique(effect, "plain", &fault));
+    EXPECT_FALSE(fault.found);
+    EXPECT_EQ(D3DERR_INVALIDCALL, ExplainInvalidTechnique(effect, "missing", &fault));
+    EXPECT_EQ(D3DERR_INVALIDCALL, ExplainInvalidTechnique(effect, "plain", nullptr));
+    ASSERT_EQ(S_OK, effect->Begin(nullptr, 0));
+    EXPECT_EQ(D3DERR_INVALIDCALL, ExplainInvalidTechnique(effect, "plain", &fault));
+    effect->End();
+    // Explaining restores what it touched, as validation does.
+    EXPECT_EQ(DWORD(D3DCULL_CCW), RenderState(D3DRS_CULLMODE));
+    effect->Release();
+}
+
+// A shader message is placed back on its instruction through the shader's debug comments.
+TEST_F(EffectDeviceTest, ExplainPlacesAShaderMessageOnItsLine) {
+    CreateDevice();
+    const char source[] =
+        "technique t\n{\n    pass p\n    {\n        PixelShader = asm {\n            ps.1.1\n"
+        "            tex t0\n            add r0, t0, r1\n        };\n    }\n}\n";
+    EffectFile* effect = nullptr;
+    ASSERT_EQ(S_OK, CreateEffect(device, source, sizeof source - 1, "r.sha", &effect, nullptr));
+    TechniqueFault fault;
+    ASSERT_EQ(E_FAIL, ExplainInvalidTechnique(effect, 0u, &fault));
+    EXPECT_EQ("r.sha", fault.file);
+    EXPECT_EQ("add", fault.mnemonic);
+    // The assembler notes the line where the instruction was complete: here the next line.
+    EXPECT_TRUE(fault.line == 8 || fault.line == 9) << fault.line;
+    EXPECT_NE(std::string::npos, fault.shaderMessage.find("instruction 2 (add)")) << fault.shaderMessage;
+    effect->Release();
+}
