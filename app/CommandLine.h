@@ -36,6 +36,7 @@ struct RunOptions {
     bool stats = false;       // one statistics line per frame on standard output
     unsigned msaa = 0;        // samples per pixel asked of the device: 0 (none), 2 or 4
     unsigned grid = 0;        // fluid grid cells per axis (even, 4 to 64); 0 = the application's own
+    std::string record;       // video of the presented frames (.mp4, .mkv, .y4m or "-"); empty = none
 };
 
 enum class ParseResult { Run, Help, Version, UsageError };

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/win/WinConsole.h"
 #include "platform/win/WinTime.h"
 #include "platform/win/WinUserState.h"
 
@@ -14,6 +15,7 @@ using namespace winimpl;
 // [SECTION] Message queue
 BOOL PeekMessageA(LPMSG msg, HWND h, UINT lo, UINT hi, UINT removeFlags) {
     if (!msg) return FALSE;
+    DeliverConsoleEvents();
     PumpSdlEvents();
     for (auto it = winState.queue.begin(); it != winState.queue.end(); ++it) {
         if (!Matches(*it, h, lo, hi)) continue;
