@@ -132,6 +132,11 @@ public:
     // The user chose the software device: a switch to the reference rasterizer is then no
     // surprise and shows no box; ReportError writes one line on standard error instead.
     void SetSoftwareDeviceRequested(bool requested) { softwareDeviceRequested = requested; }
+    // The folder where notices shown once are remembered ("" = none: they show every time).
+    // The box of an automatic switch to the software device shows on the first start only;
+    // later starts say it in one line on standard error. A folder that cannot be made or
+    // written remembers nothing, and the box shows again.
+    void SetNoticeFolder(const std::string& folder) { noticeFolder = folder; }
 
 protected:
     // [SECTION] Fields
@@ -184,7 +189,12 @@ private:
     bool fatalErrorReported = false;
     D3DMULTISAMPLE_TYPE requestedMultiSample = D3DMULTISAMPLE_NONE;
     bool softwareDeviceRequested = false;
+    std::string noticeFolder;
 };
+
+// The folder of this program's remembered state: $XDG_STATE_HOME/NAME when that is an absolute
+// path, else $HOME/.local/state/NAME; "" when neither tells.
+std::string StateFolder(const char* programName);
 
 // The process-wide application object (written by the AppFramework constructor).
 AppFramework* CurrentApplication();

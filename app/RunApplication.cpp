@@ -422,6 +422,7 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
             app->SetMultiSampleType(samples);
             // Headless, the software device is all there is, and the usage text says so.
             app->SetSoftwareDeviceRequested(options.device == DeviceChoice::Ref || options.headless);
+            app->SetNoticeFolder(StateFolder("simmerglass"));
             app->SetFrameObserver(&runner);
             if (FAILED(app->Create(GetModuleHandleA(nullptr)))) {
                 // A failed start is a failure for the shell as well, whatever the box said.

@@ -26,11 +26,11 @@ const char* const kHelpActions =
     "- move camera forward/backward\n";
 const char* const kTemperatureFormat = "Temperatures: avg %.0f top %.0f bottom %.0f";
 // The rows after the design's: every other key, then the mouse.
-const char* const kMoreHelpKeys = "R\n1\n3\nP\n.\n[ / ]\nF5\nF11, Alt+Enter\nEscape\nLeft drag\nWheel";
+const char* const kMoreHelpKeys = "R\n1\n3\nP\n.\n[ / ]\nF5\nF11\nEscape\nLeft drag\nWheel";
 const char* const kMoreHelpActions =
     "- reset camera\n- stir with random forces\n- push a jet from one side\n"
     "- pause/resume the simulation\n- one step while paused\n- slower/faster simulation\n"
-    "- reload effects and textures\n- toggles full screen\n- quit\n- orbit camera\n"
+    "- reload effects and textures\n- toggles full screen (also Alt+Enter)\n- quit\n- orbit camera\n"
     "- move camera forward/backward\n";
 const std::string kAllHelpKeys = std::string(kHelpKeys) + "\n" + kMoreHelpKeys;
 const std::string kAllHelpActions = std::string(kHelpActions) + kMoreHelpActions;

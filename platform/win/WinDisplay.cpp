@@ -192,6 +192,14 @@ void RegisterAcceleratorResource(WORD id, const ACCEL* entries, int count) {
     winState.acceleratorResources[id] = std::vector<ACCEL>(entries, entries + count);
 }
 
+void RegisterIconResource(WORD id, const DWORD* pixels, int width, int height) {
+    if (!pixels || width <= 0 || height <= 0 || width > 1024 || height > 1024) {
+        winState.iconResources.erase(id);
+        return;
+    }
+    winState.iconResources[id] = CursorBitmap{width, height, std::vector<DWORD>(pixels, pixels + width * height)};
+}
+
 void SetMessageBoxHook(MessageBoxHook hook) { winState.messageBoxHook = hook; }
 
 void SetMessageBoxesToStandardError(bool toStandardError) { winState.messageBoxesToStandardError = toStandardError; }

@@ -203,7 +203,12 @@ int TranslateAcceleratorA(HWND h, HACCEL table, LPMSG msg) {
     return 0;
 }
 
-HICON LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
+HICON LoadIconA(HINSTANCE, LPCSTR name) {
+    if (!name || !IS_INTRESOURCE(name)) return nullptr;
+    const auto id = static_cast<WORD>(reinterpret_cast<uintptr_t>(name));
+    if (!winState.iconResources.count(id)) return nullptr;
+    return reinterpret_cast<HICON>(kIconHandleBase + id);
+}
 HMENU LoadMenuA(HINSTANCE, LPCSTR) { return nullptr; }
 HMENU GetMenu(HWND) { return nullptr; }
 HMENU GetSubMenu(HMENU, int) { return nullptr; }
