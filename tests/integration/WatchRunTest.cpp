@@ -1,0 +1,400 @@
+// Watching the boil, as a user runs the built program: pause, single steps and speed from
+// scripted keys; --record read back through FFmpeg's own libraries and compared with the
+// captures of the same run; YUV4MPEG2 byte for byte; signals ending a recording; a full disk;
+// and, in a real window under a window manager, keys released when the window loses focus.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/PngPicture.h"
+#include "tests/support/ProgramRun.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// [SECTION] Running the program
+
+fs::path Scratch(const std::string& name) {
+    fs::path dir = fs::path(testing::TempDir()) / ("sg_watch_" + name);
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+    fs::create_directories(dir);
+    return dir;
+}
+
+RunResult RunDemo(const std::string& args, const fs::path& cwd) {
+    const std::string command = "cd '" + cwd.string() + "' && '" SG_PROGRAM "' " + args + " >stdout.txt 2>stderr.txt";
+    RunResult result;
+    const int raw = std::system(command.c_str());
+    result.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = ReadWhole(cwd / "stdout.txt");
+    result.err = ReadWhole(cwd / "stderr.txt");
+    return result;
+}
+
+// The simulation's part of each --stats line ("Temperatures: ... | bubbles N"), by frame from 1.
+std::vector<std::string> SimulationStats(const std::string& out) {
+    std::vector<std::string> result{""};
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) {
+        const size_t from = line.find("Temperatures:"), to = line.find(" | wall");
+        result.push_back(from == std::string::npos || to == std::string::npos ? line : line.substr(from, to - from));
+    }
+    return result;
+}
+
+std::string Heating(int from, int to) {
+    std::string keys;
+    for (int f = from; f < to; ++f) keys += (keys.empty() ? "" : ",") + std::to_string(f) + ":press:SPACE";
+    return keys;
+}
+
+Picture Captured(const fs::path& dir, unsigned frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06u.png", frame);
+    return ReadPicture(dir / name);
+}
+
+// Pixels below the heads-up lines that differ by more than 40 in some channel.
+int ChangedBelowText(const Picture& a, const Picture& b) {
+    if (a.width != b.width || a.height != b.height || a.data.empty()) return -1;
+    int changed = 0;
+    for (size_t i = static_cast<size_t>(a.width) * 60 * 3; i + 2 < a.data.size(); i += 3)
+        if (std::abs(a.data[i] - b.data[i]) > 40 || std::abs(a.data[i + 1] - b.data[i + 1]) > 40 ||
+            std::abs(a.data[i + 2] - b.data[i + 2]) > 40)
+            ++changed;
+    return changed;
+}
+
+// Files of the folder whose names start with "sg" and end in ".tmp": a recording's unfinished file.
+int LeftoverFiles(const fs::path& dir) {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind("sg", 0) == 0 && e.path().extension() == ".tmp") ++n;
+    }
+    return n;
+}
+
+// [SECTION] Reading a video back through FFmpeg
+
+struct Video {
+    bool opened = false;
+    int frames = 0;
+    double framesPerSecond = 0.0;
+    Picture first, last;  // RGB, at the size the codec stores
+};
+
+Picture ToPicture(const AVFrame* frame) {
+    Picture p;
+    p.width = static_cast<unsigned>(frame->width);
+    p.height = static_cast<unsigned>(frame->height);
+    p.data.resize(static_cast<size_t>(p.width) * p.height * 3);
+    SwsContext* sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                                     frame->width, frame->height, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr,
+                                     nullptr);
+    uint8_t* to[1] = {p.data.data()};
+    const int stride[1] = {static_cast<int>(p.width * 3)};
+    sws_scale(sws, frame->data, frame->linesize, 0, frame->height, to, stride);
+    sws_freeContext(sws);
+    return p;
+}
+
+Video ReadVideo(const fs::path& path) {
+    Video video;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return video;
+    avformat_find_stream_info(format, nullptr);
+    const AVCodec* codec = nullptr;
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    if (index >= 0 && codec) {
+        AVStream* stream = format->streams[index];
+        video.framesPerSecond = av_q2d(stream->avg_frame_rate);
+        AVCodecContext* decoder = avcodec_alloc_context3(codec);
+        avcodec_parameters_to_context(decoder, stream->codecpar);
+        if (avcodec_open2(decoder, codec, nullptr) >= 0) {
+            video.opened = true;
+            AVPacket* packet = av_packet_alloc();
+            AVFrame* frame = av_frame_alloc();
+            auto drain = [&] {
+                while (avcodec_receive_frame(decoder, frame) == 0) {
+                    if (video.frames++ == 0) video.first = ToPicture(frame);
+                    video.last = ToPicture(frame);
+                }
+            };
+            while (av_read_frame(format, packet) >= 0) {
+                if (packet->stream_index == index) avcodec_send_packet(decoder, packet);
+                av_packet_unref(packet);
+                drain();
+            }
+            avcodec_send_packet(decoder, nullptr);
+            drain();
+            av_frame_free(&frame);
+            av_packet_free(&packet);
+        }
+        avcodec_free_context(&decoder);
+    }
+    avformat_close_input(&format);
+    return video;
+}
+
+// Peak signal-to-noise ratio of b against a over a's area, in dB.
+double Psnr(const Picture& a, const Picture& b) {
+    if (a.data.empty() || b.width < a.width || b.height < a.height) return 0.0;
+    double sum = 0.0;
+    for (unsigned y = 0; y < a.height; ++y)
+        for (unsigned x = 0; x < a.width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const double d = a.At(x, y)[c] - b.At(x, y)[c];
+                sum += d * d;
+            }
+    const double mse = sum / (static_cast<double>(a.width) * a.height * 3);
+    return mse <= 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+// [SECTION] Pause, step and speed
+
+// The same heated run with and without a pause: while paused nothing of the water changes and
+// the camera still turns; each "." is exactly one step; after P the run goes on where it stood.
+TEST(WatchRun, PauseFreezesTheWaterStepsOneFrameAndTheCameraStillMoves) {
+    const fs::path dir = Scratch("pause");
+    const std::string common = "--headless --frames 110 --fixed-step 0.0333 --size 160x120 --stats --keys " + Heating(0, 60);
+    RunResult plain = RunDemo(common, dir);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    // Paused after frame 60; "." after 90 and 95; a held Left, a drag and heat keys while paused; resumed
+    // after 100. Frame 61 is the first paused one.
+    RunResult paused = RunDemo(common + ",60:press:P,70:down:LEFT,85:up:LEFT,72:drag:-80:30,75:press:SPACE,90:press:.,95:press:PERIOD,"
+                                    "100:press:P --capture shots --every 1",
+                           dir);
+    ASSERT_EQ(paused.status, 0) << paused.err;
+    const std::vector<std::string> a = SimulationStats(plain.out), b = SimulationStats(paused.out);
+    ASSERT_EQ(a.size(), 111u);
+    ASSERT_EQ(b.size(), 111u);
+    for (int f = 1; f <= 60; ++f) EXPECT_EQ(b[f], a[f]) << "frame " << f;
+    EXPECT_NE(a[60], a[61]);  // the water is still changing when the pause comes
+    for (int f = 61; f <= 90; ++f) EXPECT_EQ(b[f], a[60]) << "frame " << f;
+    for (int f = 91; f <= 95; ++f) EXPECT_EQ(b[f], a[61]) << "frame " << f;
+    for (int f = 96; f <= 100; ++f) EXPECT_EQ(b[f], a[62]) << "frame " << f;
+    for (int f = 101; f <= 110; ++f) EXPECT_EQ(b[f], a[f - 38]) << "frame " << f;
+    // The orbit went on while the water stood still.
+    EXPECT_GT(ChangedBelowText(Captured(dir / "shots", 70), Captured(dir / "shots", 88)), 500);
+}
+
+// "[" and "]" change the simulation's pace (never past 1/8 or 4) and not the frames' count.
+TEST(WatchRun, SpeedKeysScaleTheSimulationStep) {
+    const fs::path dir = Scratch("speed");
+    const std::string common = "--headless --frames 40 --fixed-step 0.0333 --size 96x72 --stats --keys " + Heating(0, 30);
+    RunResult normal = RunDemo(common, dir), fast = RunDemo(common + ",0:press:]", dir),
+              slow = RunDemo(common + ",0:press:[,0:press:[,0:press:[,0:press:[,0:press:[", dir),
+              eighth = RunDemo(common + ",0:press:[,0:press:[,0:press:[", dir);
+    ASSERT_EQ(normal.status, 0) << normal.err;
+    ASSERT_EQ(fast.status, 0) << fast.err;
+    ASSERT_EQ(slow.status, 0) << slow.err;
+    const std::vector<std::string> n = SimulationStats(normal.out), f = SimulationStats(fast.out),
+                                   s = SimulationStats(slow.out), e = SimulationStats(eighth.out);
+    ASSERT_EQ(n.size(), 41u);
+    EXPECT_NE(n[40], f[40]);
+    EXPECT_NE(n[40], s[40]);
+    // Five halvings stop at 1/8, where three already are.
+    EXPECT_EQ(s, e);
+}
+
+// [SECTION] Recording
+
+// 90 frames at a step of 0.0333: the video holds 90 frames at 30 a second, and its first and
+// last frames are the captures of the same run within the codec's loss. An odd size is padded.
+TEST(WatchRun, RecordedVideoHoldsEveryFrameAtTheStepsRate) {
+    const fs::path dir = Scratch("record");
+    RunResult run = RunDemo("--headless --frames 90 --fixed-step 0.0333 --size 161x121 --capture shots --record boil.mp4 "
+                        "--keys " + Heating(0, 90) + ",30:press:F2",
+                        dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(LeftoverFiles(dir), 0);
+    const Video video = ReadVideo(dir / "boil.mp4");
+    ASSERT_TRUE(video.opened);
+    EXPECT_EQ(video.frames, 90);
+    EXPECT_NEAR(video.framesPerSecond, 30.0, 1e-9);
+    EXPECT_EQ(video.first.width, 162u);
+    EXPECT_EQ(video.first.height, 122u);
+    const Picture first = Captured(dir / "shots", 1), last = Captured(dir / "shots", 90);
+    EXPECT_GT(Psnr(first, video.first), 27.0);
+    EXPECT_GT(Psnr(last, video.last), 27.0);
+    // The last frame is not the first one over again.
+    EXPECT_LT(Psnr(first, video.last), Psnr(last, video.last) - 3.0);
+
+    // .mkv the same way, in real time: 60 frames a second.
+    run = RunDemo("--headless --frames 20 --size 64x48 --record boil.MKV", dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Video realTime = ReadVideo(dir / "boil.MKV");
+    EXPECT_TRUE(realTime.opened);
+    EXPECT_GE(realTime.frames, 1);
+    EXPECT_NEAR(realTime.framesPerSecond, 60.0, 1e-9);
+}
+
+// The BT.601 studio-range conversion of a pixel, and the 4:2:0 planes of a picture, as the
+// YUV4MPEG2 format's readers expect them.
+std::vector<unsigned char> Yuv420(const Picture& p) {
+    auto y = [](int r, int g, int b) { return ((66 * r + 129 * g + 25 * b + 128) >> 8) + 16; };
+    auto u = [](int r, int g, int b) { return ((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128; };
+    auto v = [](int r, int g, int b) { return ((112 * r - 94 * g - 18 * b + 128) >> 8) + 128; };
+    std::vector<unsigned char> out;
+    for (unsigned j = 0; j < p.height; ++j)
+        for (unsigned i = 0; i < p.width; ++i) out.push_back(static_cast<unsigned char>(y(p.At(i, j)[0], p.At(i, j)[1], p.At(i, j)[2])));
+    std::vector<unsigned char> cb, cr;
+    for (unsigned j = 0; j < p.height; j += 2)
+        for (unsigned i = 0; i < p.width; i += 2) {
+            int sum[3] = {0, 0, 0}, n = 0;
+            for (unsigned dj = 0; dj < 2 && j + dj < p.height; ++dj)
+                for (unsigned di = 0; di < 2 && i + di < p.width; ++di, ++n)
+                    for (int c = 0; c < 3; ++c) sum[c] += p.At(i + di, j + dj)[c];
+            for (int& s : sum) s = (s + n / 2) / n;
+            cb.push_back(static_cast<unsigned char>(u(sum[0], sum[1], sum[2])));
+            cr.push_back(static_cast<unsigned char>(v(sum[0], sum[1], sum[2])));
+        }
+    out.insert(out.end(), cb.begin(), cb.end());
+    out.insert(out.end(), cr.begin(), cr.end());
+    return out;
+}
+
+TEST(WatchRun, Yuv4mpegFileAndStandardOutputHoldTheCapturedFramesExactly) {
+    const fs::path dir = Scratch("y4m");
+    const std::string args = "--headless --frames 6 --fixed-step 0.04 --size 75x41 --capture shots --keys " + Heating(0, 6);
+    RunResult run = RunDemo(args + " --record clip.y4m", dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string expected = "YUV4MPEG2 W75 H41 F25:1 Ip A1:1 C420jpeg\n";
+    for (unsigned f = 1; f <= 6; ++f) {
+        const std::vector<unsigned char> planes = Yuv420(Captured(dir / "shots", f));
+        expected += "FRAME\n" + std::string(planes.begin(), planes.end());
+    }
+    const std::string file = ReadWhole(dir / "clip.y4m");
+    EXPECT_EQ(file.size(), expected.size());
+    EXPECT_TRUE(file == expected) << "the video differs from the captured frames";
+    // "-": the same bytes on standard output, for a pipe.
+    run = RunDemo(args + " --record -", dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out == expected);
+    // --stats would share standard output with the video: a usage error before anything runs.
+    run = RunDemo(args + " --record - --stats", dir);
+    EXPECT_EQ(run.status, 2);
+}
+
+TEST(WatchRun, BadRecordTargetsFailBeforeAnythingRuns) {
+    const fs::path dir = Scratch("targets");
+    fs::create_directories(dir / "folder.mp4");
+    for (const char* target : {"clip.avi", "clip", "folder.mp4", "clip.mp4/"}) {
+        RunResult run = RunDemo(std::string("--headless --frames 2 --record ") + target, dir);
+        EXPECT_EQ(run.status, 2) << target;
+        EXPECT_EQ(run.err.find("reference rasterizer"), std::string::npos) << target << ": it ran";
+    }
+    RunResult run = RunDemo("--headless --frames 2 --record missing/clip.mp4", dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot record missing/clip.mp4"), std::string::npos) << run.err;
+}
+
+// A small disk fills up: one message, status 1, and neither the video nor its unfinished file.
+TEST(WatchRun, FullDiskStopsTheRecordingAndLeavesNoFile) {
+    const fs::path dir = Scratch("full");
+    const fs::path disk = dir / "disk";
+    fs::create_directories(disk);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "no small tmpfs can be mounted here (needs root): " << std::strerror(errno);
+    for (const char* name : {"disk/clip.y4m", "disk/clip.mp4"}) {
+        RunResult run = RunDemo("--headless --frames 200 --fixed-step 0.0333 --size 320x240 --record " + std::string(name) +
+                                " --keys " + Heating(0, 200) + ",5:press:F2,10:press:3",
+                            dir);
+        EXPECT_EQ(run.status, 1) << name << ": " << run.err;
+        size_t first = run.err.find("cannot write");
+        EXPECT_NE(first, std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("cannot write", first + 1), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
+        EXPECT_EQ(LeftoverFiles(disk), 0);
+    }
+    umount(disk.c_str());
+}
+
+// [SECTION] Signals
+
+// The program running in the background with its output in files.
+pid_t Spawn(const fs::path& cwd, const std::vector<std::string>& args) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(cwd.c_str()) != 0) _exit(127);
+        int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0) _exit(127);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> argv{const_cast<char*>(SG_PROGRAM)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(SG_PROGRAM, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits for the line "frame N |" in the program's standard output (at most a minute).
+bool WaitForFrame(const fs::path& cwd, int frame) {
+    const std::string mark = "frame " + std::to_string(frame) + " |";
+    for (int i = 0; i < 600; ++i) {
+        if (ReadWhole(cwd / "stdout.txt").find(mark) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+// The exit status, 128 + the signal for a program a signal ended, -1 after a minute.
+int WaitStatus(pid_t pid) {
+    for (int i = 0; i < 600; ++i) {
+        int raw = 0;
+        if (waitpid(pid, &raw, WNOHANG) == pid) return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw) + 1000;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+// SIGTERM and Ctrl+C in the middle of a recording: the run closes as a closed window does, the
+// video is finished and plays, the screenshot is written, and the statuses are 143 and 130.
+TEST(WatchRun, SignalsEndARecordingThroughTheNormalClose) {
+    const struct {
+        int signal, status;
+        const char* video;
+    } cases[] = {{SIGTERM, 143, "term.mp4"}, {SIGINT, 130, "int.mkv"}};
+    for (const auto& c : cases) {
+        const fs::path dir = Scratch(c.video);
+        pid_t pid = Spawn(dir, {"--headless", "--size", "96x72", "--stats", "--record", c.video, "--screenshot", "last.png"});
+        ASSERT_TRUE(WaitForFrame(dir, 10)) << ReadWhole(dir / "stderr.txt");
+        kill(pid, c.signal);
+        EXPECT_EQ(WaitStatus(pid), c.status) << ReadWhole(dir / "stderr.txt");
+        const Video video = ReadVideo(dir / c.video);
+        EXPECT_TRUE(video.opened) << c.video;
+        EXPECT_GE(video.frames, 1) << c.video;
+        EXPECT_TRUE(fs::exists(dir / "last.png"));
+        EXPECT_EQ(LeftoverFiles(dir), 0);
+    }
+}
+
+}  // namespace
