@@ -17,6 +17,7 @@ extern "C" {
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -395,6 +396,90 @@ TEST(WatchRun, SignalsEndARecordingThroughTheNormalClose) {
         EXPECT_TRUE(fs::exists(dir / "last.png"));
         EXPECT_EQ(LeftoverFiles(dir), 0);
     }
+}
+
+// [SECTION] Focus
+// Under a private Xvfb (test_integration_focus sets SG_XVFB) with a window manager, driven with
+// xdotool as a person would: a key held in the program's window is let go in another window.
+
+std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
+        pclose(p);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+// The frame number of the last --stats line written so far.
+int LastFrame(const fs::path& cwd) {
+    const std::string out = ReadWhole(cwd / "stdout.txt");
+    const size_t at = out.rfind("frame ", out.size() > 1 ? out.size() - 2 : 0);
+    return at == std::string::npos ? 0 : std::atoi(out.c_str() + at + 6);
+}
+
+// The newest capture (every 5th frame) after at least `after`, waiting for it up to a minute.
+Picture CaptureAfter(const fs::path& cwd, int after) {
+    for (int i = 0; i < 600; ++i) {
+        const int frame = LastFrame(cwd) / 5 * 5 - 5;  // one capture back: it is surely written
+        if (frame > after) return Captured(cwd / "shots", static_cast<unsigned>(frame));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ADD_FAILURE() << "no frame after " << after;
+    return Picture();
+}
+
+class FocusLoss : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("SG_XVFB")) GTEST_SKIP() << "runs under Xvfb, as the test test_integration_focus";
+        for (const char* tool : {"xdotool", "openbox", "xlogo"})
+            if (Shell(std::string("command -v ") + tool).empty())
+                GTEST_SKIP() << tool << " is needed (packages xdotool, openbox, x11-apps)";
+        manager = std::atoi(Shell("openbox >/dev/null 2>&1 & echo $!").c_str());
+        other = std::atoi(Shell("xlogo -geometry 120x120+600+400 >/dev/null 2>&1 & echo $!").c_str());
+    }
+    void TearDown() override {
+        for (pid_t pid : {other, manager})
+            if (pid > 0) kill(pid, SIGTERM);
+    }
+    pid_t manager = 0, other = 0;
+};
+
+TEST_F(FocusLoss, KeysAndButtonsHeldWhenTheWindowLosesFocusAreReleased) {
+    const fs::path dir = Scratch("focus");
+    fs::create_directories(dir / "shots");
+    pid_t pid = Spawn(dir, {"--device", "ref", "--fixed-step", "0.0333", "--size", "320x240", "--stats", "--capture",
+                            "shots", "--every", "5"});
+    const std::string window = Shell("timeout 60 xdotool search --sync --onlyvisible --name '^Velkor - Simmerglass$' | head -1");
+    const std::string logo = Shell("timeout 60 xdotool search --sync --onlyvisible --class xlogo | head -1");
+    ASSERT_FALSE(window.empty()) << ReadWhole(dir / "stderr.txt");
+    ASSERT_FALSE(logo.empty());
+    ASSERT_TRUE(WaitForFrame(dir, 10));
+    Shell("xdotool windowactivate --sync " + window + " mousemove --window " + window + " 160 120 mousedown 1 keydown Left");
+    const Picture held = CaptureAfter(dir, LastFrame(dir) + 5);
+    const Picture turning = CaptureAfter(dir, LastFrame(dir) + 20);
+    EXPECT_GT(ChangedBelowText(held, turning), 200) << "the held key did not turn the camera";
+    // The window manager gives the keyboard to the other window, which then sees the key-up.
+    Shell("xdotool windowactivate --sync " + logo + " keyup Left mouseup 1");
+    EXPECT_EQ(Shell("xdotool getactivewindow"), logo);
+    // The orbit glides to a stop once the key is up: a few seconds later the picture holds still.
+    bool still = false;
+    for (int attempt = 0; attempt < 10 && !still; ++attempt) {
+        const Picture a = CaptureAfter(dir, LastFrame(dir) + 30);
+        const Picture b = CaptureAfter(dir, LastFrame(dir) + 10);
+        still = ChangedBelowText(a, b) == 0;
+    }
+    EXPECT_TRUE(still) << "the camera kept turning: the key stayed down";
+    // The pointer crossing the window afterwards, no button held, drags nothing.
+    const Picture before = CaptureAfter(dir, LastFrame(dir));
+    Shell("xdotool mousemove --window " + window + " 40 40 mousemove --window " + window + " 300 200");
+    const Picture after = CaptureAfter(dir, LastFrame(dir) + 30);
+    EXPECT_EQ(ChangedBelowText(before, after), 0) << "the button stayed down: the mouse still drags";
+    kill(pid, SIGTERM);
+    EXPECT_EQ(WaitStatus(pid), 143) << ReadWhole(dir / "stderr.txt");
 }
 
 }  // namespace
