@@ -71,7 +71,7 @@ struct NamedKey {
 };
 const NamedKey kNamedKeys[] = {
     {"SPACE", VK_SPACE}, {"UP", VK_UP},       {"DOWN", VK_DOWN},     {"LEFT", VK_LEFT},
-    {"RIGHT", VK_RIGHT}, {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN}, {"TAB", VK_TAB},
+    {"RIGHT", VK_RIGHT}, {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN},
     {".", VK_OEM_PERIOD}, {"PERIOD", VK_OEM_PERIOD}, {"[", VK_OEM_4}, {"LEFTBRACKET", VK_OEM_4},
     {"]", VK_OEM_6}, {"RIGHTBRACKET", VK_OEM_6}, {"-", VK_OEM_MINUS}, {"MINUS", VK_OEM_MINUS},
 };
@@ -342,7 +342,7 @@ std::string UsageText(const char* program) {
            "  --keys SCRIPT         input events at frame numbers, comma-separated items:\n"
            "                        FRAME:ACTION:KEY with ACTION down, up, press or char and\n"
            "                        KEY SPACE, UP, DOWN, LEFT, RIGHT, F1..F12, ESCAPE, RETURN,\n"
-           "                        TAB, A..Z, 0..9, . [ ] - (or PERIOD, LEFTBRACKET,\n"
+           "                        A..Z, 0..9, . [ ] - (or PERIOD, LEFTBRACKET,\n"
            "                        RIGHTBRACKET, MINUS) (char: one character);\n"
            "                        FRAME:drag:DX:DY  left-button drag from the window's centre\n"
            "                        by DX, DY pixels (right, down), released in the same frame;\n"
