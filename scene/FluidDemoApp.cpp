@@ -35,8 +35,7 @@ const char* const kMoreHelpActions =
 const std::string kAllHelpKeys = std::string(kHelpKeys) + "\n" + kMoreHelpKeys;
 const std::string kAllHelpActions = std::string(kHelpActions) + kMoreHelpActions;
 
-constexpr DWORD kDesignPoints = 9;  // the small font at 640x480
-constexpr DWORD kMinPoints = 7;
+constexpr DWORD kDesignPoints = 9;  // the small font at 640x480 and below
 constexpr DWORD kMaxPoints = 48;
 
 }  // namespace
@@ -47,7 +46,7 @@ const char* HelpActionsColumn() { return kAllHelpActions.c_str(); }
 DWORD HeadsUpFontPoints(UINT width, UINT height) {
     const double scale = std::min(width / 640.0, height / 480.0);
     const double points = std::round(kDesignPoints * scale);
-    if (!(points >= kMinPoints)) return kMinPoints;
+    if (!(points >= kDesignPoints)) return kDesignPoints;
     return points > kMaxPoints ? kMaxPoints : static_cast<DWORD>(points);
 }
 

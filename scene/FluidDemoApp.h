@@ -18,9 +18,8 @@ class FontTexture;
 class SceneMedia;
 
 // The heads-up text's font size in points for a back buffer of width x height: the design's 9
-// at 640x480, in proportion to the smaller of the two ratios above and below it (so the text
-// and the help table always fit where they fit at 640x480), never below a legible 7 nor
-// above 48.
+// at 640x480 and below; above it in proportion to the smaller of the two ratios (so the text
+// and the help table fit wherever they fit at 640x480), at most 48.
 DWORD HeadsUpFontPoints(UINT width, UINT height);
 
 // The help table (F1): keys and actions as two columns of lines. The design's rows come first,

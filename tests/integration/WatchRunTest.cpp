@@ -36,13 +36,7 @@ namespace {
 
 // [SECTION] Running the program
 
-fs::path Scratch(const std::string& name) {
-    fs::path dir = fs::path(testing::TempDir()) / ("sg_watch_" + name);
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-    fs::create_directories(dir);
-    return dir;
-}
+fs::path Scratch(const std::string& name) { return ScratchFolder("sg_watch_" + name); }
 
 RunResult RunDemo(const std::string& args, const fs::path& cwd) {
     const std::string command = "cd '" + cwd.string() + "' && '" SG_PROGRAM "' " + args + " >stdout.txt 2>stderr.txt";
@@ -71,22 +65,10 @@ std::string Heating(int from, int to) {
     return keys;
 }
 
-Picture Captured(const fs::path& dir, unsigned frame) {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%06u.png", frame);
-    return ReadPicture(dir / name);
-}
+Picture Captured(const fs::path& dir, unsigned frame) { return CapturedFrame(dir, frame); }
 
-// Pixels below the heads-up lines that differ by more than 40 in some channel.
-int ChangedBelowText(const Picture& a, const Picture& b) {
-    if (a.width != b.width || a.height != b.height || a.data.empty()) return -1;
-    int changed = 0;
-    for (size_t i = static_cast<size_t>(a.width) * 60 * 3; i + 2 < a.data.size(); i += 3)
-        if (std::abs(a.data[i] - b.data[i]) > 40 || std::abs(a.data[i + 1] - b.data[i + 1]) > 40 ||
-            std::abs(a.data[i + 2] - b.data[i + 2]) > 40)
-            ++changed;
-    return changed;
-}
+// Pixels below the heads-up lines (the help hint included) that changed.
+int ChangedBelowText(const Picture& a, const Picture& b) { return ChangedPixelsFrom(a, b, 60); }
 
 // Files of the folder whose names start with "sg" and end in ".tmp": a recording's unfinished file.
 int LeftoverFiles(const fs::path& dir) {
@@ -337,23 +319,7 @@ TEST(WatchRun, FullDiskStopsTheRecordingAndLeavesNoFile) {
 // [SECTION] Signals
 
 // The program running in the background with its output in files.
-pid_t Spawn(const fs::path& cwd, const std::vector<std::string>& args) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(cwd.c_str()) != 0) _exit(127);
-        int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0) _exit(127);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>(SG_PROGRAM)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(SG_PROGRAM, argv.data());
-        _exit(127);
-    }
-    return pid;
-}
+pid_t Spawn(const fs::path& cwd, const std::vector<std::string>& args) { return StartProgram(SG_PROGRAM, cwd, args); }
 
 // Waits for the line "frame N |" in the program's standard output (at most a minute).
 bool WaitForFrame(const fs::path& cwd, int frame) {
@@ -402,16 +368,7 @@ TEST(WatchRun, SignalsEndARecordingThroughTheNormalClose) {
 // Under a private Xvfb (test_integration_focus sets SG_XVFB) with a window manager, driven with
 // xdotool as a person would: a key held in the program's window is let go in another window.
 
-std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
-        pclose(p);
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-    return out;
-}
+std::string Shell(const std::string& command) { return ShellOutput(command); }
 
 // The frame number of the last --stats line written so far.
 int LastFrame(const fs::path& cwd) {

@@ -57,10 +57,10 @@ TEST(HeadsUpText, FontGrowsWithTheWindowAndStaysLegible) {
     // The smaller ratio decides: 1920x1080 is 2.25 times 480 high.
     EXPECT_EQ(HeadsUpFontPoints(1920, 1080), 20u);
     EXPECT_EQ(HeadsUpFontPoints(3000, 480), 9u);
-    // Small windows shrink the text down to 7 points, never below; huge ones stop at 48.
-    EXPECT_EQ(HeadsUpFontPoints(480, 360), 7u);
-    EXPECT_EQ(HeadsUpFontPoints(160, 120), 7u);
-    EXPECT_EQ(HeadsUpFontPoints(0, 0), 7u);
+    // Smaller windows keep the design's size; huge ones stop at 48.
+    EXPECT_EQ(HeadsUpFontPoints(480, 360), 9u);
+    EXPECT_EQ(HeadsUpFontPoints(0, 0), 9u);
+    EXPECT_EQ(HeadsUpFontPoints(700, 500), 9u);
     EXPECT_EQ(HeadsUpFontPoints(8192, 8192), 48u);
 }
 
