@@ -381,6 +381,9 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
         return 1;
     }
 
+    FrameRunner runner(options);
+    if (!runner.OpenRecording()) return 1;
+
     if (!win::InitDisplay(options.headless)) {
         std::fprintf(stderr, "%s: cannot open a display: %s; run with --headless to render offscreen\n",
                      program.c_str(), win::DisplayError());
@@ -401,11 +404,6 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
     win::SetMessageBoxesToStandardError(options.frames != 0);
     win::RegisterAcceleratorResource(113, kAccelerators, static_cast<int>(sizeof kAccelerators / sizeof kAccelerators[0]));
 
-    FrameRunner runner(options);
-    if (!runner.OpenRecording()) {
-        win::ShutdownDisplay();
-        return 1;
-    }
     consoleEventStatus = 0;
     SetConsoleCtrlHandler(CloseOnConsoleEvent, TRUE);
     int status = 0;

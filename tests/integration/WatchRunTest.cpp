@@ -316,6 +316,20 @@ TEST(WatchRun, FullDiskStopsTheRecordingAndLeavesNoFile) {
     umount(disk.c_str());
 }
 
+// A headless run of --frames tells its progress on a terminal (script(1) gives it one), and
+// writes nothing of it into a file.
+TEST(WatchRun, ProgressShowsOnATerminalOnly) {
+    const fs::path dir = Scratch("progress");
+    if (ShellOutput("command -v script").empty()) GTEST_SKIP() << "script (package bsdutils) gives the run a terminal";
+    const std::string terminal =
+        ShellOutput("cd '" + dir.string() + "' && script -qec \"'" SG_PROGRAM "' --headless --frames 20 --size 64x48\" /dev/null");
+    EXPECT_NE(terminal.find("\rframe 20 of 20, "), std::string::npos) << terminal;
+    EXPECT_NE(terminal.find(" left "), std::string::npos) << terminal;
+    RunResult file = RunDemo("--headless --frames 20 --size 64x48", dir);
+    ASSERT_EQ(file.status, 0);
+    EXPECT_EQ(file.err.find("frames/s"), std::string::npos) << file.err;
+}
+
 // [SECTION] Signals
 
 // The program running in the background with its output in files.
