@@ -137,6 +137,8 @@ private:
         errno = 0;
         if (std::fwrite(data, 1, size, out) == size) return true;
         *error = SystemError(errno);
+        // Said once here: standard output's own check at the end would say it again.
+        if (out == stdout) std::clearerr(out);
         return false;
     }
 

@@ -277,6 +277,14 @@ TEST(WatchRun, Yuv4mpegFileAndStandardOutputHoldTheCapturedFramesExactly) {
     run = RunDemo(args + " --record -", dir);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(run.out == expected);
+    // A reader that stops early: the recording stops with one message and the run fails.
+    const std::string status = ShellOutput("cd '" + dir.string() + "' && bash -c \"'" SG_PROGRAM "' " + args +
+                                           " --frames 40 --record - 2>err.txt | head -c 100 >/dev/null; "
+                                           "echo \\${PIPESTATUS[0]}\"");
+    EXPECT_EQ(status, "1");
+    const std::string err = ReadWhole(dir / "err.txt");
+    EXPECT_NE(err.find("cannot write the video to standard output"), std::string::npos) << err;
+    EXPECT_EQ(err.find("cannot write", err.find("cannot write") + 1), std::string::npos) << err;
     // --stats would share standard output with the video: a usage error before anything runs.
     run = RunDemo(args + " --record - --stats", dir);
     EXPECT_EQ(run.status, 2);
