@@ -203,6 +203,33 @@ TEST(WatchRun, SpeedKeysScaleTheSimulationStep) {
     EXPECT_EQ(s, e);
 }
 
+// Rows of the top line's yellow text (the frame statistics) in a picture.
+int YellowRows(const Picture& p) {
+    int first = -1, last = -1;
+    for (unsigned y = 0; y < p.height / 4; ++y)
+        for (unsigned x = 0; x < p.width / 2; ++x) {
+            const unsigned char* c = p.At(x, y);
+            if (c[0] > 200 && c[1] > 200 && c[2] < 80) {
+                if (first < 0) first = static_cast<int>(y);
+                last = static_cast<int>(y);
+                break;
+            }
+        }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+// The heads-up text is the design's at 640x480 and twice as tall at twice the size.
+TEST(WatchRun, HeadsUpTextGrowsWithTheWindow) {
+    const fs::path dir = Scratch("hud");
+    ASSERT_EQ(RunDemo("--headless --frames 2 --size 640x480 --screenshot small.png", dir).status, 0);
+    ASSERT_EQ(RunDemo("--headless --frames 2 --size 1280x960 --screenshot large.png", dir).status, 0);
+    const int small = YellowRows(ReadPicture(dir / "small.png")), large = YellowRows(ReadPicture(dir / "large.png"));
+    EXPECT_GE(small, 8);
+    EXPECT_LE(small, 16);
+    EXPECT_GE(large, small * 17 / 10);
+    EXPECT_LE(large, small * 23 / 10);
+}
+
 // [SECTION] Recording
 
 // 90 frames at a step of 0.0333: the video holds 90 frames at 30 a second, and its first and
