@@ -9,7 +9,10 @@
 
 #include <cassert>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "platform/win/WinFile.h"
 
 // [SECTION] Process-wide state
 namespace {
@@ -393,12 +396,49 @@ const char* ReportKindSuffix(DWORD kind) {
     }
 }
 
+std::string StateFolder(const char* programName) {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && state[0] == '/') return std::string(state) + "/" + programName;
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return std::string(home) + "/.local/state/" + programName;
+    return "";
+}
+
+namespace {
+
+constexpr const char* kSoftwareDeviceNotice = "software-device-notice";
+
+bool NoticeShownBefore(const std::string& folder, const char* notice) {
+    return !folder.empty() && GetFileAttributesA((folder + "/" + notice).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Makes the folder and those above it that are missing, then the notice's file. Failures are
+// silent: the notice only shows again.
+void RememberNotice(const std::string& folder, const char* notice) {
+    if (folder.empty()) return;
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string part = folder.substr(0, slash);
+        if (GetFileAttributesA(part.c_str()) != FILE_ATTRIBUTE_DIRECTORY && !CreateDirectoryA(part.c_str(), nullptr))
+            return;
+        if (slash == std::string::npos) break;
+    }
+    if (FILE* f = std::fopen((folder + "/" + notice).c_str(), "w")) {
+        std::fputs("The software-device message box was shown.\n", f);
+        std::fclose(f);
+    }
+}
+
+}  // namespace
+
 HRESULT AppFramework::ReportError(HRESULT code, DWORD kind) {
-    if (kind == SwitchedToReference && softwareDeviceRequested) {
-        std::fprintf(stderr, "%s: running on the reference rasterizer (the software device), as asked\n", windowTitle);
+    if (kind == SwitchedToReference &&
+        (softwareDeviceRequested || NoticeShownBefore(noticeFolder, kSoftwareDeviceNotice))) {
+        std::fprintf(stderr, "%s: running on the reference rasterizer (the software device)%s\n", windowTitle,
+                     softwareDeviceRequested ? ", as asked" : "; no hardware device could be started");
         std::fflush(stderr);
         return code;
     }
+    if (kind == SwitchedToReference) RememberNotice(noticeFolder, kSoftwareDeviceNotice);
     char message[512];
     std::snprintf(message, sizeof message, "%s%s", AppErrorMessage(code), ReportKindSuffix(kind));
     if (kind == Fatal) fatalErrorReported = true;

@@ -135,6 +135,11 @@ public:
     // Whether full screen waits for the display's refresh (the default) or presents at once; set
     // before Create (windowed presentation follows the device's host setting).
     void SetFullscreenSync(bool sync) { fullscreenSync = sync; }
+    // The folder where notices shown once are remembered ("" = none: they show every time).
+    // The box of an automatic switch to the software device shows on the first start only;
+    // later starts say it in one line on standard error. A folder that cannot be made or
+    // written remembers nothing, and the box shows again.
+    void SetNoticeFolder(const std::string& folder) { noticeFolder = folder; }
 
 protected:
     // [SECTION] Fields
@@ -188,7 +193,12 @@ private:
     D3DMULTISAMPLE_TYPE requestedMultiSample = D3DMULTISAMPLE_NONE;
     bool softwareDeviceRequested = false;
     bool fullscreenSync = true;
+    std::string noticeFolder;
 };
+
+// The folder of this program's remembered state: $XDG_STATE_HOME/NAME when that is an absolute
+// path, else $HOME/.local/state/NAME; "" when neither tells.
+std::string StateFolder(const char* programName);
 
 // The process-wide application object (written by the AppFramework constructor).
 AppFramework* CurrentApplication();

@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/VideoRecorder.h"
 #include "platform/d3d/D3DHost.h"
+#include "platform/win/WinFile.h"
 #include "fluid/GridSize.h"
 #include "platform/win/WinUser.h"
 
@@ -70,6 +72,8 @@ struct NamedKey {
 const NamedKey kNamedKeys[] = {
     {"SPACE", VK_SPACE}, {"UP", VK_UP},       {"DOWN", VK_DOWN},     {"LEFT", VK_LEFT},
     {"RIGHT", VK_RIGHT}, {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN},
+    {".", VK_OEM_PERIOD}, {"PERIOD", VK_OEM_PERIOD}, {"[", VK_OEM_4}, {"LEFTBRACKET", VK_OEM_4},
+    {"]", VK_OEM_6}, {"RIGHTBRACKET", VK_OEM_6}, {"-", VK_OEM_MINUS}, {"MINUS", VK_OEM_MINUS},
 };
 
 // Limits of scripted mouse input: a drag stays within what a window's coordinates can carry
@@ -78,7 +82,7 @@ constexpr int kMaxDrag = 16000;
 constexpr int kMaxNotches = 273;  // 273 x 120 fits a signed 16-bit delta
 
 enum class OptionId {
-    Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Msaa, Stats, Grid, Vsync, Help,
+    Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Msaa, Stats, Grid, Vsync, Record, Help,
     Version
 };
 struct OptionEntry {
@@ -94,6 +98,7 @@ const OptionEntry kOptions[] = {
     {"--size", OptionId::Size, true},          {"--msaa", OptionId::Msaa, true},
     {"--stats", OptionId::Stats, false},       {"--grid", OptionId::Grid, true},
     {"--vsync", OptionId::Vsync, true},
+    {"--record", OptionId::Record, true},
     {"--help", OptionId::Help, false},         {"--version", OptionId::Version, false},
 };
 
@@ -308,10 +313,26 @@ ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* opti
                 }
                 o.grid = static_cast<unsigned>(n);
                 break;
+            case OptionId::Record:
+                if (VideoFormatOf(value) == VideoFormat::Unknown) {
+                    *error = "--record needs a file ending in .mp4, .mkv or .y4m, or - for YUV4MPEG2 on standard "
+                             "output, not '" + value + "'";
+                    return ParseResult::UsageError;
+                }
+                if (value.back() == '/' || GetFileAttributesA(value.c_str()) == FILE_ATTRIBUTE_DIRECTORY) {
+                    *error = "--record " + value + ": it is a folder";
+                    return ParseResult::UsageError;
+                }
+                o.record = value;
+                break;
         }
     }
     if (everyGiven && o.captureDir.empty()) {
         *error = "--every needs --capture";
+        return ParseResult::UsageError;
+    }
+    if (o.record == "-" && o.stats) {
+        *error = "--record - and --stats both write to standard output";
         return ParseResult::UsageError;
     }
     *options = std::move(o);
@@ -329,7 +350,8 @@ std::string UsageText(const char* program) {
            "  --keys SCRIPT         input events at frame numbers, comma-separated items:\n"
            "                        FRAME:ACTION:KEY with ACTION down, up, press or char and\n"
            "                        KEY SPACE, UP, DOWN, LEFT, RIGHT, F1..F12, ESCAPE, RETURN,\n"
-           "                        A..Z or 0..9 (char: one character);\n"
+           "                        A..Z, 0..9, . [ ] - (or PERIOD, LEFTBRACKET,\n"
+           "                        RIGHTBRACKET, MINUS) (char: one character);\n"
            "                        FRAME:drag:DX:DY  left-button drag from the window's centre\n"
            "                        by DX, DY pixels (right, down), released in the same frame;\n"
            "                        FRAME:rdrag:DX:DY the same with the right button;\n"
@@ -348,8 +370,15 @@ std::string UsageText(const char* program) {
            "  --grid N              fluid grid of N x N x N cells, N even from 4 to 64 (default 8)\n"
            "  --vsync on|off        in a window, show frames in step with the display (on, the\n"
            "                        default) or as fast as they come (off); headless never waits\n"
+           "  --record FILE         write the presented frames as a video: FILE.mp4 or FILE.mkv\n"
+           "                        (H.264), FILE.y4m (uncompressed YUV4MPEG2), or - for\n"
+           "                        YUV4MPEG2 on standard output; 1/S frames a second with\n"
+           "                        --fixed-step S, else 60 in real time\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
+           "With --frames, a headless run shows its progress on standard error when that is a\n"
+           "terminal. Ctrl+C or SIGTERM end the run as closing the window does (status 130 or\n"
+           "143, the capture and the video finished); a second Ctrl+C ends it at once.\n"
            "Keys besides the program's own: Escape quits; Alt+Enter and F11 switch full screen.\n"
            "Mouse: drag with the left button to orbit, turn the wheel to move closer or farther.\n";
 }

@@ -37,6 +37,7 @@ struct RunOptions {
     unsigned msaa = 0;        // samples per pixel asked of the device: 0 (none), 2 or 4
     unsigned grid = 0;        // fluid grid cells per axis (even, 4 to 64); 0 = the application's own
     bool vsync = true;        // frames in a window wait for the display's refresh
+    std::string record;       // video of the presented frames (.mp4, .mkv, .y4m or "-"); empty = none
 };
 
 enum class ParseResult { Run, Help, Version, UsageError };

@@ -1,9 +1,10 @@
 // The entry point: command line, display or headless set-up, the device's presenter, the
 // program's accelerator table, and the per-frame extras of the command line (frame limit,
-// scripted keys with auto-repeat and mouse input, captures, the statistics line with each frame's
-// wall-clock time).
+// scripted keys with auto-repeat and mouse input, captures, the video, progress on a terminal,
+// the statistics line with each frame's wall-clock time); Ctrl+C and SIGTERM close the window.
 //
-// Index: [SECTION] Presenter, [SECTION] Frame runner, [SECTION] Entry point
+// Index: [SECTION] Presenter, [SECTION] Frame runner, [SECTION] Console events,
+//        [SECTION] Entry point
 #include "app/RunApplication.h"
 
 #include <chrono>
@@ -14,6 +15,8 @@
 
 #include "app/CommandLine.h"
 #include "app/Screenshot.h"
+#include "app/VideoRecorder.h"
+#include "platform/win/WinConsole.h"
 #include "platform/win/WinFile.h"
 #include "platform/win/WinTime.h"
 
@@ -94,8 +97,22 @@ std::vector<d3dhost::DisplayInfo> DisplaysForDevice() {
 
 // [SECTION] Frame runner
 class FrameRunner : public FrameObserver {
+    using WallClock = std::chrono::steady_clock;
+
 public:
-    explicit FrameRunner(const RunOptions& options) : options(options) {}
+    explicit FrameRunner(const RunOptions& options) : options(options) {
+        DWORD mode = 0;
+        showProgress = options.headless && options.frames != 0 && GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
+    }
+
+    // Opens --record's file before anything runs; false with a message on standard error.
+    bool OpenRecording() {
+        if (options.record.empty()) return true;
+        std::string error;
+        if (recorder.Open(options.record, options.fixedStep, &error)) return true;
+        std::fprintf(stderr, "simmerglass: cannot record %s: %s\n", options.record.c_str(), error.c_str());
+        return false;
+    }
 
     void FrameBegin(AppFramework&) override {
         if (!timing) {
@@ -123,11 +140,14 @@ public:
             std::snprintf(name, sizeof name, "/frame_%06u.png", presented);
             Capture(app, options.captureDir + name);
         }
+        if (recorder.Recording()) Record(app, std::chrono::duration<double>(now - WallClock::time_point{}).count());
+        if (showProgress) ShowProgress(now);
         DeliverKeys(app);
         if (options.frames != 0 && presented == options.frames) PostMessageA(app.MainWindow(), WM_CLOSE, 0, 0);
     }
 
     void DeviceClosing(AppFramework& app) override {
+        FinishRecording();
         if (options.screenshot.empty() || screenshotDone) return;
         screenshotDone = true;
         if (presented == 0) {
@@ -144,6 +164,8 @@ public:
     // After the run: a screenshot asked for but never taken (the device went away with a
     // failed reset, say) is a failure that says so.
     void Finish() {
+        FinishRecording();
+        if (showProgress && progressShown) std::fputc('\n', stderr);
         if (options.screenshot.empty() || screenshotDone) return;
         screenshotDone = true;
         std::fprintf(stderr, "simmerglass: the device was gone before the last frame could be kept; %s not written\n",
@@ -154,21 +176,58 @@ public:
     bool Failed() const { return failed; }
 
 private:
+    // [Frames kept] The presented frame, read back from the device once per presentation for
+    // everything that keeps it (captures, the screenshot, the video); *why says why there is none.
+    bool ReadPresentedFrame(AppFramework& app, std::string* why) {
+        if (frameRead && framePresented == presented) return true;
+        const HRESULT hr = app.Device() ? d3dhost::ReadPresentedFrame(app.Device(), &frame, &frameWidth, &frameHeight)
+                                        : D3DERR_INVALIDCALL;
+        frameRead = SUCCEEDED(hr);
+        framePresented = presented;
+        if (!frameRead) *why = hr == E_OUTOFMEMORY ? "not enough memory for the picture" : "the device kept no frame";
+        return frameRead;
+    }
+
     void Capture(AppFramework& app, const std::string& path) {
-        std::vector<DWORD> pixels;
-        UINT w = 0, h = 0;
         std::string error;
-        const HRESULT hr =
-            app.Device() ? d3dhost::ReadPresentedFrame(app.Device(), &pixels, &w, &h) : D3DERR_INVALIDCALL;
-        if (hr == E_OUTOFMEMORY) {
-            error = "not enough memory for the picture";
-        } else if (FAILED(hr)) {
-            error = "the device kept no frame";
-        } else if (WritePng(path, pixels.data(), w, h, &error)) {
-            return;
-        }
+        if (ReadPresentedFrame(app, &error) && WritePng(path, frame.data(), frameWidth, frameHeight, &error)) return;
         std::fprintf(stderr, "simmerglass: cannot write %s: %s\n", path.c_str(), error.c_str());
         failed = true;
+    }
+
+    // A recording that cannot go on stops with one message and ends the run, which has failed.
+    void Record(AppFramework& app, double seconds) {
+        std::string error;
+        if (ReadPresentedFrame(app, &error) && recorder.AddFrame(frame.data(), frameWidth, frameHeight, seconds, &error)) return;
+        RecordingFailed(error);
+        PostMessageA(app.MainWindow(), WM_CLOSE, 0, 0);
+    }
+
+    void FinishRecording() {
+        if (!recorder.Recording()) return;
+        std::string error;
+        if (!recorder.Finish(&error)) RecordingFailed(error);
+    }
+
+    void RecordingFailed(const std::string& error) {
+        std::fprintf(stderr, "simmerglass: cannot write %s: %s; the recording stops\n",
+                     options.record == "-" ? "the video to standard output" : options.record.c_str(), error.c_str());
+        recorder.Abandon();
+        failed = true;
+    }
+
+    // "frame 120 of 900, 31.5 frames/s, 0:25 left", rewritten in place four times a second.
+    void ShowProgress(WallClock::time_point now) {
+        if (presented == 1) progressStart = now;
+        const double seconds = std::chrono::duration<double>(now - progressStart).count();
+        if (presented != options.frames && progressShown && seconds - progressSeconds < 0.25) return;
+        progressSeconds = seconds;
+        progressShown = true;
+        const double rate = presented > 1 && seconds > 0.0 ? (presented - 1) / seconds : 0.0;
+        const unsigned left = rate > 0.0 ? static_cast<unsigned>((options.frames - presented) / rate + 0.5) : 0;
+        std::fprintf(stderr, "\rframe %u of %u, %.1f frames/s, %u:%02u left ", presented, options.frames, rate,
+                     left / 60, left % 60);
+        std::fflush(stderr);
     }
 
     static double Now() {
@@ -222,8 +281,6 @@ private:
         }
     }
 
-    using WallClock = std::chrono::steady_clock;
-
     static POINT ClientCentre(HWND w) {
         RECT r{};
         GetClientRect(w, &r);
@@ -248,7 +305,29 @@ private:
     double nextRepeat[256] = {};
     bool screenshotDone = false;
     bool failed = false;
+    std::vector<DWORD> frame;  // the presented frame of framePresented, when frameRead
+    UINT frameWidth = 0, frameHeight = 0;
+    unsigned framePresented = 0;
+    bool frameRead = false;
+    VideoRecorder recorder;
+    bool showProgress = false;  // a headless run of --frames with standard error on a terminal
+    bool progressShown = false;
+    WallClock::time_point progressStart;
+    double progressSeconds = 0.0;  // when the progress was last shown, from the first frame
 };
+
+// [SECTION] Console events
+// Ctrl+C and SIGTERM close the window as its close box would: the capture, the screenshot and
+// the video are finished and the device released on the way out. The run then ends with the
+// shell's status for the signal.
+int consoleEventStatus = 0;
+
+BOOL CloseOnConsoleEvent(DWORD event) {
+    consoleEventStatus = event == CTRL_CLOSE_EVENT ? 143 : 130;
+    if (AppFramework* app = CurrentApplication(); app && app->MainWindow())
+        PostMessageA(app->MainWindow(), WM_CLOSE, 0, 0);
+    return TRUE;
+}
 
 std::string ProgramName(const char* argv0) {
     std::string p = argv0 ? argv0 : "simmerglass";
@@ -309,6 +388,9 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
         return 1;
     }
 
+    FrameRunner runner(options);
+    if (!runner.OpenRecording()) return 1;
+
     if (!win::InitDisplay(options.headless)) {
         std::fprintf(stderr, "%s: cannot open a display: %s; run with --headless to render offscreen\n",
                      program.c_str(), win::DisplayError());
@@ -333,7 +415,8 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
     win::SetMessageBoxesToStandardError(options.frames != 0);
     win::RegisterAcceleratorResource(113, kAccelerators, static_cast<int>(sizeof kAccelerators / sizeof kAccelerators[0]));
 
-    FrameRunner runner(options);
+    consoleEventStatus = 0;
+    SetConsoleCtrlHandler(CloseOnConsoleEvent, TRUE);
     int status = 0;
     {
         ApplicationOptions own;
@@ -349,6 +432,7 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
             app->SetFullscreenSync(options.vsync);
             // Headless, the software device is all there is, and the usage text says so.
             app->SetSoftwareDeviceRequested(options.device == DeviceChoice::Ref || options.headless);
+            app->SetNoticeFolder(StateFolder("simmerglass"));
             app->SetFrameObserver(&runner);
             if (FAILED(app->Create(GetModuleHandleA(nullptr)))) {
                 // A failed start is a failure for the shell as well, whatever the box said.
@@ -367,6 +451,8 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
         }
     }
     if (runner.Failed() && status == 0) status = 1;
+    SetConsoleCtrlHandler(CloseOnConsoleEvent, FALSE);
+    if (consoleEventStatus != 0) status = consoleEventStatus;
 
     d3dhost::SetPresenter(nullptr);
     d3dhost::SetWindowedPresentSync(true);

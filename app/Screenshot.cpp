@@ -31,13 +31,38 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+bool BeginReplacement(const std::string& path, std::string* temp, std::string* error) {
+    if (const char* why = CannotReplace(path); *why) {
+        *error = why;
+        return false;
+    }
+    const std::string folder = FolderOf(path);
+    std::vector<char> name(MAX_PATH);
+    if (GetTempFileNameA(folder.c_str(), "sg", 0, name.data()) == 0) {
+        *error = "no new file can be made in " + folder;
+        return false;
+    }
+    *temp = name.data();
+    return true;
+}
+
+bool CompleteReplacement(const std::string& temp, const std::string& path, std::string* error) {
+    // A file that is replaced keeps its permissions (a private picture stays private).
+    const bool replacing = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (replacing ? ReplaceFileA(path.c_str(), temp.c_str(), nullptr, 0, nullptr, nullptr)
+                  : MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    *error = "what is there cannot be replaced";
+    AbandonReplacement(temp);
+    return false;
+}
+
+// Only the file made here is ever removed (a writer may have removed it already).
+void AbandonReplacement(const std::string& temp) { DeleteFileA(temp.c_str()); }
+
 bool WritePng(const std::string& path, const DWORD* pixels, UINT width, UINT height, std::string* error) {
     if (!pixels || width == 0 || height == 0 || width > 16384 || height > 16384) {
         *error = "no picture to write";
-        return false;
-    }
-    if (const char* why = CannotReplace(path); *why) {
-        *error = why;
         return false;
     }
     std::vector<png_byte> rgb;
@@ -53,30 +78,21 @@ bool WritePng(const std::string& path, const DWORD* pixels, UINT width, UINT hei
         rgb[i * 3 + 1] = static_cast<png_byte>((p >> 8) & 0xFF);
         rgb[i * 3 + 2] = static_cast<png_byte>(p & 0xFF);
     }
-    const std::string folder = FolderOf(path);
-    std::vector<char> temp(MAX_PATH);
-    if (GetTempFileNameA(folder.c_str(), "sg", 0, temp.data()) == 0) {
-        *error = "no new file can be made in " + folder;
-        return false;
-    }
+    std::string temp;
+    if (!BeginReplacement(path, &temp, error)) return false;
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     image.width = width;
     image.height = height;
     image.format = PNG_FORMAT_RGB;
-    bool written = png_image_write_to_file(&image, temp.data(), 0, rgb.data(),
+    bool written = png_image_write_to_file(&image, temp.c_str(), 0, rgb.data(),
                                            static_cast<png_int_32>(width * 3), nullptr) != 0;
     if (!written) *error = image.message;
     png_image_free(&image);
-    // A file that is replaced keeps its permissions (a private picture stays private).
-    const bool replacing = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (written && !(replacing ? ReplaceFileA(path.c_str(), temp.data(), nullptr, 0, nullptr, nullptr)
-                               : MoveFileExA(temp.data(), path.c_str(), MOVEFILE_REPLACE_EXISTING))) {
-        *error = "what is there cannot be replaced";
-        written = false;
+    if (!written) {
+        AbandonReplacement(temp);
+        return false;
     }
-    // Only the file made here is ever removed (libpng may have removed it already).
-    if (!written) DeleteFileA(temp.data());
-    return written;
+    return CompleteReplacement(temp, path, error);
 }

@@ -132,7 +132,8 @@ constexpr HeldKey kHeldKeys[] = {
     {kKeyFarther, &OrbitState::distanceVelocity, 30.0f},
 };
 
-// Keys that toggle a view when released, and characters passed on to the solver.
+// Keys that toggle a view (or the pause) when released, and characters passed on to the solver
+// or the simulation's clock; those repeat while held.
 struct KeyBinding {
     WPARAM code;
     KeyAction action;
@@ -142,12 +143,16 @@ constexpr KeyBinding kReleaseToggles[] = {
     {kKeyHelp, KeyAction::ToggleHelp},
     {kKeyVelocity, KeyAction::ToggleVelocity},
     {kKeyWireframe, KeyAction::ToggleWireframe},
+    {kKeyPause, KeyAction::TogglePause},
 };
 
 constexpr KeyBinding kCharacters[] = {
     {'1', KeyAction::RandomizeForces},
     {'3', KeyAction::InjectFaceJet},
     {' ', KeyAction::HeatBottom},
+    {'.', KeyAction::StepFrame},
+    {'[', KeyAction::Slower},
+    {']', KeyAction::Faster},
 };
 
 template <size_t N>

@@ -81,6 +81,7 @@ constexpr BYTE kKeyFarther = 0x5A;     // Z
 constexpr BYTE kKeyHelp = 0x70;        // F1
 constexpr BYTE kKeyVelocity = 0x71;    // F2
 constexpr BYTE kKeyWireframe = 0x72;   // F3
+constexpr BYTE kKeyPause = 0x50;       // P
 
 // The 256-byte key state: 1 while a key is down. Beside it, the same size, the keys pressed
 // since the last frame: a key pressed and released between two frames still acts once.
@@ -105,6 +106,10 @@ enum class KeyAction {
     HeatBottom,        // character Space
     RandomizeForces,   // character "1"
     InjectFaceJet,     // character "3"
+    TogglePause,       // P released
+    StepFrame,         // character "."
+    Slower,            // character "["
+    Faster,            // character "]"
 };
 
 // Keeps the key state for WM_KEYDOWN and WM_KEYUP, latches each key-down in keyPressed, and

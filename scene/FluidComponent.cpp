@@ -143,12 +143,14 @@ void FluidComponent::Tick(float elapsedSeconds) {
 // [SECTION] Simulation
 
 void FluidComponent::StepSimulation(float elapsedSeconds) {
-    if (!solver) return;
+    if (!solver || !(speed > 0.0f)) return;
     // Below the cap the frame steps exactly by its elapsed time; a stall steps by the cap.
-    // NaN counts as no time at all.
+    // NaN counts as no time at all. The speed scales the capped time, so that a slow frame
+    // does not also undo the speed.
     float elapsed = elapsedSeconds;
     if (!(elapsed >= 0.0f)) elapsed = 0.0f;
     if (elapsed > kMaxStepSeconds) elapsed = kMaxStepSeconds;
+    elapsed *= speed;
     solver->dt = elapsed * 5.0f;
     solver->StepVelocity();
     solver->StepTemperature();

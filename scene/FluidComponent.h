@@ -39,6 +39,9 @@ public:
     const Camera* camera;   // not owned
     BYTE showVelocity = 0;  // F2
     BYTE wireframe = 0;     // F3
+    // Simulation seconds per second of the frame (the demo's pause and speed keys); 0 holds the
+    // simulation: Tick draws what the last step left and steps nothing.
+    float speed = 1.0f;
     UINT velocityLinesDrawn = 0;  // lines the velocity display drew in the last frame; 0 while off
     SurfaceGrid surface;
     BubblePool bubbles;

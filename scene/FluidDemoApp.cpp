@@ -2,6 +2,8 @@
 // key handling, and RenderFrame with its heads-up lines.
 #include "scene/FluidDemoApp.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -24,8 +26,30 @@ const char* const kHelpActions =
     "- toggles wireframe display\n- orbit camera vertically\n- orbit camera horizontally\n"
     "- move camera forward/backward\n";
 const char* const kTemperatureFormat = "Temperatures: avg %.0f top %.0f bottom %.0f";
+// The rows after the design's: every other key, then the mouse.
+const char* const kMoreHelpKeys = "R\n1\n3\nP\n.\n[ / ]\nF5\nF11\nEscape\nLeft drag\nWheel";
+const char* const kMoreHelpActions =
+    "- reset camera\n- stir with random forces\n- push a jet from one side\n"
+    "- pause/resume the simulation\n- one step while paused\n- slower/faster simulation\n"
+    "- reload effects and textures\n- toggles full screen (also Alt+Enter)\n- quit\n- orbit camera\n"
+    "- move camera forward/backward\n";
+const std::string kAllHelpKeys = std::string(kHelpKeys) + "\n" + kMoreHelpKeys;
+const std::string kAllHelpActions = std::string(kHelpActions) + kMoreHelpActions;
+
+constexpr DWORD kDesignPoints = 9;  // the small font at 640x480 and below
+constexpr DWORD kMaxPoints = 48;
 
 }  // namespace
+
+const char* HelpKeysColumn() { return kAllHelpKeys.c_str(); }
+const char* HelpActionsColumn() { return kAllHelpActions.c_str(); }
+
+DWORD HeadsUpFontPoints(UINT width, UINT height) {
+    const double scale = std::min(width / 640.0, height / 480.0);
+    const double points = std::round(kDesignPoints * scale);
+    if (!(points >= kDesignPoints)) return kDesignPoints;
+    return points > kMaxPoints ? kMaxPoints : static_cast<DWORD>(points);
+}
 
 FluidDemoApp::FluidDemoApp(const std::string& mediaRoot, int gridSize) {
     windowTitle = "Velkor - Simmerglass";
@@ -39,7 +63,8 @@ FluidDemoApp::FluidDemoApp(const std::string& mediaRoot, int gridSize) {
     std::memset(keyState, 0, sizeof keyState);
     std::memset(keyPressed, 0, sizeof keyPressed);
     largeFont = new FontTexture("Arial", 12, FontTexture::Bold);
-    smallFont = new FontTexture("Arial", 9, FontTexture::Bold);
+    smallFont = new FontTexture("Arial", kDesignPoints, FontTexture::Bold);
+    smallFontPoints = kDesignPoints;
     media = new SceneMedia();
     media->SetMediaRoot(mediaRoot);
     components.Add(media);
@@ -99,8 +124,22 @@ HRESULT FluidDemoApp::ResetDeviceObjects() {
     camera.ApplyTransforms(device, false, true);
     components.RestoreResources();
     largeFont->RestoreResources();
+    FitHeadsUpFont();
     smallFont->RestoreResources();
     return S_OK;
+}
+
+// A back buffer of a new size gets the small font at its size: drawn at its own size, the
+// glyphs stay sharp, where stretching the 9-point ones would blur them.
+void FluidDemoApp::FitHeadsUpFont() {
+    const DWORD points = HeadsUpFontPoints(backBufferDesc.Width, backBufferDesc.Height);
+    if (points == smallFontPoints) return;
+    smallFont->LoseResources();
+    smallFont->ReleaseResources();
+    delete smallFont;
+    smallFont = new FontTexture("Arial", points, FontTexture::Bold);
+    smallFontPoints = points;
+    smallFont->CreateResources(device);
 }
 
 HRESULT FluidDemoApp::UpdateFrame() {
@@ -136,9 +175,20 @@ LRESULT FluidDemoApp::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPAR
         case KeyAction::ToggleHelp: helpShown = !helpShown; break;
         case KeyAction::ToggleVelocity: fluidComponent->showVelocity = !fluidComponent->showVelocity; break;
         case KeyAction::ToggleWireframe: fluidComponent->wireframe = !fluidComponent->wireframe; break;
-        case KeyAction::HeatBottom: solver->HeatBottomRing(); break;
-        case KeyAction::RandomizeForces: solver->RandomizeForces(); break;
-        case KeyAction::InjectFaceJet: solver->InjectFaceJet(); break;
+        // While paused the water takes no heat nor pushes: everything of it stands still.
+        case KeyAction::HeatBottom:
+            if (!clock.Paused()) solver->HeatBottomRing();
+            break;
+        case KeyAction::RandomizeForces:
+            if (!clock.Paused()) solver->RandomizeForces();
+            break;
+        case KeyAction::InjectFaceJet:
+            if (!clock.Paused()) solver->InjectFaceJet();
+            break;
+        case KeyAction::TogglePause: clock.TogglePause(); break;
+        case KeyAction::StepFrame: clock.RequestStep(); break;
+        case KeyAction::Slower: clock.Slower(); break;
+        case KeyAction::Faster: clock.Faster(); break;
         case KeyAction::None: break;
     }
     return AppFramework::HandleMessage(hwnd, message, wParam, lParam);
@@ -164,20 +214,26 @@ HRESULT FluidDemoApp::RenderFrame() {
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
     UpdateCamera(camera, orbit, elapsedTime);
     camera.ApplyTransforms(device, true, false);
+    fluidComponent->speed = clock.TakeFrameSpeed();
     components.Tick(elapsedTime);
-    smallFont->DrawText(4, 2, kStatsColour, frameRateText, 0);
+    // The design's places at 640x480, spread in proportion to the font's size.
+    const float s = static_cast<float>(smallFontPoints) / static_cast<float>(kDesignPoints);
+    const std::string pace = clock.StateText();
+    const std::string firstLine = pace.empty() ? std::string(frameRateText) : std::string(frameRateText) + "   " + pace;
+    smallFont->DrawText(4 * s, 2 * s, kStatsColour, firstLine.c_str(), 0);
     if (helpShown) {
-        smallFont->DrawText(20, 40, kKeysColour, kHelpKeys, 0);
-        smallFont->DrawText(100, 40, kTextColour, kHelpActions, 0);
+        smallFont->DrawText(20 * s, 40 * s, kKeysColour, HelpKeysColumn(), 0);
+        smallFont->DrawText(100 * s, 40 * s, kTextColour, HelpActionsColumn(), 0);
     } else {
-        smallFont->DrawText(20, 40, kTextColour, kHint, 0);
+        smallFont->DrawText(20 * s, 40 * s, kTextColour, kHint, 0);
     }
-    smallFont->DrawText(4, 20, kTextColour, TemperatureLine().c_str(), 0);
+    smallFont->DrawText(4 * s, 20 * s, kTextColour, TemperatureLine().c_str(), 0);
     // Files that fail to reload, at the bottom, until they load again.
     const std::vector<std::string> reloadErrors = media->ReloadErrors();
     for (size_t i = 0; i < reloadErrors.size(); ++i) {
-        const float y = static_cast<float>(backBufferDesc.Height) - 16.0f * static_cast<float>(reloadErrors.size() - i);
-        smallFont->DrawText(4, y, kReloadErrorColour, reloadErrors[i].c_str(), 0);
+        const float y =
+            static_cast<float>(backBufferDesc.Height) - 16.0f * s * static_cast<float>(reloadErrors.size() - i);
+        smallFont->DrawText(4 * s, y, kReloadErrorColour, reloadErrors[i].c_str(), 0);
     }
     hr = device->EndScene();
     return FAILED(hr) ? hr : S_OK;

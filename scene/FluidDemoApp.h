@@ -10,11 +10,22 @@
 #include "fluid/GridSize.h"
 #include "scene/Camera.h"
 #include "scene/SceneComponent.h"
+#include "scene/SimulationClock.h"
 
 class FluidComponent;
 class FluidSolver;
 class FontTexture;
 class SceneMedia;
+
+// The heads-up text's font size in points for a back buffer of width x height: the design's 9
+// at 640x480 and below; above it in proportion to the smaller of the two ratios (so the text
+// and the help table fit wherever they fit at 640x480), at most 48.
+DWORD HeadsUpFontPoints(UINT width, UINT height);
+
+// The help table (F1): keys and actions as two columns of lines. The design's rows come first,
+// unchanged, then every other key and the mouse.
+const char* HelpKeysColumn();
+const char* HelpActionsColumn();
 
 class FluidDemoApp : public AppFramework {
 public:
@@ -44,10 +55,13 @@ public:
     const OrbitState& Orbit() const { return orbit; }
     const Camera& SceneCamera() const { return camera; }
     bool HelpShown() const { return helpShown; }
+    const SimulationClock& Clock() const { return clock; }
+    DWORD HeadsUpPoints() const { return smallFontPoints; }
 
 private:
     float BackBufferAspect() const;
     void ResetCamera();
+    void FitHeadsUpFont();
 
     // [SECTION] Members, in the order of the design
     ComponentList components;     // the media first, the fluid component second
@@ -64,4 +78,6 @@ private:
     FluidSolver* solver;             // owned; null when it could not be made
     HRESULT solverResult;            // FluidSolver::Create's result
     bool reloadRequested = false;    // F5 since the last frame: reload every effect and texture
+    SimulationClock clock;           // P, ".", "[" and "]": the simulation's pause and speed
+    DWORD smallFontPoints;           // the small font's size, fitted to the back buffer
 };

@@ -12,7 +12,9 @@
 #include "effect/runtime/EffectFile.h"
 #include "fluid/GridSize.h"
 #include "platform/win/WinFile.h"
+#include "platform/win/WinUser.h"
 #include "scene/FluidDemoApp.h"
+#include "scene/ProgramIcon.h"
 #include "scene/SceneMedia.h"
 
 namespace {
@@ -35,6 +37,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> searched =
         MediaSearchPath(executableFolder ? executableFolder->c_str() : nullptr,
                         std::getenv("XDG_DATA_DIRS"));
+    // The framework's window class asks for icon 101.
+    win::RegisterIconResource(101, kProgramIconPixels, kProgramIconSide, kProgramIconSide);
     return RunApplication(argc, argv, [&searched](const ApplicationOptions& options) -> std::unique_ptr<AppFramework> {
         std::optional<std::string> root = FindMediaRoot(searched);
         if (!root) std::fputs(MediaNotFoundWarning(searched).c_str(), stderr);

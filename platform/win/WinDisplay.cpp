@@ -194,6 +194,14 @@ void RegisterAcceleratorResource(WORD id, const ACCEL* entries, int count) {
     winState.acceleratorResources[id] = std::vector<ACCEL>(entries, entries + count);
 }
 
+void RegisterIconResource(WORD id, const DWORD* pixels, int width, int height) {
+    if (!pixels || width <= 0 || height <= 0 || width > 1024 || height > 1024) {
+        winState.iconResources.erase(id);
+        return;
+    }
+    winState.iconResources[id] = CursorBitmap{width, height, std::vector<DWORD>(pixels, pixels + width * height)};
+}
+
 void SetMessageBoxHook(MessageBoxHook hook) { winState.messageBoxHook = hook; }
 
 void SetMessageBoxesToStandardError(bool toStandardError) { winState.messageBoxesToStandardError = toStandardError; }
@@ -314,7 +322,21 @@ char KeyCharacter(BYTE vk) {
     if (vk >= 'A' && vk <= 'Z') return static_cast<char>(vk - 'A' + 'a');
     if (vk >= '0' && vk <= '9') return static_cast<char>(vk);
     if (vk == VK_SPACE) return ' ';
-    return 0;
+    // The punctuation keys, as a US keyboard types them.
+    switch (vk) {
+        case VK_OEM_1: return ';';
+        case VK_OEM_PLUS: return '=';
+        case VK_OEM_COMMA: return ',';
+        case VK_OEM_MINUS: return '-';
+        case VK_OEM_PERIOD: return '.';
+        case VK_OEM_2: return '/';
+        case VK_OEM_3: return '`';
+        case VK_OEM_4: return '[';
+        case VK_OEM_5: return '\\';
+        case VK_OEM_6: return ']';
+        case VK_OEM_7: return '\'';
+        default: return 0;
+    }
 }
 
 void PostKey(HWND h, BYTE vk, bool down) {

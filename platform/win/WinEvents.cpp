@@ -20,6 +20,32 @@ HWND WindowOfSdlId(Uint32 sdlId) {
     return FindWindow(ToHwnd(id)) ? ToHwnd(id) : nullptr;
 }
 
+// The window lost the keyboard: what is held now is released elsewhere, and no key-up or
+// button-up would ever reach it. Every key down (as read, or still queued) gets its key-up and
+// every button held its button-up, so that nothing stays stuck.
+void ReleaseHeldInput(HWND h, const Window& w) {
+    bool down[256];
+    for (int vk = 0; vk < 256; ++vk) down[vk] = (winState.keyState[vk] & 0x80) != 0;
+    for (const MSG& m : winState.queue) {
+        if (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) down[m.wParam & 0xFF] = true;
+        if (m.message == WM_KEYUP || m.message == WM_SYSKEYUP) down[m.wParam & 0xFF] = false;
+    }
+    for (int vk = 1; vk < 256; ++vk) {
+        if (!down[vk]) continue;
+        const bool sys = vk == VK_MENU || vk == VK_F10;
+        PostToQueue(h, sys ? WM_SYSKEYUP : WM_KEYUP, static_cast<WPARAM>(vk),
+                    KeyLParam(static_cast<BYTE>(vk), false, true, false));
+        winState.postedDown[vk] = false;
+    }
+    const int x = winState.lastCursor.x - w.rect.left, y = winState.lastCursor.y - w.rect.top;
+    const struct {
+        WPARAM flag;
+        win::MouseButton button;
+    } buttons[] = {{MK_LBUTTON, win::MouseButton::Left}, {MK_RBUTTON, win::MouseButton::Right},
+                   {MK_MBUTTON, win::MouseButton::Middle}};
+    for (const auto& b : buttons)
+        if (winState.mouseButtons & b.flag) win::PostMouseButton(h, b.button, false, x, y);
+}
 
 void TranslateWindowEvent(const SDL_WindowEvent& e) {
     HWND h = WindowOfSdlId(e.windowID);
@@ -27,6 +53,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
     if (!w) return;
     switch (e.event) {
         case SDL_WINDOWEVENT_CLOSE: PostToQueue(h, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+        case SDL_WINDOWEVENT_FOCUS_LOST: ReleaseHeldInput(h, *w); break;
         case SDL_WINDOWEVENT_EXPOSED: {
             PaintLastFrame(*w);
             for (const MSG& m : winState.queue)

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/win/WinConsole.h"
 #include "platform/win/WinTime.h"
 #include "platform/win/WinUserState.h"
 
@@ -14,6 +15,7 @@ using namespace winimpl;
 // [SECTION] Message queue
 BOOL PeekMessageA(LPMSG msg, HWND h, UINT lo, UINT hi, UINT removeFlags) {
     if (!msg) return FALSE;
+    DeliverConsoleEvents();
     PumpSdlEvents();
     for (auto it = winState.queue.begin(); it != winState.queue.end(); ++it) {
         if (!Matches(*it, h, lo, hi)) continue;
@@ -201,7 +203,12 @@ int TranslateAcceleratorA(HWND h, HACCEL table, LPMSG msg) {
     return 0;
 }
 
-HICON LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
+HICON LoadIconA(HINSTANCE, LPCSTR name) {
+    if (!name || !IS_INTRESOURCE(name)) return nullptr;
+    const auto id = static_cast<WORD>(reinterpret_cast<uintptr_t>(name));
+    if (!winState.iconResources.count(id)) return nullptr;
+    return reinterpret_cast<HICON>(kIconHandleBase + id);
+}
 HMENU LoadMenuA(HINSTANCE, LPCSTR) { return nullptr; }
 HMENU GetMenu(HWND) { return nullptr; }
 HMENU GetSubMenu(HMENU, int) { return nullptr; }

@@ -210,6 +210,22 @@ void DeliverUserResize(HWND h, Window& w, int width, int height) {
 
 }  // namespace winimpl
 
+namespace {
+// Shows a class's icon resource on an SDL window; other icons (none, or unknown) leave SDL's own.
+void SetIconOf(SDL_Window* window, HICON icon) {
+    const auto handle = reinterpret_cast<uintptr_t>(icon);
+    if (handle < kIconHandleBase || handle > kIconHandleBase + 0xFFFF) return;
+    auto it = winState.iconResources.find(static_cast<WORD>(handle - kIconHandleBase));
+    if (it == winState.iconResources.end()) return;
+    CursorBitmap& picture = it->second;
+    SDL_Surface* surface = SDL_CreateRGBSurfaceFrom(picture.pixels.data(), picture.width, picture.height, 32,
+                                                    picture.width * 4, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
+    if (!surface) return;
+    SDL_SetWindowIcon(window, surface);
+    SDL_FreeSurface(surface);
+}
+}  // namespace
+
 ATOM RegisterClassA(const WNDCLASSA* wc) {
     if (!wc || !wc->lpszClassName || !wc->lpfnWndProc || IS_INTRESOURCE(wc->lpszClassName)) return 0;
     std::string key = Lower(wc->lpszClassName);
@@ -267,6 +283,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         if (!w.sdl) return nullptr;
         SDL_GetWindowPosition(w.sdl, &px, &py);
         SDL_SetWindowData(w.sdl, "hwnd", reinterpret_cast<void*>(id));
+        SetIconOf(w.sdl, cit->second.icon);
         x11::Adopt(w.sdl);
         w.xWindow = x11::WindowOf(w.sdl);
     }

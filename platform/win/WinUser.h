@@ -438,6 +438,9 @@ void* GetSdlWindow(HWND window);
 // Resources the program carries. LoadAcceleratorsA finds a table registered here under its
 // id; everything else that a program asks for by resource id is absent.
 void RegisterAcceleratorResource(WORD id, const ACCEL* entries, int count);
+// An icon resource: width x height 0xAARRGGBB words, rows top-down, copied. LoadIconA finds it
+// under its id, and a window whose class carries it shows it as its icon.
+void RegisterIconResource(WORD id, const DWORD* pixels, int width, int height);
 
 // Replaces MessageBoxA's output (tests read what a box would have shown). Null restores it.
 typedef int (*MessageBoxHook)(LPCSTR text, LPCSTR caption, UINT type);

@@ -80,6 +80,9 @@ struct WinState {
     uintptr_t nextAccelId = 0x3000;
     std::map<WORD, std::vector<ACCEL>> acceleratorResources;
     std::map<WORD, uintptr_t> loadedAcceleratorResources;
+    // Icon resources by id (pixels 0xAARRGGBB, rows top-down); LoadIconA's handle is
+    // kIconHandleBase + id.
+    std::map<WORD, CursorBitmap> iconResources;
 
     HCURSOR currentCursor = nullptr;
     int cursorShowCount = 0;
@@ -90,6 +93,8 @@ struct WinState {
     SDL_Cursor* deviceCursor = nullptr;
     bool deviceCursorShown = false;
 };
+
+constexpr uintptr_t kIconHandleBase = 0x70000;
 
 // The one instance (WinUser.cpp).
 extern WinState winState;

@@ -2,6 +2,7 @@
 // items, and scripted keys and mouse input arriving as a real keyboard's and mouse's messages
 // (with auto-repeat) through the entry point.
 #include <cstdio>
+#include <filesystem>
 
 #include "RecordingApp.h"
 #include "app/CommandLine.h"
@@ -13,6 +14,43 @@ ParseResult Parse(std::vector<std::string> args, RunOptions* o, std::string* err
     std::vector<const char*> argv{"simmerglass"};
     for (const std::string& a : args) argv.push_back(a.c_str());
     return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), o, error);
+}
+
+// --record: the formats by extension in any case and "-"; anything else, a folder, or "-" with
+// --stats (both on standard output) are usage errors.
+TEST(CommandLine, RecordTargets) {
+    RunOptions o;
+    std::string error;
+    for (const char* good : {"a.mp4", "dir/b.MKV", "c.y4m", "-", "x.tar.Mp4"}) {
+        EXPECT_EQ(Parse({"--record", good}, &o, &error), ParseResult::Run) << good << ": " << error;
+        EXPECT_EQ(o.record, good);
+    }
+    const std::string folder = testing::TempDir() + "/sg_record_folder.mp4";
+    std::filesystem::create_directories(folder);
+    for (const std::string& bad : {std::string("a.avi"), std::string("mp4"), std::string(".mp4"), std::string("a.mp4/"),
+                                   std::string("dir.mp4/b"), std::string(""), folder}) {
+        EXPECT_EQ(Parse({"--record", bad}, &o, &error), ParseResult::UsageError) << bad;
+        EXPECT_NE(error.find("--record"), std::string::npos) << error;
+    }
+    EXPECT_EQ(Parse({"--record", "-", "--stats"}, &o, &error), ParseResult::UsageError);
+    EXPECT_EQ(Parse({"--record"}, &o, &error), ParseResult::UsageError);
+}
+
+// The keys of the pause, step and speed, the reload and full screen, by name or character.
+TEST(CommandLine, KeyNamesOfEveryKeyTheDemoReads) {
+    const struct {
+        const char* name;
+        BYTE vk;
+    } keys[] = {{"P", 'P'},           {"p", 'P'},       {".", VK_OEM_PERIOD}, {"period", VK_OEM_PERIOD},
+                {"[", VK_OEM_4},      {"]", VK_OEM_6},  {"LeftBracket", VK_OEM_4}, {"RIGHTBRACKET", VK_OEM_6},
+                {"F5", VK_F5},        {"F11", VK_F11},  {"ESCAPE", VK_ESCAPE}, {"R", 'R'},
+                {"MINUS", VK_OEM_MINUS}, {"-", VK_OEM_MINUS}};
+    for (const auto& k : keys) EXPECT_EQ(KeyNameToVirtualKey(k.name), k.vk) << k.name;
+    for (const char* unknown : {",", "F13", "F0", "..", "PERIODS", ""}) EXPECT_EQ(KeyNameToVirtualKey(unknown), 0) << unknown;
+    // A scripted "." types the character the demo steps on.
+    EXPECT_EQ(win::KeyCharacter(VK_OEM_PERIOD), '.');
+    EXPECT_EQ(win::KeyCharacter(VK_OEM_4), '[');
+    EXPECT_EQ(win::KeyCharacter(VK_OEM_6), ']');
 }
 
 TEST(CommandLine, EveryOptionWithItsValue) {

@@ -1,5 +1,9 @@
 // ReportError: every message text, the suffix and icon of each kind, the caption, the
 // fatal report closing the window, and the quiet switch to a software device the user chose.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
 #include "RecordingApp.h"
 
 namespace {
@@ -95,6 +99,57 @@ TEST_F(ReportErrorTest, ChosenSoftwareDeviceIsOneLineInsteadOfABox) {
     app.ReportError(E_FAIL, Fatal);
     ASSERT_EQ(ShownBoxes().size(), 1u);
     EXPECT_EQ(ShownBoxes()[0].type, MB_ICONERROR);
+}
+
+// An automatic switch to the software device shows its box on the first start only, remembered
+// in the notice folder (made with the folders above it); later starts say it in one line. A
+// folder that cannot be made remembers nothing: the box shows each time.
+TEST_F(ReportErrorTest, AutomaticSwitchShowsItsBoxOnceAndThenOneLine) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::path(testing::TempDir()) / "sg_notice";
+    fs::remove_all(root);
+    fs::create_directories(root);
+    for (int start = 0; start < 3; ++start) {
+        RecordingApp app;
+        app.SetNoticeFolder((root / "state/simmerglass").string());
+        ShownBoxes().clear();
+        testing::internal::CaptureStderr();
+        app.ReportError(AppError::HardwareDeviceMissing, SwitchedToReference);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(ShownBoxes().size(), start == 0 ? 1u : 0u) << "start " << start;
+        EXPECT_EQ(err, start == 0 ? "" : "Recording App: running on the reference rasterizer (the software device); "
+                                         "no hardware device could be started\n");
+        // Other warnings are not remembered.
+        app.ReportError(AppError::MediaLoadFailed, 7);
+        EXPECT_EQ(ShownBoxes().size(), start == 0 ? 2u : 1u);
+    }
+    // Below a regular file no folder can be made.
+    std::FILE* f = std::fopen((root / "file").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    for (int start = 0; start < 2; ++start) {
+        RecordingApp app;
+        app.SetNoticeFolder((root / "file/simmerglass").string());
+        ShownBoxes().clear();
+        app.ReportError(AppError::HardwareDeviceMissing, SwitchedToReference);
+        EXPECT_EQ(ShownBoxes().size(), 1u);
+    }
+}
+
+TEST(StateFolder, FollowsXdgStateHomeThenHome) {
+    const char* savedState = std::getenv("XDG_STATE_HOME");
+    const char* savedHome = std::getenv("HOME");
+    const std::string state = savedState ? savedState : "", home = savedHome ? savedHome : "";
+    setenv("XDG_STATE_HOME", "/var/s", 1);
+    setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(StateFolder("simmerglass"), "/var/s/simmerglass");
+    setenv("XDG_STATE_HOME", "relative", 1);  // not absolute: ignored, as the convention says
+    EXPECT_EQ(StateFolder("simmerglass"), "/home/u/.local/state/simmerglass");
+    unsetenv("XDG_STATE_HOME");
+    unsetenv("HOME");
+    EXPECT_EQ(StateFolder("simmerglass"), "");
+    if (savedState) setenv("XDG_STATE_HOME", state.c_str(), 1);
+    if (savedHome) setenv("HOME", home.c_str(), 1);
 }
 
 TEST_F(ReportErrorTest, WarningLeavesTheWindowOpen) {

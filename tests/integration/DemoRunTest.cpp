@@ -30,13 +30,7 @@ namespace {
 
 // [SECTION] Running the program
 
-fs::path ScratchDir(const std::string& name) {
-    fs::path dir = fs::path(testing::TempDir()) / ("sg_demo_" + name);
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-    fs::create_directories(dir);
-    return dir;
-}
+fs::path ScratchDir(const std::string& name) { return ScratchFolder("sg_demo_" + name); }
 
 // Runs `program args` in `cwd`, capturing standard output and error into files there;
 // `environment` (NAME=VALUE ...) is set for the program alone (or a command that runs it, as prlimit).
@@ -102,25 +96,11 @@ std::vector<StatsLine> ParseStats(const std::string& out) {
 
 // [SECTION] Pictures
 
-Picture Captured(const fs::path& dir, unsigned frame) {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%06u.png", frame);
-    return ReadPicture(dir / name);
-}
+Picture Captured(const fs::path& dir, unsigned frame) { return CapturedFrame(dir, frame); }
 
 // Pixels below the frame-statistics line (its frame rate is refreshed once a second) whose
 // colour differs by more than 40 in some channel.
-int ChangedPixels(const Picture& a, const Picture& b) {
-    if (a.width != b.width || a.height != b.height || a.data.empty()) return -1;
-    int changed = 0;
-    for (size_t i = static_cast<size_t>(a.width) * 18 * 3; i < a.data.size(); i += 3)
-        for (int c = 0; c < 3; ++c)
-            if (std::abs(a.data[i + c] - b.data[i + c]) > 40) {
-                ++changed;
-                break;
-            }
-    return changed;
-}
+int ChangedPixels(const Picture& a, const Picture& b) { return ChangedPixelsFrom(a, b, 18); }
 
 // Pixels in the rectangle [x0, x1) x [y0, y1) that satisfy `test`.
 template <typename Test>
@@ -421,22 +401,8 @@ TEST(DemoRun, MissingMediaWarnsAndStillRuns) {
 // The program running in the background, its output going to files in its folder.
 class Program {
 public:
-    Program(const fs::path& cwd, const std::vector<std::string>& args) : cwd(cwd) {
-        pid = fork();
-        if (pid == 0) {
-            if (chdir(cwd.c_str()) != 0) _exit(127);
-            int out = open((cwd / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int err = open((cwd / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (out < 0 || err < 0) _exit(127);
-            dup2(out, 1);
-            dup2(err, 2);
-            std::vector<char*> argv{const_cast<char*>(SG_PROGRAM)};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(SG_PROGRAM, argv.data());
-            _exit(127);
-        }
-    }
+    Program(const fs::path& cwd, const std::vector<std::string>& args)
+        : cwd(cwd), pid(StartProgram(SG_PROGRAM, cwd, args)) {}
     ~Program() {
         if (pid > 0 && status < 0) {
             kill(pid, SIGKILL);
@@ -465,17 +431,7 @@ private:
     int status = -1;
 };
 
-// Runs a shell command; its standard output, trimmed.
-std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
-        pclose(p);
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-    return out;
-}
+std::string Shell(const std::string& command) { return ShellOutput(command); }
 
 void Xdotool(const std::string& args) { Shell("xdotool " + args + " 2>&1"); }
 

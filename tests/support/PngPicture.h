@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -38,4 +40,25 @@ inline Picture ReadPicture(const std::filesystem::path& path, unsigned channels 
     }
     png_image_free(&image);
     return picture;
+}
+
+// --capture's picture of a frame in `dir` (frame_NNNNNN.png).
+inline Picture CapturedFrame(const std::filesystem::path& dir, unsigned frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06u.png", frame);
+    return ReadPicture(dir / name);
+}
+
+// RGB pixels from row `firstRow` down whose colour differs by more than 40 in some channel; -1
+// for pictures of different sizes.
+inline int ChangedPixelsFrom(const Picture& a, const Picture& b, unsigned firstRow) {
+    if (a.width != b.width || a.height != b.height || a.data.empty()) return -1;
+    int changed = 0;
+    for (size_t i = static_cast<size_t>(a.width) * firstRow * 3; i + 2 < a.data.size(); i += 3)
+        for (int c = 0; c < 3; ++c)
+            if (std::abs(a.data[i + c] - b.data[i + c]) > 40) {
+                ++changed;
+                break;
+            }
+    return changed;
 }

@@ -1,6 +1,7 @@
 // mediagen: writes the scene's meshes and textures under a media folder (mesh/, tex/).
 // Usage: mediagen MEDIA_DIR. The output is the same on every run; the effects (efx/) are
-// written by hand and not touched here. mediagen --icon PNG SIZE writes the program's icon.
+// written by hand and not touched here. mediagen --icon PNG SIZE writes the program's icon,
+// mediagen --icon-source CPP SIZE the same picture as a C++ source for the window's icon.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,7 +20,23 @@ bool Report(bool ok, const std::string& path) {
     return ok;
 }
 
-int RunIcon(const std::string& path, const std::string& sizeText) {
+// The icon as kProgramIconSide and kProgramIconPixels (0xAARRGGBB words, rows top-down).
+bool WriteIconSource(const std::string& path, const Image& icon) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (!f) return false;
+    std::fprintf(f, "// Written by mediagen --icon-source: the program's icon, as installed with its menu entry.\n"
+                    "#include \"scene/ProgramIcon.h\"\n\nconst int kProgramIconSide = %d;\n"
+                    "const unsigned int kProgramIconPixels[] = {",
+                 icon.width);
+    for (size_t i = 0; i < icon.pixels.size(); i += 4) {
+        const uint8_t* p = &icon.pixels[i];
+        std::fprintf(f, "%s0x%02X%02X%02X%02Xu,", i % 32 == 0 ? "\n    " : " ", p[3], p[0], p[1], p[2]);
+    }
+    std::fprintf(f, "\n};\n");
+    return std::fclose(f) == 0;
+}
+
+int RunIcon(const std::string& path, const std::string& sizeText, bool source) {
     char* end = nullptr;
     long size = std::strtol(sizeText.c_str(), &end, 10);
     if (sizeText.empty() || *end != '\0' || size < 16 || size > 1024) {
@@ -27,14 +44,16 @@ int RunIcon(const std::string& path, const std::string& sizeText) {
                      sizeText.c_str());
         return 2;
     }
-    return Report(WritePng(path, PaintIcon(static_cast<int>(size))), path) ? 0 : 1;
+    const Image icon = PaintIcon(static_cast<int>(size));
+    return Report(source ? WriteIconSource(path, icon) : WritePng(path, icon), path) ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     // mediagen --icon PNG SIZE: the program's icon alone (the build makes it for installing).
-    if (argc == 4 && std::string(argv[1]) == "--icon") return RunIcon(argv[2], argv[3]);
+    if (argc == 4 && std::string(argv[1]) == "--icon") return RunIcon(argv[2], argv[3], false);
+    if (argc == 4 && std::string(argv[1]) == "--icon-source") return RunIcon(argv[2], argv[3], true);
     if (argc != 2) {
         std::fprintf(stderr, "usage: mediagen MEDIA_DIR   (writes MEDIA_DIR/mesh and MEDIA_DIR/tex)\n");
         return 2;

@@ -82,6 +82,78 @@ TEST_F(WinDisplayTest, KeyAndTextEventsBecomeKeyboardMessages) {
     EXPECT_EQ(got[3].wParam, static_cast<WPARAM>('3'));
 }
 
+// Losing the keyboard releases what the window still holds: keys read as down, keys still
+// queued as down, and mouse buttons, each once; keys already released are left alone.
+TEST_F(WinDisplayTest, FocusLossReleasesHeldKeysAndButtonsOnce) {
+    Drain();
+    win::PostKey(window, VK_LEFT, true);
+    win::PostKey(window, 'A', true);
+    win::PostKey(window, 'A', false);
+    win::PostMouseButton(window, win::MouseButton::Left, true, 10, 12);
+    Drain();
+    win::PostKey(window, VK_SPACE, true);  // not yet read when the focus goes
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = SDL_GetWindowID(sdl);
+    e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    SDL_PushEvent(&e);
+    std::vector<MSG> got = Drain();
+    int leftUp = 0, spaceUp = 0, otherUp = 0, buttonUp = 0;
+    for (const MSG& m : got) {
+        if (m.message == WM_KEYUP) (m.wParam == VK_LEFT ? leftUp : m.wParam == VK_SPACE ? spaceUp : otherUp)++;
+        if (m.message == WM_LBUTTONUP) ++buttonUp;
+    }
+    EXPECT_EQ(leftUp, 1);
+    EXPECT_EQ(spaceUp, 1);
+    EXPECT_EQ(otherUp, 0);
+    EXPECT_EQ(buttonUp, 1);
+    EXPECT_EQ(GetKeyState(VK_LEFT) & 0x8000, 0);
+    // A second loss finds nothing held.
+    SDL_PushEvent(&e);
+    got = Drain();
+    for (const MSG& m : got) EXPECT_TRUE(m.message != WM_KEYUP && m.message != WM_LBUTTONUP) << m.message;
+}
+
+// An icon resource: LoadIconA finds it by id, nothing else; a window of a class carrying it shows
+// it (the X window's _NET_WM_ICON holds its size and pixels).
+TEST_F(WinDisplayTest, IconResourceBecomesTheWindowsIcon) {
+    std::vector<DWORD> pixels(16 * 16, 0xFF102030u);
+    win::RegisterIconResource(101, pixels.data(), 16, 16);
+    EXPECT_EQ(LoadIconA(nullptr, MAKEINTRESOURCEA(102)), nullptr);
+    EXPECT_EQ(LoadIconA(nullptr, "101"), nullptr);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = Proc;
+    wc.lpszClassName = "Icon Test";
+    wc.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(101));
+    ASSERT_NE(wc.hIcon, nullptr);
+    RegisterClassA(&wc);
+    HWND w = CreateWindowExA(0, "Icon Test", "icon", WS_POPUP | WS_VISIBLE | WS_CAPTION, 0, 0, 32, 32, nullptr, nullptr,
+                             nullptr, nullptr);
+    ASSERT_NE(w, nullptr);
+    const unsigned long xWindow = x11::WindowOf(static_cast<SDL_Window*>(win::GetSdlWindow(w)));
+    ASSERT_NE(xWindow, 0u);
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    Atom icon = XInternAtom(display, "_NET_WM_ICON", 0), type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(display, xWindow, icon, 0, 1024, 0, AnyPropertyType, &type, &format,
+                                 &count, &after, &data),
+              0);
+    ASSERT_EQ(count, 2u + 16 * 16);
+    const auto* values = reinterpret_cast<const unsigned long*>(data);
+    EXPECT_EQ(values[0], 16u);
+    EXPECT_EQ(values[1], 16u);
+    EXPECT_EQ(values[2] & 0xFFFFFFFFu, 0xFF102030u);
+    XFree(data);
+    XCloseDisplay(display);
+    DestroyWindow(w);
+    UnregisterClassA("Icon Test", nullptr);
+    win::RegisterIconResource(101, nullptr, 0, 0);
+    EXPECT_EQ(LoadIconA(nullptr, MAKEINTRESOURCEA(101)), nullptr);
+}
+
 TEST_F(WinDisplayTest, CloseEventClosesThroughTheSystemCommand) {
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
