@@ -121,20 +121,23 @@ bool ReadInput(const std::string& path, std::vector<char>* bytes) {
     return true;
 }
 
+// Compiles effect text and prints its messages. An empty text is a valid effect with nothing
+// in it; the entry point wants bytes, so it gets one blank.
+HRESULT CompileAndReport(const Options& o, std::vector<char>& bytes, DataBuffer** compiled) {
+    if (bytes.empty()) bytes.push_back(' ');
+    DataBuffer* messages = nullptr;
+    std::vector<fxc::Diagnostic> diagnostics;
+    HRESULT hr = CompileEffect(bytes.data(), static_cast<UINT>(bytes.size()), o.file.c_str(), compiled, &messages,
+                               &diagnostics);
+    PrintMessages(o, messages, diagnostics);
+    return hr;
+}
+
 int Compile(const Options& o, std::vector<uint32_t>* words) {
     std::vector<char> bytes;
     if (!ReadInput(o.file, &bytes)) return 2;
-    if (bytes.empty()) {
-        // An empty text is a valid effect with nothing in it; the entry point wants bytes.
-        bytes.push_back(' ');
-    }
     DataBuffer* compiled = nullptr;
-    DataBuffer* messages = nullptr;
-    std::vector<fxc::Diagnostic> diagnostics;
-    HRESULT hr = CompileEffect(bytes.data(), static_cast<UINT>(bytes.size()), o.file.c_str(), &compiled, &messages,
-                               &diagnostics);
-    PrintMessages(o, messages, diagnostics);
-    if (FAILED(hr)) return 1;
+    if (FAILED(CompileAndReport(o, bytes, &compiled))) return 1;
     int rc = WriteOut(o.out, compiled);
     if (words) {
         words->resize(compiled->GetBufferSize() / 4);
@@ -248,14 +251,9 @@ fxc::Diagnostic ShaderDiagnostic(const Options& o, const std::vector<char>& byte
 int Check(const Options& o) {
     std::vector<char> bytes;
     if (!ReadInput(o.file, &bytes)) return 2;
-    if (bytes.empty()) bytes.push_back(' ');
     // Compiled first, so that its messages have their places; then made on the device.
     DataBuffer* compiled = nullptr;
-    DataBuffer* messages = nullptr;
-    std::vector<fxc::Diagnostic> diagnostics;
-    HRESULT hr = CompileEffect(bytes.data(), static_cast<UINT>(bytes.size()), o.file.c_str(), &compiled, &messages,
-                               &diagnostics);
-    PrintMessages(o, messages, diagnostics);
+    HRESULT hr = CompileAndReport(o, bytes, &compiled);
     if (FAILED(hr)) {
         std::fprintf(stderr, "effectc: %s: the effect cannot be created (0x%08X)\n", o.file.c_str(),
                      static_cast<unsigned>(hr));
