@@ -438,7 +438,9 @@ HRESULT AppFramework::ReportError(HRESULT code, DWORD kind) {
         std::fflush(stderr);
         return code;
     }
-    if (kind == SwitchedToReference) RememberNotice(noticeFolder, kSoftwareDeviceNotice);
+    // Only a box that was really shown is remembered: text on standard error (a scripted run)
+    // leaves the box for the next start.
+    if (kind == SwitchedToReference && win::MessageBoxesShown()) RememberNotice(noticeFolder, kSoftwareDeviceNotice);
     char message[512];
     std::snprintf(message, sizeof message, "%s%s", AppErrorMessage(code), ReportKindSuffix(kind));
     if (kind == Fatal) fatalErrorReported = true;

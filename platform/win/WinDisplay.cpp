@@ -204,6 +204,10 @@ void RegisterIconResource(WORD id, const DWORD* pixels, int width, int height) {
 
 void SetMessageBoxHook(MessageBoxHook hook) { winState.messageBoxHook = hook; }
 
+bool MessageBoxesShown() {
+    return winState.messageBoxHook || (winState.displayOpen && !winState.messageBoxesToStandardError);
+}
+
 void SetMessageBoxesToStandardError(bool toStandardError) { winState.messageBoxesToStandardError = toStandardError; }
 
 void PresentPixels(HWND h, const DWORD* pixels, UINT width, UINT height) {

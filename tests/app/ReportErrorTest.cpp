@@ -134,6 +134,15 @@ TEST_F(ReportErrorTest, AutomaticSwitchShowsItsBoxOnceAndThenOneLine) {
         app.ReportError(AppError::HardwareDeviceMissing, SwitchedToReference);
         EXPECT_EQ(ShownBoxes().size(), 1u);
     }
+    // A box that went to standard error as text (no display here, no hook) is not remembered:
+    // the next start with a display shows it.
+    win::SetMessageBoxHook(nullptr);
+    RecordingApp app;
+    app.SetNoticeFolder((root / "unshown").string());
+    testing::internal::CaptureStderr();
+    app.ReportError(AppError::HardwareDeviceMissing, SwitchedToReference);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Switching to the reference rasterizer"), std::string::npos);
+    EXPECT_FALSE(fs::exists(root / "unshown"));
 }
 
 TEST(StateFolder, FollowsXdgStateHomeThenHome) {
