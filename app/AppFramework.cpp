@@ -99,13 +99,13 @@ LRESULT AppFramework::StaticWindowProc(HWND w, UINT message, WPARAM wParam, LPAR
 // [SECTION] Start-up
 HRESULT AppFramework::Create(HINSTANCE instance) {
     direct3d = (direct3dFactory ? direct3dFactory : Direct3DCreate8)(D3D_SDK_VERSION);
-    if (!direct3d) return ReportError(AppError::Direct3DUnavailable, Fatal);
+    if (!direct3d) return ReportError(AppError::Direct3DUnavailable, ReportKind::Fatal);
 
     HRESULT hr = BuildDeviceTable();
     if (FAILED(hr)) {
         direct3d->Release();
         direct3d = nullptr;
-        return ReportError(hr, Fatal);
+        return ReportError(hr, ReportKind::Fatal);
     }
 
     if (!window) {
@@ -137,7 +137,7 @@ HRESULT AppFramework::Create(HINSTANCE instance) {
     if (FAILED(hr)) {
         direct3d->Release();
         direct3d = nullptr;
-        return ReportError(hr, Fatal);
+        return ReportError(hr, ReportKind::Fatal);
     }
     hr = CreateDisplayDevice();
     if (FAILED(hr)) {
@@ -145,9 +145,9 @@ HRESULT AppFramework::Create(HINSTANCE instance) {
             direct3d->Release();
             direct3d = nullptr;
         }
-        return ReportError(hr, Fatal);
+        return ReportError(hr, ReportKind::Fatal);
     }
-    FrameTimer(Start);
+    FrameTimer(TimerCommand::Start);
     ready = TRUE;
     return S_OK;
 }
@@ -215,7 +215,7 @@ HRESULT AppFramework::CreateDisplayDevice() {
 
     // A hardware device that cannot start gives way to the reference rasterizer.
     if (d.deviceType == D3DDEVTYPE_HAL) {
-        ReportError(hr, SwitchedToReference);
+        ReportError(hr, ReportKind::SwitchedToReference);
         currentAdapter = 0;
         AdapterEntry& first = adapters[0];
         for (UINT i = 0; i < first.deviceCount; ++i) {
@@ -241,8 +241,8 @@ HRESULT AppFramework::ResetDisplayDevice() {
     if (FAILED(hr)) return hr;
     if (!animating) {
         stepOnce = TRUE;
-        FrameTimer(Start);
-        FrameTimer(Stop);
+        FrameTimer(TimerCommand::Start);
+        FrameTimer(TimerCommand::Stop);
     }
     return S_OK;
 }
@@ -300,8 +300,8 @@ HRESULT AppFramework::ProcessFrame() {
         return hr;
     }
 
-    FLOAT t = static_cast<FLOAT>(FrameTimer(AppTime));
-    FLOAT dt = static_cast<FLOAT>(FrameTimer(ElapsedTime));
+    FLOAT t = static_cast<FLOAT>(FrameTimer(TimerCommand::AppTime));
+    FLOAT dt = static_cast<FLOAT>(FrameTimer(TimerCommand::ElapsedTime));
     if (dt == 0.0f && animating) return S_OK;
 
     if (animating || stepOnce) {
@@ -317,7 +317,7 @@ HRESULT AppFramework::ProcessFrame() {
     // A picture too large for the memory left is the end of the run, said once; a lost device
     // is found by the next frame's cooperative-level test.
     hr = device->Present(nullptr, nullptr, nullptr, nullptr);
-    if (hr == E_OUTOFMEMORY) return ReportError(hr, Fatal);
+    if (hr == E_OUTOFMEMORY) return ReportError(hr, ReportKind::Fatal);
     if (frameObserver) frameObserver->FramePresented(*this);
     return S_OK;
 }
@@ -328,13 +328,13 @@ void AppFramework::Pause(BOOL pause) {
     else if (pauseCount > 0)  // an unmatched resume must not wrap the count around
         --pauseCount;
     ready = pauseCount == 0;
-    if (pause && pauseCount == 1 && animating) FrameTimer(Stop);
-    if (pauseCount == 0 && animating) FrameTimer(Start);
+    if (pause && pauseCount == 1 && animating) FrameTimer(TimerCommand::Stop);
+    if (pauseCount == 0 && animating) FrameTimer(TimerCommand::Start);
 }
 
 // [SECTION] Frame statistics
 void AppFramework::UpdateFrameStatistics() {
-    FLOAT t = static_cast<FLOAT>(FrameTimer(AbsoluteTime));
+    FLOAT t = static_cast<FLOAT>(FrameTimer(TimerCommand::AbsoluteTime));
     ++statFrames;
     if (t - statLastRefresh > 1.0f) {
         framesPerSecond = static_cast<FLOAT>(statFrames) / (t - statLastRefresh);
@@ -388,8 +388,8 @@ const char* AppErrorMessage(HRESULT code) {
 
 const char* ReportKindSuffix(DWORD kind) {
     switch (kind) {
-        case Fatal: return "\n\nThis program will now exit.";
-        case SwitchedToReference:
+        case ReportKind::Fatal: return "\n\nThis program will now exit.";
+        case ReportKind::SwitchedToReference:
             return "\n\nSwitching to the reference rasterizer,\na software device that implements the entire\n"
                    "Direct3D feature set, but runs very slowly.";
         default: return "";
@@ -431,18 +431,18 @@ void RememberNotice(const std::string& folder, const char* notice) {
 }  // namespace
 
 HRESULT AppFramework::ReportError(HRESULT code, DWORD kind) {
-    if (kind == SwitchedToReference &&
+    if (kind == ReportKind::SwitchedToReference &&
         (softwareDeviceRequested || NoticeShownBefore(noticeFolder, kSoftwareDeviceNotice))) {
         std::fprintf(stderr, "%s: running on the reference rasterizer (the software device)%s\n", windowTitle,
                      softwareDeviceRequested ? ", as asked" : "; no hardware device could be started");
         std::fflush(stderr);
         return code;
     }
-    if (kind == SwitchedToReference) RememberNotice(noticeFolder, kSoftwareDeviceNotice);
+    if (kind == ReportKind::SwitchedToReference) RememberNotice(noticeFolder, kSoftwareDeviceNotice);
     char message[512];
     std::snprintf(message, sizeof message, "%s%s", AppErrorMessage(code), ReportKindSuffix(kind));
-    if (kind == Fatal) fatalErrorReported = true;
-    MessageBoxA(nullptr, message, windowTitle, kind == Fatal ? MB_ICONERROR : MB_ICONWARNING);
-    if (kind == Fatal && window) SendMessageA(window, WM_CLOSE, 0, 0);
+    if (kind == ReportKind::Fatal) fatalErrorReported = true;
+    MessageBoxA(nullptr, message, windowTitle, kind == ReportKind::Fatal ? MB_ICONERROR : MB_ICONWARNING);
+    if (kind == ReportKind::Fatal && window) SendMessageA(window, WM_CLOSE, 0, 0);
     return code;
 }

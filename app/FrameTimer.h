@@ -2,7 +2,9 @@
 // the absolute clock runs on. Process-wide, entered through one operation taking a command.
 #pragma once
 
-enum TimerCommand : int {
+// The commands FrameTimer takes.
+namespace TimerCommand {
+enum : int {
     Reset = 0,         // application time restarts at 0
     Start = 1,         // the timer runs (again)
     Stop = 2,          // the timer holds
@@ -11,6 +13,7 @@ enum TimerCommand : int {
     AppTime = 5,       // seconds of application time
     ElapsedTime = 6,   // seconds since the previous ElapsedTime, Start or Stop
 };
+}  // namespace TimerCommand
 
 // Result in seconds; 0.0 for Reset, Start, Stop and Advance; -1.0 for an unknown command.
 double FrameTimer(int command);

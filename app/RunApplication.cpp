@@ -251,7 +251,7 @@ private:
         while (nextEvent < options.keys.size() && options.keys[nextEvent].frame <= presented) {
             const KeyEvent& e = options.keys[nextEvent++];
             switch (e.action) {
-                case KeyAction::Down:
+                case ScriptAction::Down:
                     // A second down of a held key is a repeat; the repeat timing stays.
                     win::PostKey(w, e.virtualKey, true);
                     if (!held[e.virtualKey]) {
@@ -259,19 +259,19 @@ private:
                         nextRepeat[e.virtualKey] = now + kRepeatDelaySeconds;
                     }
                     break;
-                case KeyAction::Up:
+                case ScriptAction::Up:
                     win::PostKey(w, e.virtualKey, false);
                     held[e.virtualKey] = false;
                     break;
-                case KeyAction::Press:
+                case ScriptAction::Press:
                     win::PostKey(w, e.virtualKey, true);
                     win::PostKey(w, e.virtualKey, false);
                     held[e.virtualKey] = false;
                     break;
-                case KeyAction::Char: win::PostChar(w, e.character); break;
-                case KeyAction::Drag: Drag(w, win::MouseButton::Left, e.dx, e.dy); break;
-                case KeyAction::RightDrag: Drag(w, win::MouseButton::Right, e.dx, e.dy); break;
-                case KeyAction::Wheel: {
+                case ScriptAction::Char: win::PostChar(w, e.character); break;
+                case ScriptAction::Drag: Drag(w, win::MouseButton::Left, e.dx, e.dy); break;
+                case ScriptAction::RightDrag: Drag(w, win::MouseButton::Right, e.dx, e.dy); break;
+                case ScriptAction::Wheel: {
                     POINT c = ClientCentre(w);
                     win::PostMouseMove(w, c.x, c.y);
                     win::PostMouseWheel(w, e.notches * WHEEL_DELTA);

@@ -240,7 +240,7 @@ TEST_F(DeviceTableTest, ReferenceWarningNamesTheHardwareShortcoming) {
         EXPECT_EQ(e.devices[e.currentDevice].deviceType, D3DDEVTYPE_REF);
         ASSERT_EQ(ShownBoxes().size(), 1u);
         EXPECT_EQ(ShownBoxes()[0].text,
-                  std::string(AppErrorMessage(c.expected)) + ReportKindSuffix(SwitchedToReference));
+                  std::string(AppErrorMessage(c.expected)) + ReportKindSuffix(ReportKind::SwitchedToReference));
     }
 }
 
