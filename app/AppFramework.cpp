@@ -2,7 +2,7 @@
 // shut-down, the frame statistics and error reports. The device table is in DeviceTable.cpp,
 // window messages and the display switches in WindowMessages.cpp.
 //
-// Index: [SECTION] Process-wide state, [SECTION] Construction and default hooks,
+// Index: [SECTION] Window styles, [SECTION] Construction and default hooks,
 //        [SECTION] Start-up, [SECTION] Device creation and reset, [SECTION] Loop and frame,
 //        [SECTION] Frame statistics, [SECTION] Error reports
 #include "app/AppFramework.h"
@@ -12,35 +12,21 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/HostSession.h"
 #include "platform/win/WinFile.h"
 
-// [SECTION] Process-wide state
+// [SECTION] Window styles
 namespace {
-AppFramework* application = nullptr;
-DWORD pauseCount = 0;
-// Frame statistics: frames since the last refresh and the absolute time of that refresh.
-DWORD statFrames = 0;
-FLOAT statLastRefresh = 0.0f;
-Direct3DFactory direct3dFactory = nullptr;
-
 constexpr DWORD kWindowedStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
 constexpr DWORD kFullscreenStyle = WS_POPUP | WS_VISIBLE | WS_SYSMENU;
 static_assert(kWindowedStyle == 0x90CE0000u && kFullscreenStyle == 0x90080000u);
 }  // namespace
 
-AppFramework* CurrentApplication() { return application; }
-
-void ResetFrameworkStateForTesting() {
-    pauseCount = 0;
-    statFrames = 0;
-    statLastRefresh = 0.0f;
-}
-
-void SetDirect3DFactory(Direct3DFactory factory) { direct3dFactory = factory; }
+AppFramework* CurrentApplication() { return CurrentFrameworkState().application; }
 
 // [SECTION] Construction and default hooks
 AppFramework::AppFramework() {
-    application = this;
+    CurrentFrameworkState().application = this;
     adapterCount = 0;
     currentAdapter = 0;
     // The table and the records the device fills are left unfilled; they are cleared so
@@ -76,6 +62,11 @@ AppFramework::AppFramework() {
     showDeviceCursor = FALSE;
 }
 
+AppFramework::~AppFramework() {
+    FrameworkState& run = CurrentFrameworkState();
+    if (run.application == this) run.application = nullptr;
+}
+
 HRESULT AppFramework::AdjustWindowStyle() {
     SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(windowed ? windowStyle : kFullscreenStyle));
     return S_OK;
@@ -92,13 +83,15 @@ HRESULT AppFramework::CleanupScene() { return S_OK; }
 std::string AppFramework::FrameStatsText() { return std::string(); }
 
 LRESULT AppFramework::StaticWindowProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!application) return DefWindowProcA(w, message, wParam, lParam);
-    return application->HandleMessage(w, message, wParam, lParam);
+    AppFramework* app = CurrentApplication();
+    if (!app) return DefWindowProcA(w, message, wParam, lParam);
+    return app->HandleMessage(w, message, wParam, lParam);
 }
 
 // [SECTION] Start-up
 HRESULT AppFramework::Create(HINSTANCE instance) {
-    direct3d = (direct3dFactory ? direct3dFactory : Direct3DCreate8)(D3D_SDK_VERSION);
+    const Direct3DFactory factory = CurrentFrameworkState().direct3dFactory;
+    direct3d = (factory ? factory : Direct3DCreate8)(D3D_SDK_VERSION);
     if (!direct3d) return ReportError(AppError::Direct3DUnavailable, ReportKind::Fatal);
 
     HRESULT hr = BuildDeviceTable();
@@ -266,7 +259,7 @@ void AppFramework::ShutdownDisplay() {
 
 // [SECTION] Loop and frame
 INT AppFramework::Run() {
-    HACCEL accelerators = LoadAcceleratorsA(nullptr, MAKEINTRESOURCEA(113));
+    HACCEL accelerators = LoadAcceleratorsA(nullptr, MAKEINTRESOURCEA(kAcceleratorResource));
     MSG msg{};
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
     while (msg.message != WM_QUIT) {

@@ -448,6 +448,7 @@ void SetMessageBoxHook(MessageBoxHook hook);
 // Message boxes write to standard error even with a display (a scripted run has nobody to
 // click them away).
 void SetMessageBoxesToStandardError(bool toStandardError);
+bool MessageBoxesToStandardError();
 
 // Posts what a real keyboard sends for one key transition: WM_KEYDOWN (repeat flag when the
 // key was already down) or WM_KEYUP, and, after a key-down of a key that types a character,

@@ -320,9 +320,7 @@ TEST_F(DeviceTableTest, FrameStatisticsText) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.suffix);
-        ResetFrameworkStateForTesting();
-        ResetFrameTimerForTesting();
-        win::UseFixedStepClock(0.01);
+        const HostSession fresh(TestHostConfig());  // the timer starts again
         FakeAdapter a = SoftwareOnlyAdapter();
         a.desktop.Format = c.desktop;
         a.types[1].formats.insert(c.desktop);

@@ -2,7 +2,10 @@
 // Start while the timer runs (which must not throw application time into the negative).
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "app/FrameTimer.h"
+#include "app/HostSession.h"
 #include "platform/win/WinTime.h"
 
 namespace {
@@ -24,12 +27,13 @@ protected:
         milliseconds = 5000;
         frequency = 1000;
         win::SetTestClock(&kClock);
-        ResetFrameTimerForTesting();
+        session.emplace();  // a fresh timer: the first command picks its clock
     }
     void TearDown() override {
+        session.reset();
         win::SetTestClock(nullptr);
-        ResetFrameTimerForTesting();
     }
+    std::optional<HostSession> session;
 };
 
 TEST_F(FrameTimerTest, HighResolutionStopDoesNotCountStoppedTime) {
@@ -130,8 +134,9 @@ TEST_F(FrameTimerTest, MillisecondClockStartWhileRunningKeepsTime) {
 }
 
 TEST(FixedStepClock, AdvancesExactlyOneStepPerFrame) {
-    ResetFrameTimerForTesting();
-    win::UseFixedStepClock(0.25);
+    HostConfig config;
+    config.fixedStep = 0.25;
+    const HostSession session(config);
     FrameTimer(TimerCommand::Start);
     for (int frame = 1; frame <= 4; ++frame) {
         win::AdvanceFixedStepClock();
@@ -139,8 +144,6 @@ TEST(FixedStepClock, AdvancesExactlyOneStepPerFrame) {
         EXPECT_DOUBLE_EQ(FrameTimer(TimerCommand::ElapsedTime), 0.25);
     }
     EXPECT_DOUBLE_EQ(FrameTimer(TimerCommand::ElapsedTime), 0.0);  // no step, no time
-    win::UseFixedStepClock(0.0);
-    ResetFrameTimerForTesting();
 }
 
 }  // namespace
