@@ -95,7 +95,7 @@ TEST_F(HostSessionTest, EachRunHasItsOwnTimerRandomSequenceAndApplication) {
     EXPECT_NEAR(FrameTimer(TimerCommand::AppTime), 0.01, 1e-9);
 }
 
-TEST_F(HostSessionTest, PausesAndStatisticsBelongToEachApplication) {
+TEST_F(HostSessionTest, APauseLeftByOneApplicationDoesNotHoldTheNext) {
     {
         RecordingApp first;
         ASSERT_EQ(first.Create(nullptr), S_OK);
