@@ -39,10 +39,13 @@ APP_ERROR_LIST(APP_ERROR_ENUM)
 #undef APP_ERROR_ENUM
 }  // namespace AppError
 
-enum ReportKind : DWORD {
+// The kinds of report ReportError takes.
+namespace ReportKind {
+enum : DWORD {
     Fatal = 1,                // the program ends: the main window is closed after the box
     SwitchedToReference = 2,  // a warning: the reference rasterizer is used next
 };
+}  // namespace ReportKind
 
 // The text a report shows for a code, without the kind's suffix.
 const char* AppErrorMessage(HRESULT code);

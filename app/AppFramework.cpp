@@ -2,7 +2,7 @@
 // shut-down, the frame statistics and error reports. The device table is in DeviceTable.cpp,
 // window messages and the display switches in WindowMessages.cpp.
 //
-// Index: [SECTION] Process-wide state, [SECTION] Construction and default hooks,
+// Index: [SECTION] Window styles, [SECTION] Construction and default hooks,
 //        [SECTION] Start-up, [SECTION] Device creation and reset, [SECTION] Loop and frame,
 //        [SECTION] Frame statistics, [SECTION] Error reports
 #include "app/AppFramework.h"
@@ -12,35 +12,21 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/HostSession.h"
 #include "platform/win/WinFile.h"
 
-// [SECTION] Process-wide state
+// [SECTION] Window styles
 namespace {
-AppFramework* application = nullptr;
-DWORD pauseCount = 0;
-// Frame statistics: frames since the last refresh and the absolute time of that refresh.
-DWORD statFrames = 0;
-FLOAT statLastRefresh = 0.0f;
-Direct3DFactory direct3dFactory = nullptr;
-
 constexpr DWORD kWindowedStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
 constexpr DWORD kFullscreenStyle = WS_POPUP | WS_VISIBLE | WS_SYSMENU;
 static_assert(kWindowedStyle == 0x90CE0000u && kFullscreenStyle == 0x90080000u);
 }  // namespace
 
-AppFramework* CurrentApplication() { return application; }
-
-void ResetFrameworkStateForTesting() {
-    pauseCount = 0;
-    statFrames = 0;
-    statLastRefresh = 0.0f;
-}
-
-void SetDirect3DFactory(Direct3DFactory factory) { direct3dFactory = factory; }
+AppFramework* CurrentApplication() { return CurrentFrameworkState().application; }
 
 // [SECTION] Construction and default hooks
 AppFramework::AppFramework() {
-    application = this;
+    CurrentFrameworkState().application = this;
     adapterCount = 0;
     currentAdapter = 0;
     // The table and the records the device fills are left unfilled; they are cleared so
@@ -76,6 +62,11 @@ AppFramework::AppFramework() {
     showDeviceCursor = FALSE;
 }
 
+AppFramework::~AppFramework() {
+    FrameworkState& run = CurrentFrameworkState();
+    if (run.application == this) run.application = nullptr;
+}
+
 HRESULT AppFramework::AdjustWindowStyle() {
     SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(windowed ? windowStyle : kFullscreenStyle));
     return S_OK;
@@ -92,20 +83,22 @@ HRESULT AppFramework::CleanupScene() { return S_OK; }
 std::string AppFramework::FrameStatsText() { return std::string(); }
 
 LRESULT AppFramework::StaticWindowProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!application) return DefWindowProcA(w, message, wParam, lParam);
-    return application->HandleMessage(w, message, wParam, lParam);
+    AppFramework* app = CurrentApplication();
+    if (!app) return DefWindowProcA(w, message, wParam, lParam);
+    return app->HandleMessage(w, message, wParam, lParam);
 }
 
 // [SECTION] Start-up
 HRESULT AppFramework::Create(HINSTANCE instance) {
-    direct3d = (direct3dFactory ? direct3dFactory : Direct3DCreate8)(D3D_SDK_VERSION);
-    if (!direct3d) return ReportError(AppError::Direct3DUnavailable, Fatal);
+    const Direct3DFactory factory = CurrentFrameworkState().direct3dFactory;
+    direct3d = (factory ? factory : Direct3DCreate8)(D3D_SDK_VERSION);
+    if (!direct3d) return ReportError(AppError::Direct3DUnavailable, ReportKind::Fatal);
 
     HRESULT hr = BuildDeviceTable();
     if (FAILED(hr)) {
         direct3d->Release();
         direct3d = nullptr;
-        return ReportError(hr, Fatal);
+        return ReportError(hr, ReportKind::Fatal);
     }
 
     if (!window) {
@@ -137,7 +130,7 @@ HRESULT AppFramework::Create(HINSTANCE instance) {
     if (FAILED(hr)) {
         direct3d->Release();
         direct3d = nullptr;
-        return ReportError(hr, Fatal);
+        return ReportError(hr, ReportKind::Fatal);
     }
     hr = CreateDisplayDevice();
     if (FAILED(hr)) {
@@ -145,9 +138,9 @@ HRESULT AppFramework::Create(HINSTANCE instance) {
             direct3d->Release();
             direct3d = nullptr;
         }
-        return ReportError(hr, Fatal);
+        return ReportError(hr, ReportKind::Fatal);
     }
-    FrameTimer(Start);
+    FrameTimer(TimerCommand::Start);
     ready = TRUE;
     return S_OK;
 }
@@ -215,7 +208,7 @@ HRESULT AppFramework::CreateDisplayDevice() {
 
     // A hardware device that cannot start gives way to the reference rasterizer.
     if (d.deviceType == D3DDEVTYPE_HAL) {
-        ReportError(hr, SwitchedToReference);
+        ReportError(hr, ReportKind::SwitchedToReference);
         currentAdapter = 0;
         AdapterEntry& first = adapters[0];
         for (UINT i = 0; i < first.deviceCount; ++i) {
@@ -241,8 +234,8 @@ HRESULT AppFramework::ResetDisplayDevice() {
     if (FAILED(hr)) return hr;
     if (!animating) {
         stepOnce = TRUE;
-        FrameTimer(Start);
-        FrameTimer(Stop);
+        FrameTimer(TimerCommand::Start);
+        FrameTimer(TimerCommand::Stop);
     }
     return S_OK;
 }
@@ -266,7 +259,7 @@ void AppFramework::ShutdownDisplay() {
 
 // [SECTION] Loop and frame
 INT AppFramework::Run() {
-    HACCEL accelerators = LoadAcceleratorsA(nullptr, MAKEINTRESOURCEA(113));
+    HACCEL accelerators = LoadAcceleratorsA(nullptr, MAKEINTRESOURCEA(kAcceleratorResource));
     MSG msg{};
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
     while (msg.message != WM_QUIT) {
@@ -300,8 +293,8 @@ HRESULT AppFramework::ProcessFrame() {
         return hr;
     }
 
-    FLOAT t = static_cast<FLOAT>(FrameTimer(AppTime));
-    FLOAT dt = static_cast<FLOAT>(FrameTimer(ElapsedTime));
+    FLOAT t = static_cast<FLOAT>(FrameTimer(TimerCommand::AppTime));
+    FLOAT dt = static_cast<FLOAT>(FrameTimer(TimerCommand::ElapsedTime));
     if (dt == 0.0f && animating) return S_OK;
 
     if (animating || stepOnce) {
@@ -317,7 +310,7 @@ HRESULT AppFramework::ProcessFrame() {
     // A picture too large for the memory left is the end of the run, said once; a lost device
     // is found by the next frame's cooperative-level test.
     hr = device->Present(nullptr, nullptr, nullptr, nullptr);
-    if (hr == E_OUTOFMEMORY) return ReportError(hr, Fatal);
+    if (hr == E_OUTOFMEMORY) return ReportError(hr, ReportKind::Fatal);
     if (frameObserver) frameObserver->FramePresented(*this);
     return S_OK;
 }
@@ -328,13 +321,13 @@ void AppFramework::Pause(BOOL pause) {
     else if (pauseCount > 0)  // an unmatched resume must not wrap the count around
         --pauseCount;
     ready = pauseCount == 0;
-    if (pause && pauseCount == 1 && animating) FrameTimer(Stop);
-    if (pauseCount == 0 && animating) FrameTimer(Start);
+    if (pause && pauseCount == 1 && animating) FrameTimer(TimerCommand::Stop);
+    if (pauseCount == 0 && animating) FrameTimer(TimerCommand::Start);
 }
 
 // [SECTION] Frame statistics
 void AppFramework::UpdateFrameStatistics() {
-    FLOAT t = static_cast<FLOAT>(FrameTimer(AbsoluteTime));
+    FLOAT t = static_cast<FLOAT>(FrameTimer(TimerCommand::AbsoluteTime));
     ++statFrames;
     if (t - statLastRefresh > 1.0f) {
         framesPerSecond = static_cast<FLOAT>(statFrames) / (t - statLastRefresh);
@@ -388,8 +381,8 @@ const char* AppErrorMessage(HRESULT code) {
 
 const char* ReportKindSuffix(DWORD kind) {
     switch (kind) {
-        case Fatal: return "\n\nThis program will now exit.";
-        case SwitchedToReference:
+        case ReportKind::Fatal: return "\n\nThis program will now exit.";
+        case ReportKind::SwitchedToReference:
             return "\n\nSwitching to the reference rasterizer,\na software device that implements the entire\n"
                    "Direct3D feature set, but runs very slowly.";
         default: return "";
@@ -431,7 +424,7 @@ void RememberNotice(const std::string& folder, const char* notice) {
 }  // namespace
 
 HRESULT AppFramework::ReportError(HRESULT code, DWORD kind) {
-    if (kind == SwitchedToReference &&
+    if (kind == ReportKind::SwitchedToReference &&
         (softwareDeviceRequested || NoticeShownBefore(noticeFolder, kSoftwareDeviceNotice))) {
         std::fprintf(stderr, "%s: running on the reference rasterizer (the software device)%s\n", windowTitle,
                      softwareDeviceRequested ? ", as asked" : "; no hardware device could be started");
@@ -440,11 +433,12 @@ HRESULT AppFramework::ReportError(HRESULT code, DWORD kind) {
     }
     // Only a box that was really shown is remembered: text on standard error (a scripted run)
     // leaves the box for the next start.
-    if (kind == SwitchedToReference && win::MessageBoxesShown()) RememberNotice(noticeFolder, kSoftwareDeviceNotice);
+    if (kind == ReportKind::SwitchedToReference && win::MessageBoxesShown())
+        RememberNotice(noticeFolder, kSoftwareDeviceNotice);
     char message[512];
     std::snprintf(message, sizeof message, "%s%s", AppErrorMessage(code), ReportKindSuffix(kind));
-    if (kind == Fatal) fatalErrorReported = true;
-    MessageBoxA(nullptr, message, windowTitle, kind == Fatal ? MB_ICONERROR : MB_ICONWARNING);
-    if (kind == Fatal && window) SendMessageA(window, WM_CLOSE, 0, 0);
+    if (kind == ReportKind::Fatal) fatalErrorReported = true;
+    MessageBoxA(nullptr, message, windowTitle, kind == ReportKind::Fatal ? MB_ICONERROR : MB_ICONWARNING);
+    if (kind == ReportKind::Fatal && window) SendMessageA(window, WM_CLOSE, 0, 0);
     return code;
 }

@@ -65,16 +65,16 @@ public:
     virtual void DeviceClosing(AppFramework& app) = 0;
 };
 
-// Creates the Direct3D object for Create; replaceable so that tests can supply their own.
+// Creates the Direct3D object for Create; the run's HostConfig may name its own (tests do).
 typedef IDirect3D8* (*Direct3DFactory)(UINT sdkVersion);
-void SetDirect3DFactory(Direct3DFactory factory);  // null restores Direct3DCreate8
 
 class AppFramework {
 public:
     AppFramework();
     // The framework tears nothing down itself (the window's close released the device); the
-    // destructor is virtual only so that the entry point can own any derived application.
-    virtual ~AppFramework() = default;
+    // destructor only stops being the run's application, so that its window procedure and
+    // Ctrl+C find none.
+    virtual ~AppFramework();
     AppFramework(const AppFramework&) = delete;
     AppFramework& operator=(const AppFramework&) = delete;
 
@@ -190,6 +190,10 @@ private:
 
     FrameObserver* frameObserver = nullptr;
     bool fatalErrorReported = false;
+    DWORD pauseCount = 0;
+    // Frame statistics: frames since the last refresh and the absolute time of that refresh.
+    DWORD statFrames = 0;
+    FLOAT statLastRefresh = 0.0f;
     D3DMULTISAMPLE_TYPE requestedMultiSample = D3DMULTISAMPLE_NONE;
     bool softwareDeviceRequested = false;
     bool fullscreenSync = true;
@@ -200,7 +204,5 @@ private:
 // path, else $HOME/.local/state/NAME; "" when neither tells.
 std::string StateFolder(const char* programName);
 
-// The process-wide application object (written by the AppFramework constructor).
+// The run's application (HostSession.h): the one made last, while it lives; null when none.
 AppFramework* CurrentApplication();
-// Forgets the process-wide pause count and frame statistics (tests create several objects).
-void ResetFrameworkStateForTesting();

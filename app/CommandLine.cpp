@@ -142,7 +142,7 @@ bool ParseKeyScript(const std::string& script, std::vector<KeyEvent>* events, st
             *error = "key script item '" + item + "' has a bad frame number";
             return false;
         }
-        KeyEvent e{static_cast<unsigned>(frame), KeyAction::Down, 0, 0};
+        KeyEvent e{static_cast<unsigned>(frame), ScriptAction::Down, 0, 0};
         if (action == "drag" || action == "rdrag") {
             size_t c3 = key.find(':');
             if (c3 == std::string::npos || !ParseSigned(key.substr(0, c3), kMaxDrag, &e.dx) ||
@@ -151,28 +151,28 @@ bool ParseKeyScript(const std::string& script, std::vector<KeyEvent>* events, st
                          std::to_string(kMaxDrag) + " to " + std::to_string(kMaxDrag);
                 return false;
             }
-            e.action = action == "drag" ? KeyAction::Drag : KeyAction::RightDrag;
+            e.action = action == "drag" ? ScriptAction::Drag : ScriptAction::RightDrag;
         } else if (action == "wheel") {
             if (!ParseSigned(key, kMaxNotches, &e.notches) || e.notches == 0) {
                 *error = "key script item '" + item + "': wheel needs a number of notches from -" +
                          std::to_string(kMaxNotches) + " to " + std::to_string(kMaxNotches) + ", not 0";
                 return false;
             }
-            e.action = KeyAction::Wheel;
+            e.action = ScriptAction::Wheel;
         } else if (action == "char") {
             if (key.size() != 1 || static_cast<unsigned char>(key[0]) < 0x20 || key[0] == 0x7F) {
                 *error = "key script item '" + item + "': char needs one printable character";
                 return false;
             }
-            e.action = KeyAction::Char;
+            e.action = ScriptAction::Char;
             e.character = key[0];
         } else {
             if (action == "down")
-                e.action = KeyAction::Down;
+                e.action = ScriptAction::Down;
             else if (action == "up")
-                e.action = KeyAction::Up;
+                e.action = ScriptAction::Up;
             else if (action == "press")
-                e.action = KeyAction::Press;
+                e.action = ScriptAction::Press;
             else {
                 *error = "key script item '" + item +
                          "' has an unknown action (down, up, press, char, drag, rdrag, wheel)";

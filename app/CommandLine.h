@@ -7,14 +7,14 @@
 
 #include "platform/win/WinTypes.h"
 
-enum class KeyAction { Down, Up, Press, Char, Drag, RightDrag, Wheel };
+enum class ScriptAction { Down, Up, Press, Char, Drag, RightDrag, Wheel };
 
 // One scripted input event: delivered once `frame` frames have been presented (0 = before the
 // first frame). A drag presses the button at the centre of the client area, moves by (dx, dy)
 // and releases, all before the next frame.
 struct KeyEvent {
     unsigned frame;
-    KeyAction action;
+    ScriptAction action;
     BYTE virtualKey;  // Down, Up, Press
     char character;   // Char
     int dx = 0, dy = 0;  // Drag, RightDrag: pixels right and down

@@ -214,7 +214,7 @@ HRESULT AppFramework::BuildDeviceTable() {
                       : !hw.canWindow     ? AppError::HardwareCannotWindow
                       : !hw.canUseDesktop ? AppError::HardwareCannotUseDesktop
                                           : AppError::HardwareLacksFeaturesOnDesktop;
-        ReportError(why, SwitchedToReference);
+        ReportError(why, ReportKind::SwitchedToReference);
     }
     return S_OK;
 }

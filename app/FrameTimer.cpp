@@ -1,106 +1,90 @@
-// FrameTimer on the performance counter (64-bit tick marks) or, when the counter is missing,
-// on the millisecond timer (double-precision second marks). A mark of 0 means "not set".
+// FrameClock: application time on the performance counter or the millisecond timer.
 #include "app/FrameTimer.h"
 
+#include "app/HostSession.h"
 #include "platform/win/WinTime.h"
 
-namespace {
-
-struct TimerState {
-    bool initialised = false;
-    bool highResolution = false;
-    LONGLONG frequency = 0;  // ticks per second
-    // High-resolution marks, in ticks.
-    LONGLONG baseTicks = 0, stopTicks = 0, lastElapsedTicks = 0;
-    // Millisecond-clock marks, in seconds.
-    double baseSeconds = 0.0, stopSeconds = 0.0, lastElapsedSeconds = 0.0;
-};
-
-TimerState timer;
-
-double HighResolution(int command) {
+double FrameClock::HighResolution(int command) {
     LONGLONG now;
-    if (timer.stopTicks != 0 && command != Start && command != AbsoluteTime) {
-        now = timer.stopTicks;
+    if (stopTicks != 0 && command != TimerCommand::Start && command != TimerCommand::AbsoluteTime) {
+        now = stopTicks;
     } else {
         LARGE_INTEGER c{};
         QueryPerformanceCounter(&c);
         now = c.QuadPart;
     }
-    const double f = static_cast<double>(timer.frequency);
+    const double f = static_cast<double>(frequency);
     switch (command) {
-        case ElapsedTime: {
-            double r = static_cast<double>(now - timer.lastElapsedTicks) / f;
-            timer.lastElapsedTicks = now;
+        case TimerCommand::ElapsedTime: {
+            double r = static_cast<double>(now - lastElapsedTicks) / f;
+            lastElapsedTicks = now;
             return r;
         }
-        case AppTime: return static_cast<double>(now - timer.baseTicks) / f;
-        case Reset:
-            timer.baseTicks = now;
-            timer.lastElapsedTicks = now;
+        case TimerCommand::AppTime: return static_cast<double>(now - baseTicks) / f;
+        case TimerCommand::Reset:
+            baseTicks = now;
+            lastElapsedTicks = now;
             return 0.0;
-        case Start:
+        case TimerCommand::Start:
             // A Start while the timer already runs must not move the base mark: adding the
             // whole reading would throw application time far into the negative.
-            if (timer.stopTicks != 0 || timer.baseTicks == 0) timer.baseTicks += now - timer.stopTicks;
-            timer.stopTicks = 0;
-            timer.lastElapsedTicks = now;
+            if (stopTicks != 0 || baseTicks == 0) baseTicks += now - stopTicks;
+            stopTicks = 0;
+            lastElapsedTicks = now;
             return 0.0;
-        case Stop:
-            timer.stopTicks = now;
-            timer.lastElapsedTicks = now;
+        case TimerCommand::Stop:
+            stopTicks = now;
+            lastElapsedTicks = now;
             return 0.0;
-        case Advance: timer.stopTicks += timer.frequency / 10; return 0.0;
-        case AbsoluteTime: return static_cast<double>(now) / f;
+        case TimerCommand::Advance: stopTicks += frequency / 10; return 0.0;
+        case TimerCommand::AbsoluteTime: return static_cast<double>(now) / f;
         default: return -1.0;
     }
 }
 
-double Milliseconds(int command) {
+double FrameClock::Milliseconds(int command) {
     double now;
-    if (timer.stopSeconds != 0.0 && command != Start && command != AbsoluteTime)
-        now = timer.stopSeconds;
+    if (stopSeconds != 0.0 && command != TimerCommand::Start && command != TimerCommand::AbsoluteTime)
+        now = stopSeconds;
     else
         now = static_cast<double>(static_cast<DWORD>(timeGetTime())) * 0.001;
     switch (command) {
-        case ElapsedTime: {
-            double r = now - timer.lastElapsedSeconds;
-            timer.lastElapsedSeconds = now;
+        case TimerCommand::ElapsedTime: {
+            double r = now - lastElapsedSeconds;
+            lastElapsedSeconds = now;
             return r;
         }
-        case AppTime: return now - timer.baseSeconds;
-        case Reset:
-            timer.baseSeconds = now;
-            timer.lastElapsedSeconds = now;
+        case TimerCommand::AppTime: return now - baseSeconds;
+        case TimerCommand::Reset:
+            baseSeconds = now;
+            lastElapsedSeconds = now;
             return 0.0;
-        case Start:
-            if (timer.stopSeconds != 0.0 || timer.baseSeconds == 0.0) timer.baseSeconds += now - timer.stopSeconds;
-            timer.stopSeconds = 0.0;
-            timer.lastElapsedSeconds = now;
+        case TimerCommand::Start:
+            if (stopSeconds != 0.0 || baseSeconds == 0.0) baseSeconds += now - stopSeconds;
+            stopSeconds = 0.0;
+            lastElapsedSeconds = now;
             return 0.0;
-        case Stop:
+        case TimerCommand::Stop:
             // The millisecond clock leaves the last-elapsed mark where it was.
-            timer.stopSeconds = now;
+            stopSeconds = now;
             return 0.0;
-        case Advance: timer.stopSeconds += static_cast<double>(0.1f); return 0.0;
-        case AbsoluteTime: return now;
+        case TimerCommand::Advance: stopSeconds += static_cast<double>(0.1f); return 0.0;
+        case TimerCommand::AbsoluteTime: return now;
         default: return -1.0;
     }
 }
 
-}  // namespace
-
-double FrameTimer(int command) {
-    if (command < Reset || command > ElapsedTime) return -1.0;
-    if (!timer.initialised) {
-        timer.initialised = true;
+double FrameClock::Command(int command) {
+    if (command < TimerCommand::Reset || command > TimerCommand::ElapsedTime) return -1.0;
+    if (!initialised) {
+        initialised = true;
         LARGE_INTEGER f{};
         if (QueryPerformanceFrequency(&f) && f.QuadPart > 0) {
-            timer.highResolution = true;
-            timer.frequency = f.QuadPart;
+            highResolution = true;
+            frequency = f.QuadPart;
         }
     }
-    return timer.highResolution ? HighResolution(command) : Milliseconds(command);
+    return highResolution ? HighResolution(command) : Milliseconds(command);
 }
 
-void ResetFrameTimerForTesting() { timer = TimerState{}; }
+double FrameTimer(int command) { return CurrentFrameworkState().timer.Command(command); }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/HostSession.h"
 #include "app/Screenshot.h"
 #include "app/VideoRecorder.h"
 #include "platform/win/WinConsole.h"
@@ -251,7 +252,7 @@ private:
         while (nextEvent < options.keys.size() && options.keys[nextEvent].frame <= presented) {
             const KeyEvent& e = options.keys[nextEvent++];
             switch (e.action) {
-                case KeyAction::Down:
+                case ScriptAction::Down:
                     // A second down of a held key is a repeat; the repeat timing stays.
                     win::PostKey(w, e.virtualKey, true);
                     if (!held[e.virtualKey]) {
@@ -259,19 +260,19 @@ private:
                         nextRepeat[e.virtualKey] = now + kRepeatDelaySeconds;
                     }
                     break;
-                case KeyAction::Up:
+                case ScriptAction::Up:
                     win::PostKey(w, e.virtualKey, false);
                     held[e.virtualKey] = false;
                     break;
-                case KeyAction::Press:
+                case ScriptAction::Press:
                     win::PostKey(w, e.virtualKey, true);
                     win::PostKey(w, e.virtualKey, false);
                     held[e.virtualKey] = false;
                     break;
-                case KeyAction::Char: win::PostChar(w, e.character); break;
-                case KeyAction::Drag: Drag(w, win::MouseButton::Left, e.dx, e.dy); break;
-                case KeyAction::RightDrag: Drag(w, win::MouseButton::Right, e.dx, e.dy); break;
-                case KeyAction::Wheel: {
+                case ScriptAction::Char: win::PostChar(w, e.character); break;
+                case ScriptAction::Drag: Drag(w, win::MouseButton::Left, e.dx, e.dy); break;
+                case ScriptAction::RightDrag: Drag(w, win::MouseButton::Right, e.dx, e.dy); break;
+                case ScriptAction::Wheel: {
                     POINT c = ClientCentre(w);
                     win::PostMouseMove(w, c.x, c.y);
                     win::PostMouseWheel(w, e.notches * WHEEL_DELTA);
@@ -357,6 +358,52 @@ bool EnsureFolder(const std::string& dir, std::string* error) {
     return true;
 }
 
+// The run itself, with the host set up as config says until it returns.
+int RunWithHost(const HostConfig& config, const RunOptions& options, const AppFactoryWithOptions& factory,
+                FrameRunner& runner, const std::string& program) {
+    const HostSession session(config);
+    consoleEventStatus = 0;
+    SetConsoleCtrlHandler(CloseOnConsoleEvent, TRUE);
+    int status = 0;
+    {
+        ApplicationOptions own;
+        own.grid = options.grid;
+        std::unique_ptr<AppFramework> app = factory(own);
+        if (!app) {
+            std::fprintf(stderr, "%s: the application could not be made\n", program.c_str());
+            status = 1;
+        } else {
+            if (options.width != 0) app->SetInitialClientSize(options.width, options.height);
+            const auto samples = static_cast<D3DMULTISAMPLE_TYPE>(options.msaa);
+            app->SetMultiSampleType(samples);
+            app->SetFullscreenSync(options.vsync);
+            // Headless, the software device is all there is, and the usage text says so.
+            app->SetSoftwareDeviceRequested(options.device == DeviceChoice::Ref || options.headless);
+            app->SetNoticeFolder(StateFolder("simmerglass"));
+            app->SetFrameObserver(&runner);
+            if (FAILED(app->Create(GetModuleHandleA(nullptr)))) {
+                // A failed start is a failure for the shell as well, whatever the box said.
+                status = 1;
+            } else {
+                if (app->CurrentMultiSampleType() != samples)
+                    std::fprintf(stderr, "%s: the device does not offer %u samples per pixel; running without\n",
+                                 program.c_str(), options.msaa);
+                runner.Begin(*app);
+                status = app->Run();
+                runner.Finish();
+            }
+            // A fatal error after the start closes the window like a normal end; the run failed.
+            if (app->FatalErrorReported()) status = 1;
+            app->SetFrameObserver(nullptr);
+        }
+    }
+    if (runner.Failed() && status == 0) status = 1;
+    SetConsoleCtrlHandler(CloseOnConsoleEvent, FALSE);
+    if (consoleEventStatus != 0) status = consoleEventStatus;
+    return status;
+}
+
+
 }  // namespace
 
 const char* ProgramVersion() { return "0.1.0"; }
@@ -397,68 +444,25 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
         return 1;
     }
     WindowPresenter presenter;
-    d3dhost::SetHeadless(options.headless);
-    d3dhost::SetWindowedPresentSync(options.vsync);
+    HostConfig config;
+    config.device.headless = options.headless;
+    config.device.windowedSync = options.vsync;
     // For measurements: the picture of every frame read back at once, as before frames overlapped.
     const char* readBack = std::getenv("SIMMERGLASS_READBACK_EACH_FRAME");
-    d3dhost::SetReadBackEachPresent(readBack && std::strcmp(readBack, "1") == 0);
+    config.device.readBackEachPresent = readBack && std::strcmp(readBack, "1") == 0;
     if (!options.headless) {
-        d3dhost::SetDisplays(DisplaysForDevice());
-        d3dhost::SetPresenter(&presenter);
+        config.device.displays = DisplaysForDevice();
+        config.device.presenter = &presenter;
     }
-    d3dhost::RestrictDeviceType(options.device == DeviceChoice::Hal   ? D3DDEVTYPE_HAL
+    config.device.restriction = options.device == DeviceChoice::Hal   ? D3DDEVTYPE_HAL
                                 : options.device == DeviceChoice::Ref ? D3DDEVTYPE_REF
-                                                                      : D3DDEVTYPE_FORCE_DWORD);
-    win::UseFixedStepClock(options.fixedStep);
+                                                                      : D3DDEVTYPE_FORCE_DWORD;
+    config.fixedStep = options.fixedStep;
     // A run that ends by itself after --frames is scripted: its message boxes must not wait
     // for a click, so they go to standard error as they do headless.
-    win::SetMessageBoxesToStandardError(options.frames != 0);
-    win::RegisterAcceleratorResource(113, kAccelerators, static_cast<int>(sizeof kAccelerators / sizeof kAccelerators[0]));
-
-    consoleEventStatus = 0;
-    SetConsoleCtrlHandler(CloseOnConsoleEvent, TRUE);
-    int status = 0;
-    {
-        ApplicationOptions own;
-        own.grid = options.grid;
-        std::unique_ptr<AppFramework> app = factory(own);
-        if (!app) {
-            std::fprintf(stderr, "%s: the application could not be made\n", program.c_str());
-            status = 1;
-        } else {
-            if (options.width != 0) app->SetInitialClientSize(options.width, options.height);
-            const auto samples = static_cast<D3DMULTISAMPLE_TYPE>(options.msaa);
-            app->SetMultiSampleType(samples);
-            app->SetFullscreenSync(options.vsync);
-            // Headless, the software device is all there is, and the usage text says so.
-            app->SetSoftwareDeviceRequested(options.device == DeviceChoice::Ref || options.headless);
-            app->SetNoticeFolder(StateFolder("simmerglass"));
-            app->SetFrameObserver(&runner);
-            if (FAILED(app->Create(GetModuleHandleA(nullptr)))) {
-                // A failed start is a failure for the shell as well, whatever the box said.
-                status = 1;
-            } else {
-                if (app->CurrentMultiSampleType() != samples)
-                    std::fprintf(stderr, "%s: the device does not offer %u samples per pixel; running without\n",
-                                 program.c_str(), options.msaa);
-                runner.Begin(*app);
-                status = app->Run();
-                runner.Finish();
-            }
-            // A fatal error after the start closes the window like a normal end; the run failed.
-            if (app->FatalErrorReported()) status = 1;
-            app->SetFrameObserver(nullptr);
-        }
-    }
-    if (runner.Failed() && status == 0) status = 1;
-    SetConsoleCtrlHandler(CloseOnConsoleEvent, FALSE);
-    if (consoleEventStatus != 0) status = consoleEventStatus;
-
-    d3dhost::SetPresenter(nullptr);
-    d3dhost::SetWindowedPresentSync(true);
-    d3dhost::SetReadBackEachPresent(false);
-    win::UseFixedStepClock(0.0);
-    win::SetMessageBoxesToStandardError(false);
+    config.messageBoxesToStandardError = options.frames != 0;
+    config.accelerators.assign(std::begin(kAccelerators), std::end(kAccelerators));
+    int status = RunWithHost(config, options, factory, runner, program);
     win::ShutdownDisplay();
     return CheckStandardOutput(program, status);
 }

@@ -65,15 +65,15 @@ LRESULT AppFramework::HandleMessage(HWND w, UINT message, WPARAM wParam, LPARAM 
                     return 0;
                 case CmdSwitchFullscreen:
                     if (active && ready) {
-                        if (FAILED(SwitchWindowedFullscreen())) ReportError(AppError::DeviceResetFailed, Fatal);
+                        if (FAILED(SwitchWindowedFullscreen())) ReportError(AppError::DeviceResetFailed, ReportKind::Fatal);
                     }
                     return 0;
                 case CmdToggleAnimation:
                     animating = !animating;
-                    FrameTimer(animating ? Start : Stop);
+                    FrameTimer(animating ? TimerCommand::Start : TimerCommand::Stop);
                     break;
                 case CmdStepFrame:
-                    FrameTimer(animating ? Stop : Advance);
+                    FrameTimer(animating ? TimerCommand::Stop : TimerCommand::Advance);
                     animating = FALSE;
                     stepOnce = TRUE;
                     break;
@@ -111,11 +111,11 @@ LRESULT AppFramework::HandleMessage(HWND w, UINT message, WPARAM wParam, LPARAM 
             break;
 
         case WM_ENTERSIZEMOVE:
-            if (animating) FrameTimer(Stop);
+            if (animating) FrameTimer(TimerCommand::Stop);
             break;
 
         case WM_EXITSIZEMOVE:
-            if (animating) FrameTimer(Start);
+            if (animating) FrameTimer(TimerCommand::Start);
             if (active && windowed) {
                 RECT before = clientRect;
                 GetWindowRect(window, &windowRect);
@@ -126,7 +126,7 @@ LRESULT AppFramework::HandleMessage(HWND w, UINT message, WPARAM wParam, LPARAM 
                     presentParams.BackBufferWidth = static_cast<UINT>(clientRect.right - clientRect.left);
                     presentParams.BackBufferHeight = static_cast<UINT>(clientRect.bottom - clientRect.top);
                     if (!device || FAILED(ResetDisplayDevice())) {
-                        ReportError(AppError::DeviceResetFailed, Fatal);
+                        ReportError(AppError::DeviceResetFailed, ReportKind::Fatal);
                         return 0;
                     }
                     ready = TRUE;
@@ -205,10 +205,10 @@ HRESULT AppFramework::FallBackToWindowed() {
 
     LoseDeviceObjects();
     DestroyDeviceObjects();
-    if (!ReleaseDevice()) return ReportError(AppError::DeviceStillReferenced, Fatal);
+    if (!ReleaseDevice()) return ReportError(AppError::DeviceStillReferenced, ReportKind::Fatal);
 
     HRESULT hr = CreateDisplayDevice();
-    if (FAILED(hr)) return ReportError(hr, Fatal);
+    if (FAILED(hr)) return ReportError(hr, ReportKind::Fatal);
     ready = TRUE;
     return S_OK;
 }
@@ -216,7 +216,7 @@ HRESULT AppFramework::FallBackToWindowed() {
 HRESULT AppFramework::ChooseDeviceInteractively() {
     if (!windowed) {
         if (FAILED(SwitchWindowedFullscreen())) {
-            ReportError(AppError::DeviceResetFailed, Fatal);
+            ReportError(AppError::DeviceResetFailed, ReportKind::Fatal);
             return E_FAIL;
         }
     }
@@ -229,14 +229,14 @@ HRESULT AppFramework::ChooseDeviceInteractively() {
 
     LoseDeviceObjects();
     DestroyDeviceObjects();
-    if (!ReleaseDevice()) return ReportError(AppError::DeviceStillReferenced, Fatal);
+    if (!ReleaseDevice()) return ReportError(AppError::DeviceStillReferenced, ReportKind::Fatal);
 
     HRESULT hr = CreateDisplayDevice();
-    if (FAILED(hr)) return ReportError(hr, Fatal);
+    if (FAILED(hr)) return ReportError(hr, ReportKind::Fatal);
     if (!animating) {
         stepOnce = TRUE;
-        FrameTimer(Start);
-        FrameTimer(Stop);
+        FrameTimer(TimerCommand::Start);
+        FrameTimer(TimerCommand::Stop);
     }
     return S_OK;
 }

@@ -8,6 +8,7 @@
 
 #include "fluid/FluidSolver.h"
 #include "platform/win/Rand.h"
+#include "platform/win/RunState.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ std::unique_ptr<FluidSolver> StirredSolver(int n) {
     if (FAILED(FluidSolver::Create(n, &s))) return nullptr;
     s->SetParameters(0.001f, 0.01f, 0.0005f);
     s->dt = 5.0f / 60.0f;
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     s->RandomizeForces();
     s->InjectFaceJet();
     s->HeatBottomRing();

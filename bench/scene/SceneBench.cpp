@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/AppFramework.h"
+#include "app/HostSession.h"
 #include "effect/runtime/EffectFile.h"
 #include "scene/FluidComponent.h"
 #include "fluid/FluidSolver.h"
@@ -146,15 +147,19 @@ BENCHMARK(BM_VelocityLines)->Arg(8)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::
 
 // The application, headless on REF, with its window's client area at the given size.
 struct HeadlessDemo {
+    static HostConfig Host() {
+        HostConfig config;
+        config.device.headless = true;
+        config.fixedStep = 1.0 / 60.0;
+        return config;
+    }
+    bool displayOpen = win::InitDisplay(true);
+    HostSession session{Host()};
     std::unique_ptr<FluidDemoApp> app;
     bool ok = false;
     explicit HeadlessDemo(DWORD width = 640, DWORD height = 480,
                           D3DMULTISAMPLE_TYPE samples = D3DMULTISAMPLE_NONE) {
-        ResetFrameworkStateForTesting();
-        win::InitDisplay(true);
-        d3dhost::SetHeadless(true);
         win::SetMessageBoxHook([](LPCSTR, LPCSTR, UINT) { return 1; });
-        win::UseFixedStepClock(1.0 / 60.0);
         app = std::make_unique<FluidDemoApp>(MediaFolder());
         app->SetInitialClientSize(width, height);
         app->SetMultiSampleType(samples);
@@ -163,9 +168,7 @@ struct HeadlessDemo {
     ~HeadlessDemo() {
         if (ok) app->HandleMessage(app->MainWindow(), WM_CLOSE, 0, 0);
         app.reset();
-        win::UseFixedStepClock(0.0);
         win::SetMessageBoxHook(nullptr);
-        d3dhost::ResetHostOptions();
         win::ShutdownDisplay();
     }
     FluidSolver& Solver() { return *const_cast<FluidSolver*>(app->Solver()); }

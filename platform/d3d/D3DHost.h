@@ -130,8 +130,36 @@ void SimulateHardwareDevice(bool simulate);
 // default); false keeps it on the copy path, as a window system without EGL would.
 void AllowWindowSurfaces(bool allow);
 
-// Puts every option above back to its default (no presenter, no displays, not headless, no restriction,
-// no caps editors, no simulated HAL, windowed sync on, no read-back at each Present, window surfaces allowed).
-void ResetHostOptions();
+// [SECTION] All options at once
+
+// Every option above as one value; a default-made one holds the defaults (no presenter, no displays, not
+// headless, no restriction, no caps editors, no simulated HAL, windowed sync on, no read-back at each Present,
+// window surfaces allowed).
+struct HostOptions {
+    Presenter* presenter = nullptr;
+    std::vector<DisplayInfo> displays;
+    bool headless = false;
+    D3DDEVTYPE restriction = D3DDEVTYPE_FORCE_DWORD;
+    std::function<void(D3DCAPS8&)> capsEditor[2];  // HAL, REF
+    bool simulateHal = false;
+    bool windowedSync = true;          // windowed Present waits for the display
+    bool readBackEachPresent = false;  // every Present reads its picture back
+    bool windowSurfaces = true;        // the hardware device may draw into windows
+};
+
+HostOptions CurrentHostOptions();
+void SetHostOptions(const HostOptions& options);
+
+// Sets the options for its lifetime and puts back the ones it found when it ends.
+class ScopedHostOptions {
+public:
+    explicit ScopedHostOptions(const HostOptions& options = HostOptions{});
+    ~ScopedHostOptions();
+    ScopedHostOptions(const ScopedHostOptions&) = delete;
+    ScopedHostOptions& operator=(const ScopedHostOptions&) = delete;
+
+private:
+    HostOptions saved;
+};
 
 }  // namespace d3dhost

@@ -66,16 +66,7 @@ extern const EGLint kContextAttributes[];
 // The EGL device that backs a device type after the host options, or null when that type is absent.
 EglDevice* FindEglDevice(D3DDEVTYPE type);
 // Host option state (d3dhost:: functions set it; the Direct3D object and devices read it).
-struct HostState {
-    d3dhost::Presenter* presenter = nullptr;
-    std::vector<d3dhost::DisplayInfo> displays;
-    bool headless = false;
-    D3DDEVTYPE restriction = D3DDEVTYPE_FORCE_DWORD;
-    std::function<void(D3DCAPS8&)> capsEditor[2];  // HAL, REF
-    bool simulateHal = false;
-    bool windowedSync = true;        // windowed Present waits for the display (SetWindowedPresentSync)
-    bool readBackEachPresent = false;  // every Present reads its picture back (SetReadBackEachPresent)
-    bool windowSurfaces = true;      // the hardware device may draw into windows (AllowWindowSurfaces)
+struct HostState : d3dhost::HostOptions {
     DWORD debugMute = 0;
 };
 HostState& Host();

@@ -43,19 +43,13 @@ void SetCapsEditor(D3DDEVTYPE type, std::function<void(D3DCAPS8&)> editor) {
     if (type == D3DDEVTYPE_REF) Host().capsEditor[1] = std::move(editor);
 }
 
-void ResetHostOptions() {
-    HostState& h = Host();
-    h.presenter = nullptr;
-    h.displays.clear();
-    h.headless = false;
-    h.restriction = D3DDEVTYPE_FORCE_DWORD;
-    h.capsEditor[0] = nullptr;
-    h.capsEditor[1] = nullptr;
-    h.simulateHal = false;
-    h.windowedSync = true;
-    h.readBackEachPresent = false;
-    h.windowSurfaces = true;
+HostOptions CurrentHostOptions() { return Host(); }
+void SetHostOptions(const HostOptions& options) { static_cast<HostOptions&>(Host()) = options; }
+
+ScopedHostOptions::ScopedHostOptions(const HostOptions& options) : saved(CurrentHostOptions()) {
+    SetHostOptions(options);
 }
+ScopedHostOptions::~ScopedHostOptions() { SetHostOptions(saved); }
 
 HRESULT ReadPresentedFrame(IDirect3DDevice8* device, std::vector<DWORD>* pixels, UINT* width, UINT* height) {
     Device* d = Device::FromInterface(device);

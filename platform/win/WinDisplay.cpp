@@ -187,6 +187,8 @@ void* GetSdlWindow(HWND h) {
 }
 
 void RegisterAcceleratorResource(WORD id, const ACCEL* entries, int count) {
+    // A table loaded before stays valid for whoever holds it; the next load sees the new entries.
+    winState.loadedAcceleratorResources.erase(id);
     if (!entries || count <= 0) {
         winState.acceleratorResources.erase(id);
         return;
@@ -209,6 +211,7 @@ bool MessageBoxesShown() {
 }
 
 void SetMessageBoxesToStandardError(bool toStandardError) { winState.messageBoxesToStandardError = toStandardError; }
+bool MessageBoxesToStandardError() { return winState.messageBoxesToStandardError; }
 
 void PresentPixels(HWND h, const DWORD* pixels, UINT width, UINT height) {
     Window* w = FindWindow(h);

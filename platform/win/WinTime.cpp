@@ -4,15 +4,13 @@
 #include <cmath>
 #include <ctime>
 
+#include "platform/win/RunState.h"
+
 namespace win {
 namespace {
 
 const TestClock* testClock = nullptr;
-bool fixedStep = false;
-LONGLONG fixedStepTicks = 0;
-// The fixed clock starts one second in, so that no reading is ever 0 (a timer treats a
-// zero mark as "not set").
-LONGLONG fixedReading = kCounterFrequency;
+static_assert(RunState{}.fixedReading == kCounterFrequency);
 
 LONGLONG MonotonicNanoseconds() {
     timespec ts{};
@@ -24,7 +22,7 @@ LONGLONG MonotonicNanoseconds() {
 const LONGLONG processStart = MonotonicNanoseconds();
 
 LONGLONG CurrentTicks() {
-    if (fixedStep) return fixedReading;
+    if (const RunState& run = CurrentRunState(); run.fixedStep) return run.fixedReading;
     // Offset by one second: a reading of exactly 0 would look like an unset mark.
     return MonotonicNanoseconds() - processStart + kCounterFrequency;
 }
@@ -32,20 +30,22 @@ LONGLONG CurrentTicks() {
 }  // namespace
 
 void UseFixedStepClock(double seconds) {
+    RunState& run = CurrentRunState();
     if (!(seconds > 0.0) || !std::isfinite(seconds)) {
-        fixedStep = false;
+        run.fixedStep = false;
         return;
     }
-    fixedStep = true;
-    fixedStepTicks = static_cast<LONGLONG>(std::llround(seconds * static_cast<double>(kCounterFrequency)));
-    if (fixedStepTicks < 1) fixedStepTicks = 1;
-    fixedReading = kCounterFrequency;
+    run.fixedStep = true;
+    run.fixedStepTicks = static_cast<LONGLONG>(std::llround(seconds * static_cast<double>(kCounterFrequency)));
+    if (run.fixedStepTicks < 1) run.fixedStepTicks = 1;
+    run.fixedReading = kCounterFrequency;
 }
 
-bool IsFixedStepClock() { return fixedStep; }
+bool IsFixedStepClock() { return CurrentRunState().fixedStep; }
 
 void AdvanceFixedStepClock() {
-    if (fixedStep) fixedReading += fixedStepTicks;
+    RunState& run = CurrentRunState();
+    if (run.fixedStep) run.fixedReading += run.fixedStepTicks;
 }
 
 void SetTestClock(const TestClock* clock) { testClock = clock; }

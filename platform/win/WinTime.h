@@ -15,6 +15,7 @@ namespace win {
 // Counter ticks per second (the counter counts nanoseconds).
 constexpr LONGLONG kCounterFrequency = 1000000000;
 
+// The fixed-step clock belongs to the current run (RunState.h).
 // From now on the clocks stand still except for AdvanceFixedStepClock, which moves them on
 // by exactly `seconds` (rounded to the counter's nanosecond ticks). seconds <= 0 returns to
 // the real clock.

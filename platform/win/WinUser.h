@@ -451,6 +451,8 @@ void SetMessageBoxesToStandardError(bool toStandardError);
 // Whether MessageBoxA shows a box now (a display is open and boxes do not go to standard
 // error), or a hook takes it in its place.
 bool MessageBoxesShown();
+// The setting of SetMessageBoxesToStandardError.
+bool MessageBoxesToStandardError();
 
 // Posts what a real keyboard sends for one key transition: WM_KEYDOWN (repeat flag when the
 // key was already down) or WM_KEYUP, and, after a key-down of a key that types a character,

@@ -70,9 +70,9 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     // Sorted by frame, script order kept within a frame.
     EXPECT_EQ(o.keys[0].frame, 1u);
     EXPECT_EQ(o.keys[0].virtualKey, VK_SPACE);
-    EXPECT_EQ(o.keys[1].action, KeyAction::Press);
+    EXPECT_EQ(o.keys[1].action, ScriptAction::Press);
     EXPECT_EQ(o.keys[1].virtualKey, VK_F12);
-    EXPECT_EQ(o.keys[2].action, KeyAction::Char);
+    EXPECT_EQ(o.keys[2].action, ScriptAction::Char);
     EXPECT_EQ(o.keys[2].character, '3');
     EXPECT_EQ(o.keys[3].virtualKey, 'A');
     EXPECT_EQ(o.screenshot, "out.png");
@@ -143,13 +143,13 @@ TEST(CommandLine, MouseItemsInTheKeyScript) {
     std::string error;
     ASSERT_TRUE(ParseKeyScript("9:wheel:-3,2:drag:-80:+40,2:rdrag:0:-16000,3:wheel:273", &events, &error)) << error;
     ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(events[0].action, KeyAction::Drag);
+    EXPECT_EQ(events[0].action, ScriptAction::Drag);
     EXPECT_EQ(events[0].dx, -80);
     EXPECT_EQ(events[0].dy, 40);
-    EXPECT_EQ(events[1].action, KeyAction::RightDrag);
+    EXPECT_EQ(events[1].action, ScriptAction::RightDrag);
     EXPECT_EQ(events[1].dy, -16000);
     EXPECT_EQ(events[2].notches, 273);
-    EXPECT_EQ(events[3].action, KeyAction::Wheel);
+    EXPECT_EQ(events[3].action, ScriptAction::Wheel);
     EXPECT_EQ(events[3].frame, 9u);
     EXPECT_EQ(events[3].notches, -3);
 }

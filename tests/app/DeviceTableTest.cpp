@@ -240,7 +240,7 @@ TEST_F(DeviceTableTest, ReferenceWarningNamesTheHardwareShortcoming) {
         EXPECT_EQ(e.devices[e.currentDevice].deviceType, D3DDEVTYPE_REF);
         ASSERT_EQ(ShownBoxes().size(), 1u);
         EXPECT_EQ(ShownBoxes()[0].text,
-                  std::string(AppErrorMessage(c.expected)) + ReportKindSuffix(SwitchedToReference));
+                  std::string(AppErrorMessage(c.expected)) + ReportKindSuffix(ReportKind::SwitchedToReference));
     }
 }
 
@@ -320,9 +320,7 @@ TEST_F(DeviceTableTest, FrameStatisticsText) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.suffix);
-        ResetFrameworkStateForTesting();
-        ResetFrameTimerForTesting();
-        win::UseFixedStepClock(0.01);
+        const HostSession fresh(TestHostConfig());  // the timer starts again
         FakeAdapter a = SoftwareOnlyAdapter();
         a.desktop.Format = c.desktop;
         a.types[1].formats.insert(c.desktop);

@@ -197,13 +197,18 @@ TEST(Integration, MultisampledRunsScreenshotTheResolvedPicture) {
     EXPECT_EQ(err.find("samples per pixel"), std::string::npos) << err;
     EXPECT_GE(GreyPixelsWithSamples("4", {"--keys", "0:press:F11,1:press:F11"}, &err), 40) << err;
     // A count the device does not offer runs without, saying so in one line.
-    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
-    d3dhost::SetHeadless(true);
-    bool twoOffered =
-        d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_2_SAMPLES) == D3D_OK &&
-        d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_REF, D3DFMT_D16, TRUE, D3DMULTISAMPLE_2_SAMPLES) == D3D_OK;
-    d3d->Release();
-    d3dhost::ResetHostOptions();
+    bool twoOffered;
+    {
+        d3dhost::HostOptions headless;
+        headless.headless = true;
+        const d3dhost::ScopedHostOptions host(headless);
+        IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+        twoOffered =
+            d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_2_SAMPLES) ==
+                D3D_OK &&
+            d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_REF, D3DFMT_D16, TRUE, D3DMULTISAMPLE_2_SAMPLES) == D3D_OK;
+        d3d->Release();
+    }
     int grey = GreyPixelsWithSamples("2", {}, &err);
     if (twoOffered) {
         EXPECT_GT(grey, 0) << err;

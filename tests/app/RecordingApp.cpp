@@ -53,19 +53,22 @@ void FrameworkTest::SetUp() {
     win::InitDisplay(true);
     win::ResetMessageQueue();
     win::SetMessageBoxHook(CaptureBox);
-    win::UseFixedStepClock(0.01);
-    ResetFrameTimerForTesting();
-    ResetFrameworkStateForTesting();
+    session.emplace(TestHostConfig());
     CurrentFake() = &d3d;
     d3d.adapters = {SoftwareOnlyAdapter()};
-    SetDirect3DFactory(MakeFake);
+}
+
+HostConfig FrameworkTest::TestHostConfig() {
+    HostConfig config;
+    config.fixedStep = 0.01;
+    config.direct3dFactory = MakeFake;
+    return config;
 }
 
 void FrameworkTest::TearDown() {
-    SetDirect3DFactory(nullptr);
+    session.reset();
     CurrentFake() = nullptr;
     win::SetMessageBoxHook(nullptr);
-    win::UseFixedStepClock(0.0);
     win::ResetMessageQueue();
     win::ShutdownDisplay();
 }

@@ -7,11 +7,13 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "FakeDirect3D.h"
 #include "app/AppFramework.h"
+#include "app/HostSession.h"
 
 class RecordingApp : public AppFramework {
 public:
@@ -93,8 +95,11 @@ protected:
     std::vector<std::string> Since(size_t from) const;
     size_t Mark() const { return EventLog().size(); }
     bool Logged(const std::string& event) const;
+    // The host the fixture runs in: the fixed-step clock at 0.01 s and the fake Direct3D.
+    static HostConfig TestHostConfig();
 
     FakeDirect3D d3d;
+    std::optional<HostSession> session;
 };
 
 // The fake the factory hands out (set by FrameworkTest).

@@ -54,8 +54,8 @@ TEST_F(ReportErrorTest, EveryCodeWithEveryKind) {
     for (const Expected& e : kTexts) {
         SCOPED_TRACE(e.text);
         ShownBoxes().clear();
-        EXPECT_EQ(app.ReportError(e.code, Fatal), e.code);
-        EXPECT_EQ(app.ReportError(e.code, SwitchedToReference), e.code);
+        EXPECT_EQ(app.ReportError(e.code, ReportKind::Fatal), e.code);
+        EXPECT_EQ(app.ReportError(e.code, ReportKind::SwitchedToReference), e.code);
         EXPECT_EQ(app.ReportError(e.code, 7), e.code);
         ASSERT_EQ(ShownBoxes().size(), 3u);
         EXPECT_EQ(ShownBoxes()[0].text, std::string(e.text) + kExit);
@@ -73,7 +73,7 @@ TEST_F(ReportErrorTest, FatalReportClosesTheWindowThroughTheClosePath) {
     ASSERT_EQ(app.Create(nullptr), S_OK);
     HWND w = app.window;
     size_t mark = Mark();
-    EXPECT_EQ(app.ReportError(E_FAIL, Fatal), E_FAIL);
+    EXPECT_EQ(app.ReportError(E_FAIL, ReportKind::Fatal), E_FAIL);
     EXPECT_FALSE(IsWindow(w));
     EXPECT_EQ(app.window, w);  // the field still holds the dead handle
     EXPECT_EQ(Since(mark), (std::vector<std::string>{"LoseDeviceObjects", "DestroyDeviceObjects", "device released",
@@ -83,7 +83,7 @@ TEST_F(ReportErrorTest, FatalReportClosesTheWindowThroughTheClosePath) {
     EXPECT_EQ(msg.message, WM_QUIT);
     EXPECT_EQ(msg.wParam, 0u);
     // A second fatal report reaches a dead handle, harmlessly.
-    EXPECT_EQ(app.ReportError(E_FAIL, Fatal), E_FAIL);
+    EXPECT_EQ(app.ReportError(E_FAIL, ReportKind::Fatal), E_FAIL);
 }
 
 // The user chose the software device: the switch to it is one line on standard error, no
@@ -92,11 +92,11 @@ TEST_F(ReportErrorTest, ChosenSoftwareDeviceIsOneLineInsteadOfABox) {
     RecordingApp app;
     app.SetSoftwareDeviceRequested(true);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(app.ReportError(AppError::HardwareDeviceMissing, SwitchedToReference), AppError::HardwareDeviceMissing);
+    EXPECT_EQ(app.ReportError(AppError::HardwareDeviceMissing, ReportKind::SwitchedToReference), AppError::HardwareDeviceMissing);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(ShownBoxes().empty());
     EXPECT_EQ(err, "Recording App: running on the reference rasterizer (the software device), as asked\n");
-    app.ReportError(E_FAIL, Fatal);
+    app.ReportError(E_FAIL, ReportKind::Fatal);
     ASSERT_EQ(ShownBoxes().size(), 1u);
     EXPECT_EQ(ShownBoxes()[0].type, MB_ICONERROR);
 }
@@ -114,7 +114,7 @@ TEST_F(ReportErrorTest, AutomaticSwitchShowsItsBoxOnceAndThenOneLine) {
         app.SetNoticeFolder((root / "state/simmerglass").string());
         ShownBoxes().clear();
         testing::internal::CaptureStderr();
-        app.ReportError(AppError::HardwareDeviceMissing, SwitchedToReference);
+        app.ReportError(AppError::HardwareDeviceMissing, ReportKind::SwitchedToReference);
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(ShownBoxes().size(), start == 0 ? 1u : 0u) << "start " << start;
         EXPECT_EQ(err, start == 0 ? "" : "Recording App: running on the reference rasterizer (the software device); "
@@ -131,7 +131,7 @@ TEST_F(ReportErrorTest, AutomaticSwitchShowsItsBoxOnceAndThenOneLine) {
         RecordingApp app;
         app.SetNoticeFolder((root / "file/simmerglass").string());
         ShownBoxes().clear();
-        app.ReportError(AppError::HardwareDeviceMissing, SwitchedToReference);
+        app.ReportError(AppError::HardwareDeviceMissing, ReportKind::SwitchedToReference);
         EXPECT_EQ(ShownBoxes().size(), 1u);
     }
     // A box that went to standard error as text (no display here, no hook) is not remembered:
@@ -164,7 +164,7 @@ TEST(StateFolder, FollowsXdgStateHomeThenHome) {
 TEST_F(ReportErrorTest, WarningLeavesTheWindowOpen) {
     RecordingApp app;
     ASSERT_EQ(app.Create(nullptr), S_OK);
-    app.ReportError(AppError::MediaLoadFailed, SwitchedToReference);
+    app.ReportError(AppError::MediaLoadFailed, ReportKind::SwitchedToReference);
     EXPECT_TRUE(IsWindow(app.window));
     EXPECT_TRUE(app.device != nullptr);
 }

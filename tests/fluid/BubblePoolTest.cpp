@@ -12,6 +12,7 @@
 #include "fluid/FluidSolver.h"
 #include "fluid/SurfaceGrid.h"
 #include "platform/win/Rand.h"
+#include "platform/win/RunState.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ TEST(BubblePool, RemovalDuringIterationVisitsEveryBubbleOnce) {
 }
 
 TEST(UpdateBubbles, ColdWaterGivesNoBubblesAndNoForces) {
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     auto s = MakeSolver(80.0f);   // at most 80: no birth
     BubblePool pool;
     SurfaceGrid surface;
@@ -109,7 +110,7 @@ TEST(UpdateBubbles, ColdWaterGivesNoBubblesAndNoForces) {
 }
 
 TEST(UpdateBubbles, HotWaterGivesBubblesInsideThePot) {
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     auto s = MakeSolver(100.0f);
     BubblePool pool;
     SurfaceGrid surface;
@@ -128,7 +129,7 @@ TEST(UpdateBubbles, HotWaterGivesBubblesInsideThePot) {
 
 TEST(UpdateBubbles, EmissionStopsAtTheLimitButNotJustBelowIt) {
     for (int start : {1999, 2000}) {
-        win::ResetRandForTesting();
+        const win::RunScope run;  // rand from its first value
         auto s = MakeSolver(100.0f);
         BubblePool pool;
         SurfaceGrid surface;
@@ -148,7 +149,7 @@ TEST(UpdateBubbles, EmissionStopsAtTheLimitButNotJustBelowIt) {
 }
 
 TEST(UpdateBubbles, SurfaceContactPushesTheWaterOnceAndRipplesEveryTime) {
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     auto s = MakeSolver(79.0f);   // no births, and warm enough not to retire
     BubblePool pool;
     SurfaceGrid surface;
@@ -184,7 +185,7 @@ TEST(UpdateBubbles, PushesCoverOneCoarseCellAtEveryGridSize) {
         // At the surface, near the pot's edge: the sample point's corners lie at the grid's
         // edge, so some blocks wrap.
         for (float x : {5.0f, -84.0f}) {
-            win::ResetRandForTesting();
+            const win::RunScope run;  // rand from its first value
             auto coarse = MakeSolver(79.0f);
             BubblePool coarsePool;
             SurfaceGrid coarseSurface;
@@ -194,7 +195,7 @@ TEST(UpdateBubbles, PushesCoverOneCoarseCellAtEveryGridSize) {
             for (int i = 0; i < coarse->nCubed; ++i) pushW += coarse->forceW[i];
             ASSERT_LT(pushW, 0.0f);
 
-            win::ResetRandForTesting();
+            const win::RunScope again;  // the same numbers again
             auto fine = MakeSolver(79.0f, n);
             BubblePool pool;
             SurfaceGrid surface;
@@ -216,7 +217,7 @@ TEST(UpdateBubbles, PushesCoverOneCoarseCellAtEveryGridSize) {
     }
 
     // Births push blocks as well: hot water everywhere, one step.
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     auto s = MakeSolver(100.0f, 16);
     BubblePool pool;
     SurfaceGrid surface;
@@ -229,7 +230,7 @@ TEST(UpdateBubbles, PushesCoverOneCoarseCellAtEveryGridSize) {
 }
 
 TEST(UpdateBubbles, RetirementByAgeSizeAndCold) {
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     auto s = MakeSolver(79.0f);
     BubblePool pool;
     SurfaceGrid surface;

@@ -12,6 +12,7 @@
 
 #include "fluid/FluidSolver.h"
 #include "platform/win/Rand.h"
+#include "platform/win/RunState.h"
 
 namespace {
 
@@ -288,7 +289,7 @@ TEST(StepVelocity, UniformForceGivesUniformDecayedVelocity) {
 TEST(StepVelocity, FullDecayStopsEverything) {
     auto s = MakeSolver(8);
     ASSERT_TRUE(s);
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     s->RandomizeForces();
     s->dt = 0.5f;
     s->velocityDecay = 2.0f;  // velocityDecay * dt = 1
@@ -318,7 +319,7 @@ TEST(StepVelocity, ResultIsDivergenceFree) {
     for (int n : {4, 6, 8, 16}) {
         auto s = MakeAppSolver(n);
         ASSERT_TRUE(s);
-        win::ResetRandForTesting();
+        const win::RunScope run;  // rand from its first value
         s->RandomizeForces();
         s->dt = 2.0f;  // a long step: strong forces and a far back-trace
         s->StepVelocity();
@@ -357,7 +358,7 @@ TEST(StepVelocity, ResultIsDivergenceFree) {
 TEST(StepVelocity, KineticEnergyNeverGrowsWithoutForces) {
     auto s = MakeAppSolver(8);
     ASSERT_TRUE(s);
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     s->RandomizeForces();
     s->InjectFaceJet();
     s->dt = 1.0f;
@@ -378,7 +379,7 @@ TEST(StepVelocity, SameInputsGiveBitIdenticalResults) {
     for (int run = 0; run < 2; ++run) {
         auto s = MakeAppSolver(8);
         ASSERT_TRUE(s);
-        win::ResetRandForTesting();
+        const win::RunScope fresh;  // rand from its first value
         std::vector<float> state;
         for (int f = 0; f < 40; ++f) {
             if (f % 10 == 0) s->RandomizeForces();
@@ -426,7 +427,7 @@ TEST(StepVelocity, NonFiniteInputStaysInsideTheArrays) {
 TEST(Forces, FaceJetTouchesOnlyTheFaceWithinItsRanges) {
     auto s = MakeAppSolver(8);
     ASSERT_TRUE(s);
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     s->InjectFaceJet();
     const int n = s->n;
     int touched = 0;
@@ -446,7 +447,7 @@ TEST(Forces, FaceJetTouchesOnlyTheFaceWithinItsRanges) {
     EXPECT_EQ(touched, n * n);
 
     // Three draws per cell in the order x, y, z; the layer (z) varies fastest.
-    win::ResetRandForTesting();
+    const win::RunScope again;  // rand from its first value
     const int r0 = win::rand(), r1 = win::rand(), r2 = win::rand(), r3 = win::rand();
     EXPECT_EQ(s->forceU[0], float(r0) * 9.15555302e-6f + 0.2f);
     EXPECT_EQ(s->forceV[0], float(r1 - 16383) * 2.44155526e-5f);
@@ -457,9 +458,9 @@ TEST(Forces, FaceJetTouchesOnlyTheFaceWithinItsRanges) {
 TEST(Forces, RandomizeFillsEveryCellInOrderAndClearEmpties) {
     auto s = MakeSolver(8);
     ASSERT_TRUE(s);
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     s->RandomizeForces();
-    win::ResetRandForTesting();
+    const win::RunScope again;  // rand from its first value
     for (int p = 0; p < s->nCubed; ++p) {
         ASSERT_EQ(s->forceU[p], float(win::rand() - 16383) * 3.05194408e-5f);
         ASSERT_EQ(s->forceV[p], float(win::rand() - 16383) * 3.05194408e-5f);
@@ -548,7 +549,7 @@ TEST(Temperature, TransportEqualsTheSamplerAtEveryCell) {
     for (int n : {2, 6, 8, 16}) {
         auto s = MakeAppSolver(n);
         ASSERT_TRUE(s);
-        win::ResetRandForTesting();
+        const win::RunScope run;  // rand from its first value
         auto unit = [] { return float(win::rand()) / 32767.0f; };
         for (int p = 0; p < s->nCubed; ++p) {
             const float scale = p % 7 == 0 ? 40.0f : 0.4f;  // some traces leave the grid far
@@ -597,7 +598,7 @@ TEST(Temperature, RingStaysInTheBottomLayersForEverySize) {
 TEST(Temperature, StaysWithinZeroToHundredWhileStirredAndHeated) {
     auto s = MakeAppSolver(8);
     ASSERT_TRUE(s);
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     for (int f = 0; f < 300; ++f) {
         if (f % 3 == 0) s->HeatBottomRing();
         if (f % 20 == 0) s->RandomizeForces();

@@ -13,6 +13,7 @@
 #include "fluid/FluidSolver.h"
 #include "fluid/SurfaceGrid.h"
 #include "platform/win/Rand.h"
+#include "platform/win/RunState.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ Bubble Aged(float age) { return {0.0f, 0.0f, 10.0f, 1.0f, age, 0}; }
 }  // namespace
 
 TEST(WaterVertices, RestingWaterGetsJitteredUpwardNormals) {
-    win::ResetRandForTesting();
+    const win::RunScope run;  // rand from its first value
     SurfaceGrid grid;
     std::vector<Vector3> rest;
     for (int i = 0; i < 200; ++i) rest.push_back({-84.0f + 0.8f * i, 40.0f - 0.3f * i, 70.0f});

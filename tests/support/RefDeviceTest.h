@@ -4,6 +4,7 @@
 // SIMMERGLASS_TEST_DEVICE=hal draws on the hardware device instead (scripts/hal-check).
 #pragma once
 
+#include "platform/d3d/D3DHost.h"
 #include "platform/d3d/d3d8.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,8 +46,9 @@ protected:
     // Creates `device` from `params` in SetUp unless a suite sets createDeviceInSetUp = false in
     // its constructor (to install a caps editor first, say).
     void SetUp() override {
-        d3dhost::ResetHostOptions();
-        d3dhost::SetHeadless(true);
+        d3dhost::HostOptions headless;
+        headless.headless = true;
+        hostOptions.emplace(headless);
         dir = std::filesystem::temp_directory_path() /
               ("sg-test-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -70,7 +73,7 @@ protected:
         }
         device = nullptr;
         d3d = nullptr;
-        d3dhost::ResetHostOptions();
+        hostOptions.reset();
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
     }
@@ -126,4 +129,5 @@ protected:
     IDirect3D8* d3d = nullptr;
     IDirect3DDevice8* device = nullptr;
     std::filesystem::path dir;  // this test's temporary folder, removed after it
+    std::optional<d3dhost::ScopedHostOptions> hostOptions;  // headless while the test runs
 };

@@ -78,8 +78,9 @@ TEST_F(DeviceTest, DeviceTypesFollowTheEglDevicesAndTheRestriction) {
     EXPECT_EQ(ref, nullptr);
 
     // The caps editor narrows what is reported.
-    d3dhost::ResetHostOptions();
-    d3dhost::SetHeadless(true);
+    d3dhost::HostOptions headless;
+    headless.headless = true;
+    d3dhost::SetHostOptions(headless);
     d3dhost::SetCapsEditor(D3DDEVTYPE_REF, [](D3DCAPS8& c) { c.Caps2 &= ~D3DCAPS2_CANRENDERWINDOWED; });
     d3d->GetDeviceCaps(0, D3DDEVTYPE_REF, &caps);
     EXPECT_FALSE(caps.Caps2 & D3DCAPS2_CANRENDERWINDOWED);

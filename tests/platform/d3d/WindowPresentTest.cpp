@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,7 +79,7 @@ class WindowPresentTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!win::InitDisplay(false)) GTEST_SKIP() << "no display: " << win::DisplayError();
-        d3dhost::ResetHostOptions();
+        hostOptions.emplace();
         WNDCLASSA wc{};
         wc.lpfnWndProc = DefWindowProcA;
         wc.lpszClassName = "Present Test";
@@ -89,7 +90,7 @@ protected:
     void TearDown() override {
         if (device) device->Release();
         if (d3d) d3d->Release();
-        d3dhost::ResetHostOptions();
+        hostOptions.reset();
         UnregisterClassA("Present Test", nullptr);
         win::ShutdownDisplay();
     }
@@ -156,6 +157,7 @@ protected:
     IDirect3D8* d3d = nullptr;
     IDirect3DDevice8* device = nullptr;
     TestPresenter presenter;
+    std::optional<d3dhost::ScopedHostOptions> hostOptions;
 };
 
 TEST_F(WindowPresentTest, HardwareDeviceDrawsIntoTheWindowExactlyAsHeadless) {

@@ -1,10 +1,13 @@
-// The process-wide generator: classic sequence, full 0..32767 range, one shared state.
+// The run's generator: classic sequence, full 0..32767 range, one state per run scope.
 #include "platform/win/Rand.h"
 
 #include <gtest/gtest.h>
 
+#include "platform/win/RunState.h"
+#include "platform/win/WinTime.h"
+
 TEST(Rand, ClassicSequenceFromInitialState) {
-    win::ResetRandForTesting();
+    const win::RunScope run;
     EXPECT_EQ(win::rand(), 41);
     EXPECT_EQ(win::rand(), 18467);
     EXPECT_EQ(win::rand(), 6334);
@@ -13,7 +16,7 @@ TEST(Rand, ClassicSequenceFromInitialState) {
 }
 
 TEST(Rand, CoversWholeRangeAndStaysInIt) {
-    win::ResetRandForTesting();
+    const win::RunScope run;
     int lo = 1 << 30, hi = -1;
     for (int i = 0; i < 1 << 20; ++i) {
         int r = win::rand();
@@ -22,4 +25,35 @@ TEST(Rand, CoversWholeRangeAndStaysInIt) {
     }
     EXPECT_EQ(lo, 0);
     EXPECT_EQ(hi, win::RAND_MAX_VALUE);
+}
+
+TEST(RunScope, EachScopeStartsAfreshAndTheOneItFoundGoesOnWhereItWas) {
+    const win::RunScope outer;
+    EXPECT_EQ(win::rand(), 41);
+    win::UseFixedStepClock(0.5);
+    win::AdvanceFixedStepClock();
+    LARGE_INTEGER before{};
+    QueryPerformanceCounter(&before);
+    {
+        const win::RunScope inner;
+        EXPECT_EQ(win::rand(), 41);  // from the start, not the outer sequence's second value
+        EXPECT_FALSE(win::IsFixedStepClock());
+        win::UseFixedStepClock(0.25);
+        win::AdvanceFixedStepClock();
+        {
+            const win::RunScope innermost;
+            EXPECT_EQ(win::rand(), 41);
+        }
+        EXPECT_EQ(win::rand(), 18467);
+        LARGE_INTEGER c{};
+        QueryPerformanceCounter(&c);
+        EXPECT_EQ(c.QuadPart, win::kCounterFrequency + win::kCounterFrequency / 4);
+    }
+    // The outer run's sequence and clock are as the inner run found them.
+    EXPECT_EQ(win::rand(), 18467);
+    EXPECT_TRUE(win::IsFixedStepClock());
+    LARGE_INTEGER after{};
+    QueryPerformanceCounter(&after);
+    EXPECT_EQ(after.QuadPart, before.QuadPart);
+    EXPECT_EQ(before.QuadPart, win::kCounterFrequency + win::kCounterFrequency / 2);
 }
