@@ -140,7 +140,7 @@ TEST_F(ReportErrorTest, AutomaticSwitchShowsItsBoxOnceAndThenOneLine) {
     RecordingApp app;
     app.SetNoticeFolder((root / "unshown").string());
     testing::internal::CaptureStderr();
-    app.ReportError(AppError::HardwareDeviceMissing, SwitchedToReference);
+    app.ReportError(AppError::HardwareDeviceMissing, ReportKind::SwitchedToReference);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("Switching to the reference rasterizer"), std::string::npos);
     EXPECT_FALSE(fs::exists(root / "unshown"));
 }

@@ -77,7 +77,9 @@ TEST_F(PresentTest, ReadingBackAtEachPresentKeepsThePictureAndChangesNothing) {
         ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFFu, 1.0f, 0), D3D_OK);
         std::vector<DWORD> after;
         EXPECT_EQ(Presented(&after), each ? D3D_OK : D3DERR_INVALIDCALL);
-        if (each) EXPECT_EQ(after, early[1]);
+        if (each) {
+            EXPECT_EQ(after, early[1]);
+        }
     }
     EXPECT_EQ(late[0], early[0]);
     EXPECT_EQ(late[1], early[1]);
