@@ -151,6 +151,10 @@ std::string FluidDemoApp::TemperatureLine() const {
     return line;
 }
 
+// The frame at a glance: clear; move the camera; the fluid component draws (velocity lines if
+// F2, pot, bubbles, water) and only then steps the simulation, so the picture always shows
+// the state of the previous frame's step (one frame behind); heads-up text on top; the
+// framework presents afterwards.
 HRESULT FluidDemoApp::RenderFrame() {
     HRESULT hr = device->BeginScene();
     if (FAILED(hr)) return hr;

@@ -14,7 +14,7 @@
 #include "texture/D3DXTexture.h"
 
 const char* const kSceneEffectFiles[SceneEffectCount] = {
-    "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha"};
+    "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha", "efx/Steam.sha"};
 
 namespace {
 
@@ -207,6 +207,7 @@ HRESULT SceneMedia::CreateResources(IDirect3DDevice8* newDevice) {
     environmentTexture = LoadTexture(device, "tex/Environment.png");
     bubbleTexture = LoadTexture(device, "tex/WaterPoint.png");
     potTexture = LoadTexture(device, "tex/Puodas.jpg");
+    steamTexture = LoadTexture(device, "tex/Steam.png");
     for (int i = 0; i < SceneEffectCount; ++i) effects[i] = LoadEffect(device, kSceneEffectFiles[i]);
     potMesh = LoadMesh(device, "mesh/Puodas.x", D3DXMESH_MANAGED, &potMaterial);
     waterMesh = LoadMesh(device, "mesh/Vanduo.x", D3DXMESH_SYSTEMMEM, &waterMaterial);
@@ -224,6 +225,7 @@ HRESULT SceneMedia::RestoreResources() {
         {{"texBase", bubbleTexture}, {nullptr, nullptr}},
         {{"texBase", potTexture}, {"texEnvi", environmentTexture}},
         {{"texEnvi", environmentTexture}, {nullptr, nullptr}},
+        {{"texSteam", steamTexture}, {nullptr, nullptr}},
     };
     for (int i = 0; i < SceneEffectCount; ++i) {
         EffectFile* effect = effects[i];
@@ -265,6 +267,7 @@ HRESULT SceneMedia::ReleaseResources() {
     release(environmentTexture);
     release(bubbleTexture);
     release(potTexture);
+    release(steamTexture);
     for (EffectFile*& effect : effects) release(effect);
     release(potMesh);
     release(waterMesh);

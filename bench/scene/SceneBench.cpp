@@ -132,7 +132,7 @@ void BM_BubbleQuads(benchmark::State& state) {
 }
 BENCHMARK(BM_BubbleQuads)->Unit(benchmark::kMicrosecond);
 
-// The velocity display's lines at the grid size range(0) (192 at 8).
+// The velocity display's lines at the grid size range(0) (156 at 8).
 void BM_VelocityLines(benchmark::State& state) {
     Simulation s(static_cast<int>(state.range(0)));
     s.solver->RandomizeForces();

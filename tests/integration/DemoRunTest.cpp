@@ -143,8 +143,9 @@ bool Reddish(int r, int g, int b) { return r > 90 && g < r / 2 && b < r / 2; }
 bool Black(int r, int g, int b) { return r < 8 && g < 8 && b < 8; }
 
 const char* const kMediaFiles[] = {"tex/Environment.png", "tex/WaterPoint.png", "tex/Puodas.jpg",
-                                   "efx/Water.sha",       "efx/Particle.sha",   "efx/BaseTexEnvi.sha",
-                                   "efx/BlendEnvi.sha",   "mesh/Puodas.x",      "mesh/Vanduo.x"};
+                                   "tex/Steam.png",       "efx/Water.sha",      "efx/Particle.sha",
+                                   "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha",  "efx/Steam.sha",
+                                   "mesh/Puodas.x",       "mesh/Vanduo.x"};
 
 // [SECTION] Tests
 
