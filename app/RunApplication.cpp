@@ -312,6 +312,9 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
                                 : options.device == DeviceChoice::Ref ? D3DDEVTYPE_REF
                                                                       : D3DDEVTYPE_FORCE_DWORD);
     win::UseFixedStepClock(options.fixedStep);
+    // Auto filters wherever the device ends up without samples: the software device, and a
+    // hardware device that cannot multisample.
+    d3dhost::SetEdgeFilter(options.aa != AntiAliasing::Off);
     // A run that ends by itself after --frames is scripted: its message boxes must not wait
     // for a click, so they go to standard error as they do headless.
     win::SetMessageBoxesToStandardError(options.frames != 0);
@@ -330,6 +333,8 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
             if (options.width != 0) app->SetInitialClientSize(options.width, options.height);
             const auto samples = static_cast<D3DMULTISAMPLE_TYPE>(options.msaa);
             app->SetMultiSampleType(samples);
+            // Smooth edges by the device's best method: samples where they are cheap (hardware).
+            if (options.aa == AntiAliasing::Auto) app->SetMultiSampleType(D3DMULTISAMPLE_4_SAMPLES, true);
             // Headless, the software device is all there is, and the usage text says so.
             app->SetSoftwareDeviceRequested(options.device == DeviceChoice::Ref || options.headless);
             app->SetFrameObserver(&runner);
@@ -352,6 +357,7 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
     if (runner.Failed() && status == 0) status = 1;
 
     d3dhost::SetPresenter(nullptr);
+    d3dhost::SetEdgeFilter(false);
     win::UseFixedStepClock(0.0);
     win::SetMessageBoxesToStandardError(false);
     win::ShutdownDisplay();

@@ -52,7 +52,7 @@ void WaterShimmer::Update(const FluidSolver& solver, const SurfaceGrid& surface,
             const LayerSample floor = SampleLayer(solver, 0, x, y);
             const float speed = std::sqrt(s.u * s.u + s.v * s.v + s.w * s.w) * kWorldSpeedPerVelocity;
             const float warm = Clamp01((s.temperature - 8.0f) / 60.0f);
-            const float moving = Clamp01(speed / 25.0f);
+            const float moving = Clamp01(speed / 10.0f);
             const float amplitude = 0.45f * warm + 0.55f * moving;
             // The pattern leans with the flow, so a stir drags it along.
             const float lean = 0.04f * kWorldSpeedPerVelocity;

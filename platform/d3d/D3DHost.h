@@ -59,6 +59,10 @@ bool IsHeadless();
 // behaves as absent (CreateDevice fails, no formats). D3DDEVTYPE_FORCE_DWORD (the default) = no restriction.
 void RestrictDeviceType(D3DDEVTYPE onlyType);
 
+// The edge filter: anti-aliasing as a pass over the finished picture at Present, on every device
+// whose back buffer is not multisampled (samples already smooth the edges). Off by default.
+void SetEdgeFilter(bool on);
+
 // The last frame given to Present (whether or not a presenter took it): 0xFFRRGGBB, top-down, width*height.
 // Returns false when the device has presented nothing yet or is not one of ours.
 bool GetPresentedFrame(IDirect3DDevice8* device, std::vector<DWORD>* pixels, UINT* width, UINT* height);
@@ -93,7 +97,7 @@ void SetCapsEditor(D3DDEVTYPE type, std::function<void(D3DCAPS8&)> editor);
 void SimulateHardwareDevice(bool simulate);
 
 // Puts every option above back to its default (no presenter, no displays, not headless, no restriction,
-// no caps editors, no simulated HAL).
+// no edge filter, no caps editors, no simulated HAL).
 void ResetHostOptions();
 
 }  // namespace d3dhost

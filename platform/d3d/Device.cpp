@@ -446,7 +446,15 @@ void Device::ReadBackBuffer(std::vector<DWORD>* pixels) {
 
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride, const void*) {
     if (lostState) return D3DERR_DEVICELOST;
-    ReadBackBuffer(&presented);
+    if (Host().edgeFilter && !resolveFramebuffer) {
+        // Multisampled pictures are smooth already; others get the edge filter on the way out.
+        ReadBackBuffer(&unfiltered);
+        presented.resize(unfiltered.size());
+        edgeFilter.Apply(unfiltered.data(), presented.data(), static_cast<int>(pp.BackBufferWidth),
+                         static_cast<int>(pp.BackBufferHeight));
+    } else {
+        ReadBackBuffer(&presented);
+    }
     presentedWidth = pp.BackBufferWidth;
     presentedHeight = pp.BackBufferHeight;
     d3dhost::Presenter* presenter = Host().presenter;

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/d3d/EdgeFilter.h"
 #include "platform/d3d/FillModes.h"
 #include "platform/d3d/FixedFunction.h"
 #include "platform/d3d/Formats.h"
@@ -66,6 +67,7 @@ struct HostState {
     std::function<void(D3DCAPS8&)> capsEditor[2];  // HAL, REF
     bool simulateHal = false;
     DWORD debugMute = 0;
+    bool edgeFilter = false;  // SetEdgeFilter
 };
 HostState& Host();
 
@@ -568,6 +570,8 @@ private:
     const FormatInfo* depthFormat = nullptr;
     Surface* backBuffer = nullptr;  // internal reference
     std::vector<DWORD> presented;   // last frame given to Present
+    std::vector<DWORD> unfiltered;  // the back buffer as read, when the edge filter makes `presented` of it
+    EdgeFilter edgeFilter;
     UINT presentedWidth = 0, presentedHeight = 0;
 
     bool inScene = false;

@@ -34,6 +34,7 @@ void SetHeadless(bool headless) { Host().headless = headless; }
 bool IsHeadless() { return Host().headless; }
 void RestrictDeviceType(D3DDEVTYPE onlyType) { Host().restriction = onlyType; }
 void SimulateHardwareDevice(bool simulate) { Host().simulateHal = simulate; }
+void SetEdgeFilter(bool on) { Host().edgeFilter = on; }
 
 void SetCapsEditor(D3DDEVTYPE type, std::function<void(D3DCAPS8&)> editor) {
     if (type == D3DDEVTYPE_HAL) Host().capsEditor[0] = std::move(editor);
@@ -49,6 +50,7 @@ void ResetHostOptions() {
     h.capsEditor[0] = nullptr;
     h.capsEditor[1] = nullptr;
     h.simulateHal = false;
+    h.edgeFilter = false;
 }
 
 bool GetPresentedFrame(IDirect3DDevice8* device, std::vector<DWORD>* pixels, UINT* width, UINT* height) {
