@@ -18,7 +18,7 @@ struct FloorSite {
 
 class FloorBubbles {
 public:
-    static constexpr int kSites = 220;
+    static constexpr int kSites = 96; 
     static constexpr float kWarmFrom = 30.0f;     // no bubbles on water cooler than this
     static constexpr float kRiseTo = 14.0f;       // a bubble that let go is gone by this height
     static constexpr float kLift = 0.8f;          // a clinging bubble's centre over the floor

@@ -142,25 +142,27 @@ void FluidComponent::DrawBubbles() {
     DrawQuadsWithEffect(media->effects[EffectBubbles], quadBuffer, sizeof(BubbleVertex), quads);
 }
 
-void FluidComponent::DrawFloorBubbles() {
-    if (!floorBubbleBuffer || !quadIndexBuffer || !media->IsEffectUsable(EffectBubbles)) return;
+template <typename Vertex, typename Write>
+void FluidComponent::DrawSprites(int which, IDirect3DVertexBuffer8* buffer, Write write) {
+    if (!buffer || !quadIndexBuffer || !media->IsEffectUsable(static_cast<SceneEffect>(which))) return;
     BYTE* data = nullptr;
-    if (FAILED(floorBubbleBuffer->Lock(0, 0, &data, D3DLOCK_DISCARD))) return;
-    const UINT quads = floorBubbles.WriteQuads(camera->cameraToWorld, reinterpret_cast<BubbleVertex*>(data),
-                                               FloorBubbles::kSites);
-    floorBubbleBuffer->Unlock();
-    if (quads > 0) DrawQuadsWithEffect(media->effects[EffectBubbles], floorBubbleBuffer, sizeof(BubbleVertex), quads);
+    if (FAILED(buffer->Lock(0, 0, &data, D3DLOCK_DISCARD))) return;
+    const UINT quads = write(reinterpret_cast<Vertex*>(data));
+    buffer->Unlock();
+    if (quads > 0) DrawQuadsWithEffect(media->effects[which], buffer, sizeof(Vertex), quads);
+}
+
+void FluidComponent::DrawFloorBubbles() {
+    DrawSprites<BubbleVertex>(EffectBubbles, floorBubbleBuffer, [this](BubbleVertex* out) {
+        return floorBubbles.WriteQuads(camera->cameraToWorld, out, FloorBubbles::kSites);
+    });
 }
 
 void FluidComponent::DrawSteam() {
     if (steam.count == 0) return;
-    if (!steamBuffer || !quadIndexBuffer || !media->IsEffectUsable(EffectSteam)) return;
-    BYTE* data = nullptr;
-    if (FAILED(steamBuffer->Lock(0, 0, &data, D3DLOCK_DISCARD))) return;
-    const UINT quads = steam.WriteQuads(camera->cameraToWorld, reinterpret_cast<SteamVertex*>(data),
-                                        SteamCloud::kMaxPuffs);
-    steamBuffer->Unlock();
-    if (quads > 0) DrawQuadsWithEffect(media->effects[EffectSteam], steamBuffer, sizeof(SteamVertex), quads);
+    DrawSprites<SteamVertex>(EffectSteam, steamBuffer, [this](SteamVertex* out) {
+        return steam.WriteQuads(camera->cameraToWorld, out, SteamCloud::kMaxPuffs);
+    });
 }
 
 void FluidComponent::UploadCaustics() {

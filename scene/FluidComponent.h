@@ -74,5 +74,8 @@ private:
     void DrawSteam();
     // Draws quads squares from the stream with the effect, one indexed draw per pass.
     void DrawQuadsWithEffect(EffectFile* effect, IDirect3DVertexBuffer8* buffer, UINT stride, UINT quads);
+    // Fills buffer by write(vertices) -> squares written, then draws them with the effect.
+    template <typename Vertex, typename Write>
+    void DrawSprites(int effect, IDirect3DVertexBuffer8* buffer, Write write);
     void UploadCaustics();
 };

@@ -28,13 +28,13 @@ struct SteamPuff {
 
 class SteamCloud {
 public:
-    static constexpr int kMaxPuffs = 400;          // the most wisps alive at once
+    static constexpr int kMaxPuffs = 128;          // the most wisps alive at once
     static constexpr float kSurface = 70.0f;       // born on the water surface
     static constexpr float kRimHeight = 110.0f;    // the pot's rim
-    static constexpr float kAboveRim = 100.0f;     // wisps vanish this far above the rim
+    static constexpr float kAboveRim = 80.0f;      // wisps vanish this far above the rim
     static constexpr float kCeiling = kRimHeight + kAboveRim;
     static constexpr float kWarmFrom = 60.0f;      // no steam below this surface temperature
-    static constexpr float kBirthsPerSecond = 120.0f;  // offered births; the hotter, the more taken
+    static constexpr float kBirthsPerSecond = 32.0f;   // offered births; the hotter, the more taken
     static constexpr float kMaxStep = 0.25f;       // longest step, seconds (a stall moves no more)
 
     // Advances the wisps by elapsed seconds (NaN and negative count as 0, more than kMaxStep as

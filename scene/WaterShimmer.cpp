@@ -17,17 +17,25 @@ constexpr float kTexel = 170.0f / WaterShimmer::kCausticSide;   // world units p
 
 float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
-// A per-point array of the surface grid read between its points (x along columns, y along
-// rows, in units of grid points), wrapping like the grid.
-float Between(const float* field, float gx, float gy) {
-    const float fx0 = std::floor(gx), fy0 = std::floor(gy);
-    const int x0 = static_cast<int>(fx0) & (kSide - 1), y0 = static_cast<int>(fy0) & (kSide - 1);
-    const int x1 = (x0 + 1) & (kSide - 1), y1 = (y0 + 1) & (kSide - 1);
-    const float fx = gx - fx0, fy = gy - fy0;
-    const float low = field[y0 * kSide + x0] + (field[y0 * kSide + x1] - field[y0 * kSide + x0]) * fx;
-    const float high = field[y1 * kSide + x0] + (field[y1 * kSide + x1] - field[y1 * kSide + x0]) * fx;
-    return low + (high - low) * fy;
-}
+// A place between the points of the surface grid (x along columns, y along rows, in units of
+// grid points, wrapping like the grid): its four points and where it lies between them.
+struct Between {
+    int p00, p10, p01, p11;
+    float fx, fy;
+    Between(float gx, float gy) {
+        const float fx0 = std::floor(gx), fy0 = std::floor(gy);
+        const int x0 = static_cast<int>(fx0) & (kSide - 1), y0 = static_cast<int>(fy0) & (kSide - 1);
+        const int x1 = (x0 + 1) & (kSide - 1), y1 = (y0 + 1) & (kSide - 1);
+        p00 = y0 * kSide + x0, p10 = y0 * kSide + x1, p01 = y1 * kSide + x0, p11 = y1 * kSide + x1;
+        fx = gx - fx0, fy = gy - fy0;
+    }
+    // A per-point array read there.
+    float Read(const float* field) const {
+        const float low = field[p00] + (field[p10] - field[p00]) * fx;
+        const float high = field[p01] + (field[p11] - field[p01]) * fx;
+        return low + (high - low) * fy;
+    }
+};
 
 // The water's drawn tilt for a slope s, as its effect softens it: 0.2 s / sqrt(1 + 2 s^2).
 float Tilt(float s) { return 0.2f * s / std::sqrt(1.0f + 2.0f * s * s); }
@@ -43,7 +51,7 @@ void WaterShimmer::Update(const FluidSolver& solver, const SurfaceGrid& surface,
     if (clock > 8192.0f) clock -= 8192.0f;
     const int top = solver.WaterLayers() - 1;
 
-    // [1] Heights, and how strongly warm water rises under each point.
+    // [1] Heights, and how warm water rising under each point bends the floor's light.
     for (int row = 0; row < kSide; ++row) {
         for (int column = 0; column < kSide; ++column) {
             const int e = row * kSide + column;
@@ -60,9 +68,13 @@ void WaterShimmer::Update(const FluidSolver& solver, const SurfaceGrid& surface,
                                   0.35f * DrawNoise(x / 7.5f, y / 7.5f, clock * 1.8f, 2u);
             const float h = amplitude * pattern;
             heights[e] = std::isfinite(h) ? h : 0.0f;
-            const float rising = Clamp01((floor.temperature - s.temperature) / 35.0f) +
-                                 0.5f * Clamp01(floor.temperature / 100.0f);
-            plume[e] = std::isfinite(rising) ? rising : 0.0f;
+            float rising = Clamp01((floor.temperature - s.temperature) / 35.0f) +
+                           0.5f * Clamp01(floor.temperature / 100.0f);
+            if (!std::isfinite(rising)) rising = 0.0f;
+            // Where warm water rises the floor's light wavers: a bend of its own, read between
+            // the points like the slopes.
+            bendX[e] = rising > 0.0f ? rising * DrawNoise(x / 12.0f, y / 12.0f, clock * 2.5f, 3u) : 0.0f;
+            bendY[e] = rising > 0.0f ? rising * DrawNoise(x / 12.0f, y / 12.0f, clock * 2.5f, 4u) : 0.0f;
         }
     }
 
@@ -82,14 +94,9 @@ void WaterShimmer::Update(const FluidSolver& solver, const SurfaceGrid& surface,
     std::memset(gathered, 0, sizeof gathered);
     for (int j = 0; j < kCausticSide; ++j) {
         for (int i = 0; i < kCausticSide; ++i) {
-            const float x = -85.0f + (i + 0.5f) * kTexel, y = -85.0f + (j + 0.5f) * kTexel;
-            const float gx = (x + 85.0f) / SurfaceGrid::kPitch, gy = (y + 85.0f) / SurfaceGrid::kPitch;
-            const float p = Between(plume, gx, gy);
-            float dx = kFocus * Between(slopeX, gx, gy), dy = kFocus * Between(slopeY, gx, gy);
-            if (p > 0.0f) {
-                dx += kThermal * p * DrawNoise(x / 9.0f, y / 9.0f, clock * 2.5f, 3u);
-                dy += kThermal * p * DrawNoise(x / 9.0f, y / 9.0f, clock * 2.5f, 4u);
-            }
+            const Between here((i + 0.5f) * kTexel / SurfaceGrid::kPitch, (j + 0.5f) * kTexel / SurfaceGrid::kPitch);
+            const float dx = kFocus * here.Read(slopeX) + kThermal * here.Read(bendX);
+            const float dy = kFocus * here.Read(slopeY) + kThermal * here.Read(bendY);
             // Where it lands, in texels, spread over the four nearest.
             const float tx = i + dx / kTexel, ty = j + dy / kTexel;
             if (!(tx > -1.0f && tx < kCausticSide && ty > -1.0f && ty < kCausticSide)) continue;

@@ -30,9 +30,10 @@ public:
     float clock = 0.0f;                       // seconds of shimmer so far
 
 private:
-    // Scratch of one Update: how strongly warm water rises under each surface point (0 to
-    // 1.5), the drawn surface's tilt per point, and the rays gathered per floor texel.
-    float plume[SurfaceGrid::kCells] = {};
+    // Scratch of one Update: the bend of the floor's light by warm water rising under each
+    // surface point (-1.5 to 1.5 per axis), the drawn surface's tilt per point, and the rays
+    // gathered per floor texel.
+    float bendX[SurfaceGrid::kCells] = {}, bendY[SurfaceGrid::kCells] = {};
     float slopeX[SurfaceGrid::kCells] = {}, slopeY[SurfaceGrid::kCells] = {};
     float gathered[kCausticTexels] = {};
 };
