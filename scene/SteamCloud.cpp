@@ -61,7 +61,7 @@ void SteamCloud::Update(const FluidSolver& solver, float elapsed) {
         p = {x, y, kSurface, 0.0f, 0.0f, 0.0f, 0.0f};
         p.life = 1.4f + 1.6f * DrawHashUnit(id, 4, 0x57EA);
         p.rise = (14.0f + 30.0f * heat) * (0.7f + 0.6f * DrawHashUnit(id, 5, 0x57EA));
-        p.size = 5.0f + 4.0f * DrawHashUnit(id, 6, 0x57EA);
+        p.size = 8.0f + 4.0f * DrawHashUnit(id, 6, 0x57EA);
     }
 }
 
@@ -74,7 +74,7 @@ float SteamCloud::Opacity(const SteamPuff& p) {
 }
 
 float SteamCloud::Size(const SteamPuff& p) {
-    return p.size * (1.0f + 1.2f * Clamp01((p.z - kSurface) / (kCeiling - kSurface)));
+    return p.size * (1.0f + 1.3f * Clamp01((p.z - kSurface) / (kCeiling - kSurface)));
 }
 
 UINT SteamCloud::WriteQuads(const Matrix4& cameraToWorld, SteamVertex* out, UINT maxPuffs) const {
@@ -85,8 +85,8 @@ UINT SteamCloud::WriteQuads(const Matrix4& cameraToWorld, SteamVertex* out, UINT
         const SteamPuff& p = puffs[i];
         const float opacity = Opacity(p);
         if (opacity <= 0.004f) continue;
-        // Steam lit from the kitchen: a pale, slightly cool white; at most a light veil.
-        const DWORD alpha = static_cast<DWORD>(std::lround(opacity * 0.5f * 255.0f));
+        // Steam lit from the kitchen: a pale, slightly cool white; the sprite keeps it a veil.
+        const DWORD alpha = static_cast<DWORD>(std::lround(opacity * 0.85f * 255.0f));
         const DWORD color = (alpha << 24) | 0x00E6ECF0u;
         BubbleVertex corners[4];
         BubbleQuad(corners, {p.x, p.y, p.z}, Size(p), orientation);

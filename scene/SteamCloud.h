@@ -34,7 +34,7 @@ public:
     static constexpr float kAboveRim = 80.0f;      // wisps vanish this far above the rim
     static constexpr float kCeiling = kRimHeight + kAboveRim;
     static constexpr float kWarmFrom = 60.0f;      // no steam below this surface temperature
-    static constexpr float kBirthsPerSecond = 32.0f;   // offered births; the hotter, the more taken
+    static constexpr float kBirthsPerSecond = 14.0f;   // offered births; the hotter, the more taken
     static constexpr float kMaxStep = 0.25f;       // longest step, seconds (a stall moves no more)
 
     // Advances the wisps by elapsed seconds (NaN and negative count as 0, more than kMaxStep as

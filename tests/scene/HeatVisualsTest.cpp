@@ -127,13 +127,13 @@ TEST(Steam, StaysBetweenTheSurfaceAndAboveTheRimAndIsBounded) {
         }
         most = std::max(most, steam.count);
     }
-    EXPECT_GT(most, 50);
-    // Quads: never more than asked for, each wisp translucent.
+    EXPECT_GT(most, 20);
+    // Quads: never more than asked for, each wisp translucent (the sprite thins it further).
     std::vector<SteamVertex> quads(4 * SteamCloud::kMaxPuffs);
     const Matrix4 identity = Matrix4::Identity();
     const UINT written = steam.WriteQuads(identity, quads.data(), 10);
     EXPECT_LE(written, 10u);
-    for (UINT v = 0; v < 4 * written; ++v) EXPECT_LT(quads[v].color >> 24, 0xC0u);
+    for (UINT v = 0; v < 4 * written; ++v) EXPECT_LT(quads[v].color >> 24, 0xE0u);
 }
 
 TEST(Steam, NoneOverCoolWaterDenserAndFasterTowardsTheBoil) {
