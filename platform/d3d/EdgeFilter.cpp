@@ -14,17 +14,20 @@
 #include <cstddef>
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace d3dimpl {
 
 namespace {
 
 constexpr int kMaxWalk = 8;         // pixels searched along an edge on each side
 constexpr int kMinContrast = 12;    // of 255: smaller steps are left alone
-constexpr int kRelativeContrast = 8;  // ... as are steps below 1/8 of the brightest pixel there
+constexpr int kRelativeShift = 3;   // ... as are steps below 1/8 of the brightest pixel there
 
-int Brightness(uint32_t c) {
-    const int r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
-    return (r * 77 + g * 150 + b * 29) >> 8;
+uint32_t Brightness(uint32_t c) {
+    return (((c >> 16) & 0xFF) * 77 + ((c >> 8) & 0xFF) * 150 + (c & 0xFF) * 29) >> 8;
 }
 
 // a's colour moved towards b's by weight / 256; a's alpha.
@@ -37,13 +40,60 @@ uint32_t Blend(uint32_t a, uint32_t b, int weight) {
     return result;
 }
 
+// The loops over whole rows below take distinct arrays (restrict), so that the compiler runs
+// them many pixels at a time: most of a picture is flat, and these two passes are all it costs.
+
+void BrightnessOf(const uint32_t* __restrict colour, uint8_t* __restrict brightness, size_t count) {
+    for (size_t i = 0; i < count; ++i) brightness[i] = static_cast<uint8_t>(Brightness(colour[i]));
+}
+
+// 1 where the pixel's brightness differs enough from one of its four neighbours' (the row above
+// and below given; at the picture's border the pixel stands in for the missing neighbour).
+uint8_t Contrasty(uint8_t m, uint8_t n, uint8_t s, uint8_t e, uint8_t w) {
+    const uint8_t highest = std::max(std::max(std::max(m, n), std::max(s, e)), w);
+    const uint8_t lowest = std::min(std::min(std::min(m, n), std::min(s, e)), w);
+    const uint8_t range = static_cast<uint8_t>(highest - lowest);
+    const uint8_t relative = static_cast<uint8_t>(highest >> kRelativeShift);
+    return static_cast<uint8_t>((range >= relative) & (range >= kMinContrast));
+}
+
+void MarkEdges(const uint8_t* __restrict here, const uint8_t* __restrict up, const uint8_t* __restrict down,
+               uint8_t* __restrict flags, int width) {
+    flags[0] = Contrasty(here[0], up[0], down[0], here[width > 1 ? 1 : 0], here[0]);
+    int x = 1;
+#if defined(__SSE2__)
+    // Sixteen pixels at a time: the same test with byte-wise maxima, minima and saturation.
+    const __m128i minContrast = _mm_set1_epi8(static_cast<char>(kMinContrast));
+    const __m128i lowBits = _mm_set1_epi8(static_cast<char>(0xFF >> kRelativeShift));
+    for (; x + 16 < width; x += 16) {
+        const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(here + x));
+        const __m128i n = _mm_loadu_si128(reinterpret_cast<const __m128i*>(up + x));
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(down + x));
+        const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(here + x + 1));
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(here + x - 1));
+        const __m128i highest = _mm_max_epu8(_mm_max_epu8(_mm_max_epu8(m, n), _mm_max_epu8(s, e)), w);
+        const __m128i lowest = _mm_min_epu8(_mm_min_epu8(_mm_min_epu8(m, n), _mm_min_epu8(s, e)), w);
+        const __m128i range = _mm_subs_epu8(highest, lowest);
+        // highest >> kRelativeShift per byte (a 16-bit shift, masked back to bytes).
+        const __m128i relative = _mm_and_si128(_mm_srli_epi16(highest, kRelativeShift), lowBits);
+        const __m128i needed = _mm_max_epu8(relative, minContrast);
+        // range >= needed  <=>  max(range, needed) == range
+        const __m128i on = _mm_cmpeq_epi8(_mm_max_epu8(range, needed), range);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(flags + x), _mm_and_si128(on, _mm_set1_epi8(1)));
+    }
+#endif
+    for (; x + 1 < width; ++x) flags[x] = Contrasty(here[x], up[x], down[x], here[x + 1], here[x - 1]);
+    if (width > 1)
+        flags[width - 1] = Contrasty(here[width - 1], up[width - 1], down[width - 1], here[width - 1], here[width - 2]);
+}
+
 }  // namespace
 
 void EdgeFilter::Apply(const uint32_t* in, uint32_t* out, int width, int height) {
     if (width <= 0 || height <= 0) return;
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
     luma.resize(count);
-    for (size_t i = 0; i < count; ++i) luma[i] = static_cast<uint8_t>(Brightness(in[i]));
+    BrightnessOf(in, luma.data(), count);
     // Brightness at (x, y), the nearest pixel inside the picture for one outside it.
     auto at = [&](int x, int y) -> int {
         x = std::clamp(x, 0, width - 1);
@@ -61,21 +111,7 @@ void EdgeFilter::Apply(const uint32_t* in, uint32_t* out, int width, int height)
                   out + static_cast<size_t>(y) * width);
         // Which pixels of the row lie on an edge: a branch-free loop the compiler runs many
         // pixels at a time, since most of a picture is flat.
-        auto contrasty = [](uint8_t m, uint8_t n, uint8_t s, uint8_t e, uint8_t w) -> uint8_t {
-            uint8_t highest = m > n ? m : n, lowest = m < n ? m : n;
-            highest = highest > s ? highest : s;
-            lowest = lowest < s ? lowest : s;
-            highest = highest > e ? highest : e;
-            lowest = lowest < e ? lowest : e;
-            highest = highest > w ? highest : w;
-            lowest = lowest < w ? lowest : w;
-            const uint8_t relative = static_cast<uint8_t>(highest / kRelativeContrast);
-            const uint8_t needed = relative > kMinContrast ? relative : static_cast<uint8_t>(kMinContrast);
-            return static_cast<uint8_t>(highest - lowest) >= needed ? 1 : 0;
-        };
-        onEdge[0] = contrasty(row[0], above[0], below[0], row[width > 1 ? 1 : 0], row[0]);
-        for (int x = 1; x + 1 < width; ++x) onEdge[x] = contrasty(row[x], above[x], below[x], row[x + 1], row[x - 1]);
-        if (width > 1) onEdge[width - 1] = contrasty(row[width - 1], above[width - 1], below[width - 1], row[width - 1], row[width - 2]);
+        MarkEdges(row, above, below, onEdge.data(), width);
 
         for (int x = 0; x < width; ++x) {
             if (!onEdge[x]) continue;
