@@ -35,11 +35,11 @@ void FloorBubbles::Update(const FluidSolver& solver, float elapsed) {
             s.height += kRiseSpeed * elapsed;
             s.size -= 0.08f * elapsed;
             if (s.height >= kRiseTo || s.size <= 0.0f) s.size = s.height = 0.0f;
-        } else if (warmth > 0.0f) {
+        } else if (warmth > 0.0f && t < kBoilFrom) {
             s.size += kGrowth * s.rate * (warmth > 1.0f ? 1.0f : warmth) * elapsed;
             if (s.size >= s.letGo) s.height = kLift;
         } else {
-            // Cooler water takes the gas back.
+            // Cooler water takes the gas back; in boiling water the boil's bubbles carry it.
             s.size -= 0.5f * elapsed;
             if (s.size < 0.0f) s.size = 0.0f;
         }

@@ -1,7 +1,7 @@
 // FloorBubbles: the tiny bubbles that cling to a pot's floor where it is hot, long before the
 // boil. Pure drawing: fixed sites on the floor read the solver's bottom layer, grow a bubble
-// while the water over them is warm, and let it go to rise a little and dissolve. The
-// simulation's bubbles and statistics know nothing of them.
+// while the water over them is warm (not yet boiling), and let it go to rise a little and
+// dissolve. The simulation's bubbles and statistics know nothing of them.
 #pragma once
 
 #include "scene/FluidGeometry.h"
@@ -20,6 +20,7 @@ class FloorBubbles {
 public:
     static constexpr int kSites = 96; 
     static constexpr float kWarmFrom = 30.0f;     // no bubbles on water cooler than this
+    static constexpr float kBoilFrom = 90.0f;     // ... nor hotter: the boil's own bubbles take over
     static constexpr float kRiseTo = 14.0f;       // a bubble that let go is gone by this height
     static constexpr float kLift = 0.8f;          // a clinging bubble's centre over the floor
 

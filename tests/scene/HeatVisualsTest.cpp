@@ -192,7 +192,7 @@ TEST(FloorBubbles, GrowOnlyWhereTheBottomIsHotAndSomeLetGo) {
 
     // The bottom layer hot in the half x > 0 only (cells 4 ... 7 of each row).
     for (int j = 0; j < 8; ++j)
-        for (int i = 4; i < 8; ++i) s->temperature[i + 8 * j] = 90.0f;
+        for (int i = 4; i < 8; ++i) s->temperature[i + 8 * j] = 80.0f;
     bool letGo = false;
     for (int f = 0; f < 240; ++f) {
         floor.Update(*s, 1.0f / 30);
@@ -216,6 +216,13 @@ TEST(FloorBubbles, GrowOnlyWhereTheBottomIsHotAndSomeLetGo) {
     }
     EXPECT_EQ(floor.WriteQuads(identity, quads.data(), 3), 3u);
 
+    // At the boil the simulation's bubbles take over: the floor's dissolve.
+    {
+        FloorBubbles boiling = floor;
+        FillLayer(*s, 0, s->temperature, 99.0f);
+        for (int f = 0; f < 300; ++f) boiling.Update(*s, 1.0f / 30);
+        EXPECT_EQ(boiling.WriteQuads(identity, quads.data(), FloorBubbles::kSites), 0u);
+    }
     // Cooled again, the clinging bubbles dissolve.
     FillAll(*s, s->temperature, 0.0f);
     for (int f = 0; f < 300; ++f) floor.Update(*s, 1.0f / 30);
