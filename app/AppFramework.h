@@ -126,7 +126,11 @@ public:
     }
     // The multisample type each device of the table is to use (--msaa), set before Create. A device that
     // cannot use it in its windowed format and every full-screen mode keeps none.
-    void SetMultiSampleType(D3DMULTISAMPLE_TYPE type) { requestedMultiSample = type; }
+    // hardwareOnly leaves the software device without (it smooths edges more cheaply another way).
+    void SetMultiSampleType(D3DMULTISAMPLE_TYPE type, bool hardwareOnly = false) {
+        requestedMultiSample = type;
+        multiSampleHardwareOnly = hardwareOnly;
+    }
     // The type of the device in use (none before Create).
     D3DMULTISAMPLE_TYPE CurrentMultiSampleType() const;
     // The user chose the software device: a switch to the reference rasterizer is then no
@@ -195,6 +199,7 @@ private:
     DWORD statFrames = 0;
     FLOAT statLastRefresh = 0.0f;
     D3DMULTISAMPLE_TYPE requestedMultiSample = D3DMULTISAMPLE_NONE;
+    bool multiSampleHardwareOnly = false;
     bool softwareDeviceRequested = false;
     bool fullscreenSync = true;
     std::string noticeFolder;

@@ -82,8 +82,8 @@ constexpr int kMaxDrag = 16000;
 constexpr int kMaxNotches = 273;  // 273 x 120 fits a signed 16-bit delta
 
 enum class OptionId {
-    Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Msaa, Stats, Grid, Vsync, Record, Help,
-    Version
+    Headless, Device, Frames, FixedStep, Keys, Screenshot, Capture, Every, Size, Msaa, Aa, Stats, Grid, Vsync, Record,
+    Help, Version
 };
 struct OptionEntry {
     const char* name;
@@ -96,6 +96,7 @@ const OptionEntry kOptions[] = {
     {"--keys", OptionId::Keys, true},          {"--screenshot", OptionId::Screenshot, true},
     {"--capture", OptionId::Capture, true},    {"--every", OptionId::Every, true},
     {"--size", OptionId::Size, true},          {"--msaa", OptionId::Msaa, true},
+    {"--aa", OptionId::Aa, true},
     {"--stats", OptionId::Stats, false},       {"--grid", OptionId::Grid, true},
     {"--vsync", OptionId::Vsync, true},
     {"--record", OptionId::Record, true},
@@ -302,6 +303,18 @@ ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* opti
                 }
                 o.vsync = value == "on";
                 break;
+            case OptionId::Aa:
+                if (value == "auto") {
+                    o.aa = AntiAliasing::Auto;
+                } else if (value == "edge") {
+                    o.aa = AntiAliasing::Edge;
+                } else if (value == "off") {
+                    o.aa = AntiAliasing::Off;
+                } else {
+                    *error = "--aa needs auto, edge or off, not '" + value + "'";
+                    return ParseResult::UsageError;
+                }
+                break;
             case OptionId::Grid:
                 if (!ParseUnsigned(value, 100000000ull, &n)) {
                     *error = "--grid needs an even number of cells per axis from 4 to 64, not '" + value + "'";
@@ -335,6 +348,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv, RunOptions* opti
         *error = "--record - and --stats both write to standard output";
         return ParseResult::UsageError;
     }
+    if (o.aa != AntiAliasing::Off && o.msaa != 0) {
+        *error = "--aa and --msaa each choose how edges are smoothed; give one of them";
+        return ParseResult::UsageError;
+    }
     *options = std::move(o);
     return ParseResult::Run;
 }
@@ -364,6 +381,11 @@ std::string UsageText(const char* program) {
            "                        " + std::to_string(d3dhost::kMaxBackBufferSide) + " (the largest picture the device makes)\n"
            "  --msaa N              anti-aliasing with N samples per pixel: 0 (none, the\n"
            "                        default), 2 or 4; a device without N runs with none\n"
+           "  --aa auto|edge|off    smooth edges: auto takes 4 samples per pixel on a hardware\n"
+           "                        device and the edge filter (a cheap pass over the finished\n"
+           "                        picture) on the software device or where samples are\n"
+           "                        missing; edge filters on any device; off (the default)\n"
+           "                        smooths nothing. Not together with --msaa\n"
            "  --stats               one statistics line per frame on standard output; its last\n"
            "                        field is the frame's wall-clock time (wall N ms), real time\n"
            "                        even with --fixed-step\n"

@@ -23,6 +23,11 @@ struct KeyEvent {
 
 enum class DeviceChoice { Any, Hal, Ref };
 
+// --aa: smooth edges by the method the device does best (auto: 4 samples per pixel on a hardware
+// device, the edge filter on the software device or where samples are missing), by the edge filter
+// on any device, or none.
+enum class AntiAliasing { Off, Auto, Edge };
+
 struct RunOptions {
     bool headless = false;
     DeviceChoice device = DeviceChoice::Any;
@@ -35,6 +40,7 @@ struct RunOptions {
     unsigned width = 0, height = 0;  // initial client size; 0 = the application's own
     bool stats = false;       // one statistics line per frame on standard output
     unsigned msaa = 0;        // samples per pixel asked of the device: 0 (none), 2 or 4
+    AntiAliasing aa = AntiAliasing::Off;  // never with msaa > 0
     unsigned grid = 0;        // fluid grid cells per axis (even, 4 to 64); 0 = the application's own
     bool vsync = true;        // frames in a window wait for the display's refresh
     std::string record;       // video of the presented frames (.mp4, .mkv, .y4m or "-"); empty = none

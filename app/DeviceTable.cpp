@@ -221,7 +221,8 @@ HRESULT AppFramework::BuildDeviceTable() {
 
 D3DMULTISAMPLE_TYPE AppFramework::AcceptedMultiSample(UINT ordinal, const DeviceEntry& d, D3DFORMAT desktopFormat) {
     const D3DMULTISAMPLE_TYPE type = requestedMultiSample;
-    if (type == D3DMULTISAMPLE_NONE) return type;
+    if (type == D3DMULTISAMPLE_NONE || (multiSampleHardwareOnly && d.deviceType != D3DDEVTYPE_HAL))
+        return D3DMULTISAMPLE_NONE;
     // The device switches between windowed and full screen without a new table: every back-buffer and depth
     // format it may be created with must take the type.
     auto accepts = [&](D3DFORMAT format, BOOL windowedCheck) {

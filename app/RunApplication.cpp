@@ -376,6 +376,8 @@ int RunWithHost(const HostConfig& config, const RunOptions& options, const AppFa
             if (options.width != 0) app->SetInitialClientSize(options.width, options.height);
             const auto samples = static_cast<D3DMULTISAMPLE_TYPE>(options.msaa);
             app->SetMultiSampleType(samples);
+            // Smooth edges by the device's best method: samples where they are cheap (hardware).
+            if (options.aa == AntiAliasing::Auto) app->SetMultiSampleType(D3DMULTISAMPLE_4_SAMPLES, true);
             app->SetFullscreenSync(options.vsync);
             // Headless, the software device is all there is, and the usage text says so.
             app->SetSoftwareDeviceRequested(options.device == DeviceChoice::Ref || options.headless);
@@ -457,6 +459,9 @@ int RunApplication(int argc, char** argv, const AppFactoryWithOptions& factory) 
     config.device.restriction = options.device == DeviceChoice::Hal   ? D3DDEVTYPE_HAL
                                 : options.device == DeviceChoice::Ref ? D3DDEVTYPE_REF
                                                                       : D3DDEVTYPE_FORCE_DWORD;
+    // Auto filters wherever the device ends up without samples: the software device, and a
+    // hardware device that cannot multisample.
+    config.device.edgeFilter = options.aa != AntiAliasing::Off;
     config.fixedStep = options.fixedStep;
     // A run that ends by itself after --frames is scripted: its message boxes must not wait
     // for a click, so they go to standard error as they do headless.

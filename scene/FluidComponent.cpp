@@ -1,5 +1,7 @@
 // FluidComponent: per frame, draw what the previous frame's step left, then step. The
-// forces the bubbles add in this frame's step act in the next frame's solver step.
+// forces the bubbles add in this frame's step act in the next frame's solver step. The heat's
+// drawing (shimmer, caustics, steam, the floor's bubbles) reads the fluid after its step and
+// never writes to it.
 #include "scene/FluidComponent.h"
 
 #include <algorithm>
@@ -31,6 +33,15 @@ HRESULT FluidComponent::RestoreResources() {
     device->CreateVertexBuffer(kMaxBubbleQuads * 4 * sizeof(BubbleVertex),
                                D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, D3DFVF_XYZ | D3DFVF_TEX1,
                                D3DPOOL_DEFAULT, &quadBuffer);
+    static_assert(SteamCloud::kMaxPuffs <= kMaxBubbleQuads && FloorBubbles::kSites <= kMaxBubbleQuads,
+                  "the squares share the bubbles' index buffer");
+    device->CreateVertexBuffer(SteamCloud::kMaxPuffs * 4 * sizeof(SteamVertex), D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC,
+                               D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, D3DPOOL_DEFAULT, &steamBuffer);
+    device->CreateVertexBuffer(FloorBubbles::kSites * 4 * sizeof(BubbleVertex), D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC,
+                               D3DFVF_XYZ | D3DFVF_TEX1, D3DPOOL_DEFAULT, &floorBubbleBuffer);
+    if (SUCCEEDED(device->CreateTexture(WaterShimmer::kCausticSide, WaterShimmer::kCausticSide, 1, 0,
+                                        D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &causticsTexture)))
+        UploadCaustics();
     return S_OK;
 }
 
@@ -44,6 +55,9 @@ HRESULT FluidComponent::LoseResources() {
     release(lineBuffer);
     release(quadIndexBuffer);
     release(quadBuffer);
+    release(steamBuffer);
+    release(floorBubbleBuffer);
+    release(causticsTexture);
     return S_OK;
 }
 
@@ -100,6 +114,20 @@ void FluidComponent::DrawMeshWithEffect(int which, ID3DXMesh* mesh) {
     effect->End();
 }
 
+void FluidComponent::DrawQuadsWithEffect(EffectFile* effect, IDirect3DVertexBuffer8* buffer, UINT stride,
+                                         UINT quads) {
+    device->SetIndices(quadIndexBuffer, 0);
+    device->SetStreamSource(0, buffer, stride);
+    SetCameraParameters(effect, *camera);
+    UINT passes = 0;
+    if (FAILED(effect->Begin(&passes, 0))) return;
+    for (UINT pass = 0; pass < passes; ++pass) {
+        effect->Pass(pass);
+        device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, quads * 4, 0, quads * 2);
+    }
+    effect->End();
+}
+
 void FluidComponent::DrawBubbles() {
     if (bubbles.count == 0) return;
     if (!quadBuffer || !quadIndexBuffer || !media->IsEffectUsable(EffectBubbles)) return;
@@ -111,33 +139,63 @@ void FluidComponent::DrawBubbles() {
         return;
     WriteQuads(bubbles, orientation, reinterpret_cast<BubbleVertex*>(data), quads);
     quadBuffer->Unlock();
-    device->SetIndices(quadIndexBuffer, 0);
-    device->SetStreamSource(0, quadBuffer, sizeof(BubbleVertex));
-    EffectFile* effect = media->effects[EffectBubbles];
-    SetCameraParameters(effect, *camera);
-    UINT passes = 0;
-    if (FAILED(effect->Begin(&passes, 0))) return;
-    for (UINT pass = 0; pass < passes; ++pass) {
-        effect->Pass(pass);
-        device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, quads * 4, 0, quads * 2);
-    }
-    effect->End();
+    DrawQuadsWithEffect(media->effects[EffectBubbles], quadBuffer, sizeof(BubbleVertex), quads);
+}
+
+template <typename Vertex, typename Write>
+void FluidComponent::DrawSprites(int which, IDirect3DVertexBuffer8* buffer, Write write) {
+    if (!buffer || !quadIndexBuffer || !media->IsEffectUsable(static_cast<SceneEffect>(which))) return;
+    BYTE* data = nullptr;
+    if (FAILED(buffer->Lock(0, 0, &data, D3DLOCK_DISCARD))) return;
+    const UINT quads = write(reinterpret_cast<Vertex*>(data));
+    buffer->Unlock();
+    if (quads > 0) DrawQuadsWithEffect(media->effects[which], buffer, sizeof(Vertex), quads);
+}
+
+void FluidComponent::DrawFloorBubbles() {
+    DrawSprites<BubbleVertex>(EffectBubbles, floorBubbleBuffer, [this](BubbleVertex* out) {
+        return floorBubbles.WriteQuads(camera->cameraToWorld, out, FloorBubbles::kSites);
+    });
+}
+
+void FluidComponent::DrawSteam() {
+    if (steam.count == 0) return;
+    DrawSprites<SteamVertex>(EffectSteam, steamBuffer, [this](SteamVertex* out) {
+        return steam.WriteQuads(camera->cameraToWorld, out, SteamCloud::kMaxPuffs);
+    });
+}
+
+void FluidComponent::UploadCaustics() {
+    if (!causticsTexture) return;
+    D3DLOCKED_RECT locked = {};
+    if (FAILED(causticsTexture->LockRect(0, &locked, nullptr, 0))) return;
+    shimmer.WriteCaustics(static_cast<uint8_t*>(locked.pBits), locked.Pitch);
+    causticsTexture->UnlockRect(0);
 }
 
 void FluidComponent::Tick(float elapsedSeconds) {
+    DrawScene();
+    StepSimulation(elapsedSeconds);
+    StepHeatVisuals(elapsedSeconds);
+}
+
+void FluidComponent::DrawScene() {
     const DWORD fill = wireframe ? D3DFILL_WIREFRAME : D3DFILL_SOLID;
     velocityLinesDrawn = 0;
     if (showVelocity) DrawVelocityLines();
     device->SetRenderState(D3DRS_FILLMODE, fill);
     device->SetMaterial(&media->potMaterial);
+    // The caustics are bound here rather than by the media: the texture is the fluid's own.
+    if (media->effects[EffectPot]) media->effects[EffectPot]->SetTexture("texCaustics", causticsTexture);
     DrawMeshWithEffect(EffectPot, media->potMesh);
     device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+    DrawFloorBubbles();
     DrawBubbles();
     device->SetRenderState(D3DRS_FILLMODE, fill);
     device->SetMaterial(&media->waterMaterial);
     DrawMeshWithEffect(EffectWater, media->waterDrawCopy);
     device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-    StepSimulation(elapsedSeconds);
+    DrawSteam();
 }
 
 // [SECTION] Simulation
@@ -159,7 +217,17 @@ void FluidComponent::StepSimulation(float elapsedSeconds) {
     bubbles.UpdateBubbles(*solver, solver->dt, surface);
 }
 
+void FluidComponent::StepHeatVisuals(float elapsedSeconds) {
+    if (!solver) return;
+    steam.Update(*solver, elapsedSeconds);
+    floorBubbles.Update(*solver, elapsedSeconds);
+}
+
 void FluidComponent::UpdateWaterMesh(float elapsedSeconds) {
+    if (solver) {
+        shimmer.Update(*solver, surface, elapsedSeconds);
+        UploadCaustics();
+    }
     ID3DXMesh* rest = media->waterRestCopy;
     ID3DXMesh* draw = media->waterDrawCopy;
     if (rest && draw) {
@@ -174,7 +242,8 @@ void FluidComponent::UpdateWaterMesh(float elapsedSeconds) {
             SUCCEEDED(restBuffer->Lock(0, 0, &restData, D3DLOCK_READONLY))) {
             if (SUCCEEDED(drawBuffer->Lock(0, 0, &drawData, D3DLOCK_DISCARD))) {
                 WriteWaterVertices(surface, reinterpret_cast<const Vector3*>(restData),
-                                           reinterpret_cast<WaterVertex*>(drawData), count);
+                                   reinterpret_cast<WaterVertex*>(drawData), count,
+                                   solver ? shimmer.heights : nullptr);
                 drawBuffer->Unlock();
             }
             restBuffer->Unlock();

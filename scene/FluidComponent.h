@@ -4,12 +4,16 @@
 
 #include "fluid/BubblePool.h"
 #include "fluid/SurfaceGrid.h"
+#include "scene/FloorBubbles.h"
 #include "scene/FluidGeometry.h"
 #include "scene/SceneComponent.h"
+#include "scene/SteamCloud.h"
+#include "scene/WaterShimmer.h"
 
 class Camera;
 class FluidSolver;
 class ID3DXMesh;
+class EffectFile;
 class SceneMedia;
 
 class FluidComponent : public SceneComponent {
@@ -27,12 +31,21 @@ public:
     HRESULT LoseResources() override;
     HRESULT RestoreResources() override;
     HRESULT ReleaseResources() override;
+    // One frame: DrawScene, then StepSimulation, then StepHeatVisuals. The picture shows the
+    // state the previous frame's steps left; this frame's steps are seen in the next frame.
     void Tick(float elapsedSeconds) override;
 
+    // The drawing half of Tick: velocity lines (F2), pot (with the floor's caustics), the
+    // bubbles clinging to the floor, the simulation's bubbles, water, steam, in that order.
+    void DrawScene();
     // The simulation half of Tick: solver, water surface and bubbles for one frame.
     void StepSimulation(float elapsedSeconds);
-    // Rewrites the water draw copy from the rest copy and the surface grid, then relaxes the grid.
+    // Rewrites the water draw copy from the rest copy, the surface grid and the shimmer, then
+    // relaxes the grid. The shimmer and the floor's caustics are brought up to date first.
     void UpdateWaterMesh(float elapsedSeconds);
+    // What is drawn of the heat beyond the simulation: steam and the floor's bubbles. Reads the
+    // solver, changes nothing of it.
+    void StepHeatVisuals(float elapsedSeconds);
 
     SceneMedia* media;      // not owned
     FluidSolver* solver;    // not owned; null draws and steps nothing of the fluid
@@ -48,9 +61,24 @@ public:
     IDirect3DVertexBuffer8* lineBuffer = nullptr;
     IDirect3DIndexBuffer8* quadIndexBuffer = nullptr;
     IDirect3DVertexBuffer8* quadBuffer = nullptr;
+    // Drawing only, never fed back into the simulation or its statistics:
+    WaterShimmer shimmer;        // convection shimmer of the surface, caustics on the floor
+    SteamCloud steam;            // wisps over hot water
+    FloorBubbles floorBubbles;   // the first bubbles, clinging to the hot floor
+    IDirect3DVertexBuffer8* steamBuffer = nullptr;      // SteamCloud::kMaxPuffs squares
+    IDirect3DVertexBuffer8* floorBubbleBuffer = nullptr;  // FloorBubbles::kSites squares
+    IDirect3DTexture8* causticsTexture = nullptr;       // the shimmer's caustics, refilled per step
 
 private:
     void DrawVelocityLines();
     void DrawMeshWithEffect(int effect, ID3DXMesh* mesh);
     void DrawBubbles();
+    void DrawFloorBubbles();
+    void DrawSteam();
+    // Draws quads squares from the stream with the effect, one indexed draw per pass.
+    void DrawQuadsWithEffect(EffectFile* effect, IDirect3DVertexBuffer8* buffer, UINT stride, UINT quads);
+    // Fills buffer by write(vertices) -> squares written, then draws them with the effect.
+    template <typename Vertex, typename Write>
+    void DrawSprites(int effect, IDirect3DVertexBuffer8* buffer, Write write);
+    void UploadCaustics();
 };

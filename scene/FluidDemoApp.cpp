@@ -205,6 +205,10 @@ std::string FluidDemoApp::TemperatureLine() const {
     return line;
 }
 
+// The frame at a glance: clear; move the camera; the fluid component draws (velocity lines if
+// F2, pot, bubbles, water) and only then steps the simulation, so the picture always shows
+// the state of the previous frame's step (one frame behind); heads-up text on top; the
+// framework presents afterwards.
 HRESULT FluidDemoApp::RenderFrame() {
     // Between frames (also while paused): effects and textures changed on disk, or all on F5.
     media->ReloadChangedFiles(reloadRequested);

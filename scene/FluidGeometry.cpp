@@ -18,17 +18,89 @@ float Jitter() { return static_cast<float>(win::rand() - 16383) * 6.10388824e-8f
 
 }  // namespace
 
+// [SECTION] Reading the fluid for drawing
+
+LayerSample SampleLayer(const FluidSolver& s, int k, float x, float y) {
+    const int n = s.n;
+    if (k < 0) k = 0;
+    if (k >= n) k = n - 1;
+    // Grid coordinates: cell i's centre is at -85 + (i + 0.5) * 170 / n.
+    auto coordinate = [n](float world, int* low, float* fraction) {
+        double g = (static_cast<double>(world) + 85.0) / 170.0 * n - 0.5;
+        if (!std::isfinite(g)) g = 0.0;
+        double floored = std::floor(g);
+        *fraction = static_cast<float>(g - floored);
+        double wrapped = std::fmod(floored, static_cast<double>(n));
+        if (wrapped < 0) wrapped += n;
+        *low = static_cast<int>(wrapped);
+    };
+    int i0 = 0, j0 = 0;
+    float fx = 0.0f, fy = 0.0f;
+    coordinate(x, &i0, &fx);
+    coordinate(y, &j0, &fy);
+    const int i1 = (i0 + 1) % n, j1 = (j0 + 1) % n;
+    const int base = s.nSquared * k;
+    const int c00 = base + i0 + n * j0, c10 = base + i1 + n * j0;
+    const int c01 = base + i0 + n * j1, c11 = base + i1 + n * j1;
+    auto mix = [&](const float* f) {
+        float low = f[c00] + (f[c10] - f[c00]) * fx;
+        float high = f[c01] + (f[c11] - f[c01]) * fx;
+        return low + (high - low) * fy;
+    };
+    return {mix(s.u), mix(s.v), mix(s.w), mix(s.temperature)};
+}
+
+uint32_t DrawHash(uint32_t a, uint32_t b, uint32_t c) {
+    uint32_t h = a * 0x8DA6B343u ^ b * 0xD8163841u ^ c * 0xCB1AB31Fu;
+    h ^= h >> 13;
+    h *= 0x5BD1E995u;
+    h ^= h >> 15;
+    return h;
+}
+
+float DrawHashUnit(uint32_t a, uint32_t b, uint32_t c) {
+    return static_cast<float>(DrawHash(a, b, c) & 0xFFFFFFu) * (1.0f / 16777216.0f);
+}
+
+float DrawNoise(float x, float y, float t, uint32_t seed) {
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(t)) return 0.0f;
+    const float fx0 = std::floor(x), fy0 = std::floor(y), ft0 = std::floor(t);
+    // Lattice indices wrap at 2^32 like the hash's arguments; beyond the float's exact integers
+    // the pattern just repeats.
+    const auto lattice = [](float v) { return static_cast<uint32_t>(static_cast<int64_t>(std::fmod(v, 4294967296.0f))); };
+    const uint32_t x0 = lattice(fx0), y0 = lattice(fy0), t0 = lattice(ft0);
+    auto smooth = [](float f) { return f * f * (3.0f - 2.0f * f); };
+    const float sx = smooth(x - fx0), sy = smooth(y - fy0), st = smooth(t - ft0);
+    float layers[2];
+    for (uint32_t dt = 0; dt < 2; ++dt) {
+        const uint32_t tt = (t0 + dt) * 0x9E3779B9u ^ seed;
+        const float a = DrawHashUnit(x0, y0, tt), b = DrawHashUnit(x0 + 1, y0, tt);
+        const float c = DrawHashUnit(x0, y0 + 1, tt), d = DrawHashUnit(x0 + 1, y0 + 1, tt);
+        layers[dt] = (a + (b - a) * sx) * (1.0f - sy) + (c + (d - c) * sx) * sy;
+    }
+    return 2.0f * (layers[0] + (layers[1] - layers[0]) * st) - 1.0f;
+}
+
 // [SECTION] Water surface
 
-void WriteWaterVertices(const SurfaceGrid& grid, const Vector3* rest, WaterVertex* draw, UINT count) {
+void WriteWaterVertices(const SurfaceGrid& grid, const Vector3* rest, WaterVertex* draw, UINT count,
+                        const float* shimmer) {
+    constexpr int kMask = SurfaceGrid::kCells - 1;
     for (UINT i = 0; i < count; ++i) {
         const Vector3& p = rest[i];
         int e = SurfaceGrid::CellOf(p.x, p.y);
-        float sx = grid.cell[e].x - grid.cell[(e + 1) & (SurfaceGrid::kCells - 1)].x;
+        const int nextColumn = (e + 1) & kMask, nextRow = (e + SurfaceGrid::kSide) & kMask;
+        float sx = grid.cell[e].x - grid.cell[nextColumn].x;
+        float sy = grid.cell[e].y - grid.cell[nextRow].y;
+        float z = p.z;
+        if (shimmer) {
+            sx += shimmer[e] - shimmer[nextColumn];
+            sy += shimmer[e] - shimmer[nextRow];
+            z += shimmer[e];
+        }
         float a = std::atan(sx) + Jitter();
-        float sy = grid.cell[e].y - grid.cell[(e + SurfaceGrid::kSide) & (SurfaceGrid::kCells - 1)].y;
         float b = std::atan(sy) + Jitter();
-        draw[i] = {p.x, p.y, p.z, a, b, 1.0f};
+        draw[i] = {p.x, p.y, z, a, b, 1.0f};
     }
 }
 
@@ -59,7 +131,9 @@ UINT FillVelocityLines(const FluidSolver& s, LineVertex* out) {
         for (int j = 0; j < n; ++j, y += h) {
             float x = -85.0f + h / 2.0f;
             for (int i = 0; i < n; ++i, x += h) {
-                if (x * x + y * y > 7225.0f * 1.7f || z > 70.0f) continue;
+                // Only cells inside the pot's wall: a line of a cell beyond it would stand on the
+                // background beside the pot.
+                if (x * x + y * y > FluidSolver::kPotRadiusSquared || z > 70.0f) continue;
                 int p = i + n * j + s.nSquared * k;
                 DWORD c = TemperatureColor(s.temperature[p]);
                 out[2 * lines] = {x, y, z, c};

@@ -18,7 +18,7 @@
 #include "texture/D3DXTexture.h"
 
 const char* const kSceneEffectFiles[SceneEffectCount] = {
-    "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha"};
+    "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha", "efx/Steam.sha"};
 
 namespace {
 
@@ -123,6 +123,7 @@ SceneMedia::SceneMedia() {
         {"tex/Environment.png", &SceneMedia::environmentTexture, -1, {}, {}},
         {"tex/WaterPoint.png", &SceneMedia::bubbleTexture, -1, {}, {}},
         {"tex/Puodas.jpg", &SceneMedia::potTexture, -1, {}, {}},
+        {"tex/Steam.png", &SceneMedia::steamTexture, -1, {}, {}},
     };
     for (int i = 0; i < SceneEffectCount; ++i) reloadSlots.push_back({kSceneEffectFiles[i], nullptr, i, {}, {}});
 }
@@ -267,6 +268,7 @@ void SceneMedia::BindEffect(int which) {
         {{"texBase", bubbleTexture}, {nullptr, nullptr}},
         {{"texBase", potTexture}, {"texEnvi", environmentTexture}},
         {{"texEnvi", environmentTexture}, {nullptr, nullptr}},
+        {{"texSteam", steamTexture}, {nullptr, nullptr}},
     };
     EffectFile* effect = effects[which];
     if (!effect) return;
@@ -313,6 +315,7 @@ HRESULT SceneMedia::ReleaseResources() {
     release(environmentTexture);
     release(bubbleTexture);
     release(potTexture);
+    release(steamTexture);
     for (EffectFile*& effect : effects) release(effect);
     release(potMesh);
     release(waterMesh);

@@ -12,8 +12,8 @@
 #include "platform/d3d/d3d8.h"
 #include "scene/SceneComponent.h"
 
-// The four effects, in the order they are loaded, lost and restored.
-enum SceneEffect { EffectVelocityLines, EffectBubbles, EffectPot, EffectWater, SceneEffectCount };
+// The effects, in the order they are loaded, lost and restored.
+enum SceneEffect { EffectVelocityLines, EffectBubbles, EffectPot, EffectWater, EffectSteam, SceneEffectCount };
 
 class SceneMedia : public SceneComponent {
 public:
@@ -62,7 +62,8 @@ public:
     IDirect3DTexture8* environmentTexture = nullptr;
     IDirect3DTexture8* potTexture = nullptr;
     IDirect3DTexture8* bubbleTexture = nullptr;
-    EffectFile* effects[SceneEffectCount] = {};  // velocity lines, bubbles, pot, water
+    IDirect3DTexture8* steamTexture = nullptr;
+    EffectFile* effects[SceneEffectCount] = {};  // velocity lines, bubbles, pot, water, steam
     ID3DXMesh* potMesh = nullptr;
     ID3DXMesh* waterMesh = nullptr;      // system memory
     ID3DXMesh* waterRestCopy = nullptr;  // system memory, positions only

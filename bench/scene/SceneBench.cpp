@@ -133,7 +133,7 @@ void BM_BubbleQuads(benchmark::State& state) {
 }
 BENCHMARK(BM_BubbleQuads)->Unit(benchmark::kMicrosecond);
 
-// The velocity display's lines at the grid size range(0) (192 at 8).
+// The velocity display's lines at the grid size range(0) (156 at 8).
 void BM_VelocityLines(benchmark::State& state) {
     Simulation s(static_cast<int>(state.range(0)));
     s.solver->RandomizeForces();
@@ -143,22 +143,39 @@ void BM_VelocityLines(benchmark::State& state) {
 }
 BENCHMARK(BM_VelocityLines)->Arg(8)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMicrosecond);
 
+// The heat's own drawing state for one frame at the boil: shimmer and caustics, steam, the
+// floor's bubbles (what a frame adds on the CPU beside the simulation).
+void BM_HeatVisuals(benchmark::State& state) {
+    Simulation s(8);
+    KeepBoiling(*s.solver, s.fluid->bubbles);
+    s.solver->StepTemperature();
+    for (int i = 0; i < 120; ++i) s.fluid->StepHeatVisuals(1.0f / 30.0f);  // a full cloud of steam
+    for (auto _ : state) {
+        s.fluid->shimmer.Update(*s.solver, s.fluid->surface, 1.0f / 30.0f);
+        s.fluid->StepHeatVisuals(1.0f / 30.0f);
+    }
+    state.counters["steam"] = s.fluid->steam.count;
+}
+BENCHMARK(BM_HeatVisuals)->Unit(benchmark::kMicrosecond);
+
 // [SECTION] On the software device
 
 // The application, headless on REF, with its window's client area at the given size.
 struct HeadlessDemo {
-    static HostConfig Host() {
+    static HostConfig Host(bool edgeFilter) {
         HostConfig config;
         config.device.headless = true;
+        config.device.edgeFilter = edgeFilter;
         config.fixedStep = 1.0 / 60.0;
         return config;
     }
     bool displayOpen = win::InitDisplay(true);
-    HostSession session{Host()};
+    HostSession session;
     std::unique_ptr<FluidDemoApp> app;
     bool ok = false;
     explicit HeadlessDemo(DWORD width = 640, DWORD height = 480,
-                          D3DMULTISAMPLE_TYPE samples = D3DMULTISAMPLE_NONE) {
+                          D3DMULTISAMPLE_TYPE samples = D3DMULTISAMPLE_NONE, bool edgeFilter = false)
+        : session(Host(edgeFilter)) {
         win::SetMessageBoxHook([](LPCSTR, LPCSTR, UINT) { return 1; });
         app = std::make_unique<FluidDemoApp>(MediaFolder());
         app->SetInitialClientSize(width, height);
@@ -176,11 +193,11 @@ struct HeadlessDemo {
 
 // Whole boiling frames: clear, pot, 2000 bubbles, water, text, present (the frame is read back
 // for capture as a headless device does). Arguments: width, height, velocity lines (F2) on,
-// wireframe (F3) on, samples per pixel (--msaa). The rows form the table of frame rates; fps is
-// the wall-clock rate.
+// wireframe (F3) on, samples per pixel (--msaa), edge filter (--aa edge). The rows form the
+// table of frame rates; fps is the wall-clock rate.
 void BM_Frame(benchmark::State& state) {
     HeadlessDemo demo(static_cast<DWORD>(state.range(0)), static_cast<DWORD>(state.range(1)),
-                      static_cast<D3DMULTISAMPLE_TYPE>(state.range(4)));
+                      static_cast<D3DMULTISAMPLE_TYPE>(state.range(4)), state.range(5) != 0);
     if (!demo.ok) {
         state.SkipWithError("the demo could not start on the software device");
         return;
@@ -206,11 +223,13 @@ void BM_Frame(benchmark::State& state) {
         benchmark::Counter((ProcessCpuSeconds() - cpuBefore) * 1000.0, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_Frame)
-    ->ArgNames({"width", "height", "velocity", "wireframe", "msaa"})
-    ->ArgsProduct({{640}, {480}, {0, 1}, {0, 1}, {0}})
-    ->ArgsProduct({{1280}, {720}, {0, 1}, {0, 1}, {0}})
-    ->Args({640, 480, 0, 0, 4})
-    ->Args({1280, 720, 0, 0, 4})
+    ->ArgNames({"width", "height", "velocity", "wireframe", "msaa", "aa"})
+    ->ArgsProduct({{640}, {480}, {0, 1}, {0, 1}, {0}, {0}})
+    ->ArgsProduct({{1280}, {720}, {0, 1}, {0, 1}, {0}, {0}})
+    ->Args({640, 480, 0, 0, 4, 0})
+    ->Args({1280, 720, 0, 0, 4, 0})
+    ->Args({640, 480, 0, 0, 0, 1})
+    ->Args({1280, 720, 0, 0, 0, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(3.0);

@@ -83,6 +83,10 @@ void RestrictDeviceType(D3DDEVTYPE onlyType);
 // full-screen device follows its FullScreen_PresentationInterval instead; headless nothing waits.
 void SetWindowedPresentSync(bool sync);
 
+// The edge filter: anti-aliasing as a pass over the finished picture at Present, on every device
+// whose back buffer is not multisampled (samples already smooth the edges). Off by default.
+void SetEdgeFilter(bool on);
+
 // The picture of the latest Present (whether or not a presenter took it): 0xFFRRGGBB, top-down,
 // width*height. A picture is read into memory only when asked for, so ask after Present and before the
 // next frame starts drawing into the back buffer (Clear or a draw): after that the picture is gone, unless
@@ -134,7 +138,7 @@ void AllowWindowSurfaces(bool allow);
 
 // Every option above as one value; a default-made one holds the defaults (no presenter, no displays, not
 // headless, no restriction, no caps editors, no simulated HAL, windowed sync on, no read-back at each Present,
-// window surfaces allowed).
+// window surfaces allowed, no edge filter).
 struct HostOptions {
     Presenter* presenter = nullptr;
     std::vector<DisplayInfo> displays;
@@ -145,6 +149,7 @@ struct HostOptions {
     bool windowedSync = true;          // windowed Present waits for the display
     bool readBackEachPresent = false;  // every Present reads its picture back
     bool windowSurfaces = true;        // the hardware device may draw into windows
+    bool edgeFilter = false;           // SetEdgeFilter
 };
 
 HostOptions CurrentHostOptions();

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/d3d/EdgeFilter.h"
 #include "platform/d3d/FillModes.h"
 #include "platform/d3d/FixedFunction.h"
 #include "platform/d3d/Formats.h"
@@ -540,6 +541,8 @@ private:
     HRESULT CopyToWindow(HWND window, const RECT* sourceRect, const RECT* destRect);
     // Reads the picture Present showed into `presented`.
     HRESULT KeepPresentedPicture();
+    // Reads the back buffer and keeps it smoothed by the edge filter as the presented picture.
+    HRESULT KeepFilteredPicture();
     // Whether this Present waits for the display's refresh (window or full-screen interval).
     bool WaitsForRefresh() const;
     bool Lost() const { return lostState != 0; }
@@ -630,6 +633,8 @@ private:
     std::vector<DWORD> presented;
     bool presentedRead = false;         // `presented` holds the latest Present's picture
     bool presentedInBackBuffer = false; // the back buffer still holds it
+    std::vector<DWORD> unfiltered;  // the back buffer as read, when the edge filter makes `presented` of it
+    EdgeFilter edgeFilter;
     UINT presentedWidth = 0, presentedHeight = 0;
     UINT presentCount = 0;
 

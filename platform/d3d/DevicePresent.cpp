@@ -179,12 +179,17 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     presentedRead = false;
     presentedInBackBuffer = true;
     const HostState& host = Host();
-    HRESULT hr = D3D_OK;
+    // The edge filter smooths a picture without samples of its own. It works on the picture in memory,
+    // so a filtered frame is read at once, and what is shown, captured and read back is the filtered one.
+    const bool filtered = host.edgeFilter && !resolveFramebuffer;
+    HRESULT hr = filtered ? KeepFilteredPicture() : D3D_OK;
+    if (FAILED(hr)) return hr;
     if (host.presenter && !host.headless) {
         HWND window = destWindowOverride ? destWindowOverride : pp.hDeviceWindow;
-        hr = windowSurface != EGL_NO_SURFACE && window == surfaceWindow ? SwapIntoWindow(window)
-                                                                        : CopyToWindow(window, sourceRect, destRect);
-    } else {
+        hr = !filtered && windowSurface != EGL_NO_SURFACE && window == surfaceWindow
+                 ? SwapIntoWindow(window)
+                 : CopyToWindow(window, sourceRect, destRect);
+    } else if (!filtered) {
         // Nobody waits for this picture: the rasteriser finishes it while the next frame is prepared.
         GL_CHECK(glFlush());
     }
@@ -227,7 +232,7 @@ HRESULT Device::SwapIntoWindow(HWND window) {
 }
 
 HRESULT Device::CopyToWindow(HWND window, const RECT* sourceRect, const RECT* destRect) {
-    HRESULT hr = KeepPresentedPicture();
+    HRESULT hr = presentedRead ? D3D_OK : KeepPresentedPicture();
     if (FAILED(hr)) return hr;
     d3dhost::Presenter* presenter = Host().presenter;
     if (presenter->PaceFrame(window, WaitsForRefresh()))
@@ -243,6 +248,23 @@ HRESULT Device::KeepPresentedPicture() {
     HRESULT hr = ReadBoundPicture(&presented);
     presentedRead = SUCCEEDED(hr);
     return hr;
+}
+
+HRESULT Device::KeepFilteredPicture() {
+    MakeCurrent();
+    BindPictureToShow();
+    HRESULT hr = ReadBoundPicture(&unfiltered);
+    if (FAILED(hr)) return hr;
+    try {
+        presented.resize(unfiltered.size());
+    } catch (const std::bad_alloc&) {
+        std::vector<DWORD>().swap(presented);
+        return E_OUTOFMEMORY;
+    }
+    edgeFilter.Apply(unfiltered.data(), presented.data(), static_cast<int>(pp.BackBufferWidth),
+                     static_cast<int>(pp.BackBufferHeight));
+    presentedRead = true;
+    return D3D_OK;
 }
 
 HRESULT Device::ReadPresentedFrame(std::vector<DWORD>* pixels, UINT* width, UINT* height) {

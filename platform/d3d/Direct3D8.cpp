@@ -37,6 +37,7 @@ void SimulateHardwareDevice(bool simulate) { Host().simulateHal = simulate; }
 void SetWindowedPresentSync(bool sync) { Host().windowedSync = sync; }
 void SetReadBackEachPresent(bool each) { Host().readBackEachPresent = each; }
 void AllowWindowSurfaces(bool allow) { Host().windowSurfaces = allow; }
+void SetEdgeFilter(bool on) { Host().edgeFilter = on; }
 
 void SetCapsEditor(D3DDEVTYPE type, std::function<void(D3DCAPS8&)> editor) {
     if (type == D3DDEVTYPE_HAL) Host().capsEditor[0] = std::move(editor);

@@ -102,6 +102,16 @@ TEST(CommandLine, EveryOptionWithItsValue) {
     EXPECT_FALSE(o.vsync);
     ASSERT_EQ(Parse({"--vsync=on"}, &o, &error), ParseResult::Run);
     EXPECT_TRUE(o.vsync);
+    // Smooth edges: off unless asked; each method by name, the last one given counts.
+    EXPECT_EQ(none.aa, AntiAliasing::Off);
+    ASSERT_EQ(Parse({"--aa", "auto"}, &o, &error), ParseResult::Run);
+    EXPECT_EQ(o.aa, AntiAliasing::Auto);
+    ASSERT_EQ(Parse({"--aa=edge"}, &o, &error), ParseResult::Run);
+    EXPECT_EQ(o.aa, AntiAliasing::Edge);
+    ASSERT_EQ(Parse({"--aa", "edge", "--aa", "off", "--msaa", "4"}, &o, &error), ParseResult::Run) << error;
+    EXPECT_EQ(o.aa, AntiAliasing::Off);
+    EXPECT_EQ(o.msaa, 4u);
+    ASSERT_EQ(Parse({"--aa", "auto", "--msaa", "0"}, &o, &error), ParseResult::Run) << error;
     EXPECT_EQ(Parse({"--help"}, &o, &error), ParseResult::Help);
     EXPECT_EQ(Parse({"--version"}, &o, &error), ParseResult::Version);
 }
@@ -118,6 +128,8 @@ TEST(CommandLine, BadOptionsAndValuesAreUsageErrors) {
         {"--keys", "1:char:ab"}, {"--keys", "1:down:A,"}, {"--keys", ",1:down:A"}, {"--keys", "-1:down:A"},
         {"--keys", "1:down:F0"}, {"--msaa", "3"},     {"--msaa", "8"},       {"--msaa", "04"},
         {"--msaa", ""},        {"--msaa", "-4"},       {"--msaa"},
+        {"--aa"},              {"--aa", ""},            {"--aa", "AUTO"},       {"--aa", "fxaa"},
+        {"--aa", "auto", "--msaa", "2"}, {"--msaa", "4", "--aa", "edge"},
         {"--keys", "1:drag:5"}, {"--keys", "1:drag:5:"}, {"--keys", "1:drag:a:3"}, {"--keys", "1:drag:5:3:1"},
         {"--keys", "1:drag:16001:0"}, {"--keys", "1:rdrag:--4:0"}, {"--keys", "1:drag:4.5:0"},
         {"--keys", "1:wheel:0"}, {"--keys", "1:wheel:274"}, {"--keys", "1:wheel:-"}, {"--keys", "1:wheel:"},

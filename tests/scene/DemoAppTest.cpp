@@ -179,7 +179,7 @@ TEST_F(MediaOnDevice, EachEffectGetsItsTexturesAndTheMaterialsTheirWhiteAmbient)
     media.CreateResources(device);
     media.RestoreResources();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    ASSERT_TRUE(media.environmentTexture && media.potTexture && media.bubbleTexture);
+    ASSERT_TRUE(media.environmentTexture && media.potTexture && media.bubbleTexture && media.steamTexture);
     for (EffectFile* effect : media.effects) ASSERT_TRUE(effect);
     ASSERT_TRUE(media.potMesh && media.waterMesh && media.waterRestCopy && media.waterDrawCopy);
     for (int i = 0; i < SceneEffectCount; ++i) EXPECT_TRUE(media.IsEffectUsable(static_cast<SceneEffect>(i)));
@@ -189,6 +189,7 @@ TEST_F(MediaOnDevice, EachEffectGetsItsTexturesAndTheMaterialsTheirWhiteAmbient)
     EXPECT_EQ(Bound(media.effects[EffectPot], "texBase"), media.potTexture);
     EXPECT_EQ(Bound(media.effects[EffectPot], "texEnvi"), media.environmentTexture);
     EXPECT_EQ(Bound(media.effects[EffectWater], "texEnvi"), media.environmentTexture);
+    EXPECT_EQ(Bound(media.effects[EffectSteam], "texSteam"), media.steamTexture);
 
     // The files' first materials with the ambient colour made white.
     for (const D3DMATERIAL8* m : {&media.potMaterial, &media.waterMaterial}) {
@@ -197,7 +198,7 @@ TEST_F(MediaOnDevice, EachEffectGetsItsTexturesAndTheMaterialsTheirWhiteAmbient)
         EXPECT_EQ(m->Ambient.b, 1.0f);
         EXPECT_EQ(m->Ambient.a, 1.0f);
     }
-    EXPECT_FLOAT_EQ(media.potMaterial.Diffuse.r, 0.78f);
+    EXPECT_FLOAT_EQ(media.potMaterial.Diffuse.r, 0.76f);
     EXPECT_FLOAT_EQ(media.waterMaterial.Diffuse.b, 0.17f);
     EXPECT_EQ(media.waterRestCopy->GetNumVertices(), media.waterDrawCopy->GetNumVertices());
 
@@ -230,9 +231,9 @@ TEST_F(MediaOnDevice, MissingFilesLeaveEmptySlotsWithOneWarningEach) {
     media.LoseResources();
     media.RestoreResources();
     const std::string err = testing::internal::GetCapturedStderr();
-    for (const char* file : {"tex/Environment.png", "tex/WaterPoint.png", "tex/Puodas.jpg", "efx/Water.sha",
-                             "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha", "mesh/Puodas.x",
-                             "mesh/Vanduo.x"}) {
+    for (const char* file : {"tex/Environment.png", "tex/WaterPoint.png", "tex/Puodas.jpg", "tex/Steam.png",
+                             "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha",
+                             "efx/Steam.sha", "mesh/Puodas.x", "mesh/Vanduo.x"}) {
         const std::string line = "warning: " + (empty / file).string() + ": no such file\n";
         const size_t at = err.find(line);
         EXPECT_NE(at, std::string::npos) << line << err;
@@ -240,8 +241,8 @@ TEST_F(MediaOnDevice, MissingFilesLeaveEmptySlotsWithOneWarningEach) {
             EXPECT_EQ(err.find(line, at + 1), std::string::npos) << line;
         }
     }
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 9) << err;
-    EXPECT_FALSE(media.environmentTexture || media.potTexture || media.bubbleTexture);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 11) << err;
+    EXPECT_FALSE(media.environmentTexture || media.potTexture || media.bubbleTexture || media.steamTexture);
     for (EffectFile* effect : media.effects) EXPECT_FALSE(effect);
     EXPECT_FALSE(media.potMesh || media.waterMesh || media.waterRestCopy || media.waterDrawCopy);
     // The materials stay as constructed.

@@ -78,29 +78,34 @@ TEST(TemperatureColor, EndsMiddleAndMonotony) {
     }
 }
 
-TEST(VelocityDisplay, RestingFluidDraws192ZeroLengthLinesAndVelocityScales) {
+TEST(VelocityDisplay, RestingFluidDraws156ZeroLengthLinesAndVelocityScales) {
     std::unique_ptr<FluidSolver> s;
     ASSERT_EQ(FluidSolver::Create(8, &s), S_OK);
     std::vector<LineVertex> lines(2 * 512);
-    ASSERT_EQ(FillVelocityLines(*s, lines.data()), 192u);
-    for (UINT i = 0; i < 192; ++i) {
+    ASSERT_EQ(FillVelocityLines(*s, lines.data()), 156u);
+    for (UINT i = 0; i < 156; ++i) {
         EXPECT_EQ(lines[2 * i].x, lines[2 * i + 1].x);
         EXPECT_EQ(lines[2 * i].z, lines[2 * i + 1].z);
         EXPECT_EQ(lines[2 * i].color, 0x800000FFu);
         EXPECT_LE(lines[2 * i].z, 70.0f);
     }
-    EXPECT_FLOAT_EQ(lines[0].x, -74.375f);
+    // The first cell inside the wall: row j = 0 (y = -74.375) keeps only its middle four.
+    EXPECT_FLOAT_EQ(lines[0].x, -31.875f);
+    EXPECT_FLOAT_EQ(lines[0].y, -74.375f);
     EXPECT_FLOAT_EQ(lines[0].z, 10.625f);
-    EXPECT_FLOAT_EQ(lines[2 * 191].z, 53.125f);
+    EXPECT_FLOAT_EQ(lines[2 * 155].z, 53.125f);
 
     // Cell (2, 3, 1): one domain length per time unit is n * h = 170 world units.
     int p = 2 + 8 * 3 + 64 * 1;
     s->u[p] = 0.1f;
     s->w[p] = -0.5f;
     s->temperature[p] = 100.0f;
-    ASSERT_EQ(FillVelocityLines(*s, lines.data()), 192u);
-    const LineVertex& a = lines[2 * p];
-    const LineVertex& b = lines[2 * p + 1];
+    ASSERT_EQ(FillVelocityLines(*s, lines.data()), 156u);
+    // Lines before cell (2, 3, 1): the 52 of layer 0, rows 0, 1 and 2 of layer 1 (4, 6 and 8
+    // cells inside the wall), then cells 0 and 1 of row 3 (all eight of its cells are inside).
+    const int line = 52 + 4 + 6 + 8 + 2;
+    const LineVertex& a = lines[2 * line];
+    const LineVertex& b = lines[2 * line + 1];
     EXPECT_FLOAT_EQ(a.x, -85.0f + 2.5f * 21.25f);
     EXPECT_FLOAT_EQ(a.y, -85.0f + 3.5f * 21.25f);
     EXPECT_FLOAT_EQ(a.z, 1.5f * 21.25f);
@@ -109,11 +114,11 @@ TEST(VelocityDisplay, RestingFluidDraws192ZeroLengthLinesAndVelocityScales) {
     EXPECT_EQ(b.color, 0x80FEFC01u);
 }
 
-// Every grid size draws the cells whose centres lie in the display's disc and below the water
-// surface: counted from the cell centres in double precision, they are 16 x 2 at n = 4,
-// 252 x 7 at 16, 1012 x 13 at 32 and 4040 x 26 at 64.
+// Every grid size draws the cells whose centres lie inside the pot's wall and below the water
+// surface: counted from the cell centres in double precision, they are 12 x 2 at n = 4,
+// 52 x 3 at 8, 208 x 7 at 16, 812 x 13 at 32 and 3228 x 26 at 64.
 TEST(VelocityDisplay, LineCountFollowsTheGridSize) {
-    const std::pair<int, UINT> expected[] = {{4, 32}, {8, 192}, {16, 1764}, {32, 13156}, {64, 105040}};
+    const std::pair<int, UINT> expected[] = {{4, 24}, {8, 156}, {16, 1456}, {32, 10556}, {64, 83928}};
     for (const auto& [n, count] : expected) {
         std::unique_ptr<FluidSolver> s;
         ASSERT_EQ(FluidSolver::Create(n, &s), S_OK);
@@ -124,7 +129,7 @@ TEST(VelocityDisplay, LineCountFollowsTheGridSize) {
         EXPECT_EQ(lines[2 * s->nCubed].color, 0xDEADBEEFu);
         for (UINT i = 0; i < count; ++i) {
             const LineVertex& a = lines[2 * i];
-            ASSERT_LE(a.x * a.x + a.y * a.y, 7225.0f * 1.7f + 1.0f) << n << " line " << i;
+            ASSERT_LE(a.x * a.x + a.y * a.y, 7225.0f) << n << " line " << i;
             ASSERT_LT(a.z, 70.0f) << n << " line " << i;
             ASSERT_NEAR(lines[2 * i + 1].x - a.x, 1.7f, 1e-4f) << n;  // 0.01 * n * h, h = 170 / n
         }

@@ -358,6 +358,28 @@ TEST(Media, ImagesDecodeAtTheirSizes) {
     EXPECT_EQ(pot.width, 256);
     EXPECT_EQ(pot.height, 256);
     EXPECT_EQ(pot.channels, 3);
+    // Stainless steel is a cool grey: on average blue at least as strong as red, never brown.
+    long red = 0, blue = 0;
+    for (size_t i = 0; i + 2 < pot.pixels.size(); i += 3) {
+        red += pot.pixels[i];
+        blue += pot.pixels[i + 2];
+    }
+    EXPECT_GE(blue, red);
+
+    // The steam's wisp: opaque nowhere, densest in the middle, nothing at the edges.
+    Decoded steam;
+    ASSERT_TRUE(DecodePng(MediaPath("tex/Steam.png"), &steam));
+    ASSERT_EQ(steam.channels, 4);
+    const int side = steam.width;
+    ASSERT_EQ(steam.height, side);
+    auto steamAlpha = [&](int x, int y) { return steam.pixels[(y * side + x) * 4 + 3]; };
+    EXPECT_GT(steamAlpha(side / 2, side / 2), 100);
+    for (int i = 0; i < side; ++i) {
+        EXPECT_EQ(steamAlpha(i, 0), 0);
+        EXPECT_EQ(steamAlpha(0, i), 0);
+        EXPECT_EQ(steamAlpha(i, side - 1), 0);
+        EXPECT_EQ(steamAlpha(side - 1, i), 0);
+    }
 }
 
 TEST(Media, EffectsDeclareWhatTheSceneBinds) {
@@ -368,8 +390,9 @@ TEST(Media, EffectsDeclareWhatTheSceneBinds) {
     const Effect effects[] = {
         {"efx/Water.sha", {"texture texParticle;"}},
         {"efx/Particle.sha", {"texture texBase;"}},
-        {"efx/BaseTexEnvi.sha", {"texture texBase;", "texture texEnvi;"}},
+        {"efx/BaseTexEnvi.sha", {"texture texBase;", "texture texEnvi;", "texture texCaustics;"}},
         {"efx/BlendEnvi.sha", {"texture texEnvi;"}},
+        {"efx/Steam.sha", {"texture texSteam;"}},
     };
     for (const Effect& e : effects) {
         std::ifstream file(MediaPath(e.file));

@@ -49,14 +49,14 @@ inline Picture CapturedFrame(const std::filesystem::path& dir, unsigned frame) {
     return ReadPicture(dir / name);
 }
 
-// RGB pixels from row `firstRow` down whose colour differs by more than 40 in some channel; -1
+// RGB pixels from row `firstRow` down whose colour differs by more than `by` in some channel; -1
 // for pictures of different sizes.
-inline int ChangedPixelsFrom(const Picture& a, const Picture& b, unsigned firstRow) {
+inline int ChangedPixelsFrom(const Picture& a, const Picture& b, unsigned firstRow, int by = 40) {
     if (a.width != b.width || a.height != b.height || a.data.empty()) return -1;
     int changed = 0;
     for (size_t i = static_cast<size_t>(a.width) * firstRow * 3; i + 2 < a.data.size(); i += 3)
         for (int c = 0; c < 3; ++c)
-            if (std::abs(a.data[i + c] - b.data[i + c]) > 40) {
+            if (std::abs(a.data[i + c] - b.data[i + c]) > by) {
                 ++changed;
                 break;
             }

@@ -74,19 +74,20 @@ Image::Image(int w, int h, int c)
 // [SECTION] The pot: brushed stainless steel
 
 Image PaintPotTexture() {
-    // u (x) runs around the pot, v (y) along its profile: the brushing runs around it.
+    // u (x) runs around the pot, v (y) along its profile: the brushing runs around it, as
+    // long fine streaks of slightly different brightness; the steel is a cool grey.
     const int size = 256;
     Image image(size, size, 3);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            double streaks = 0.55 * ValueNoise(x / 64.0, y / 1.3, 4, 11) +
-                             0.30 * ValueNoise(x / 16.0, y / 0.7, 16, 12) +
-                             0.15 * ValueNoise(x / 128.0, y / 6.0, 2, 13);
+            double streaks = 0.45 * ValueNoise(x / 64.0, y / 1.1, 4, 11) +
+                             0.35 * ValueNoise(x / 16.0, y / 0.55, 16, 12) +
+                             0.20 * ValueNoise(x / 128.0, y / 6.0, 2, 13);
             double grain = HashUnit(x, y, 14) - 0.5;
-            double g = 0.56 + 0.22 * streaks + 0.035 * grain;
+            double g = 0.60 + 0.26 * streaks + 0.03 * grain;
             // A faint wide sheen band gives the metal some depth under flat light.
-            g += 0.06 * std::sin(y / static_cast<double>(size) * 6.2831853 * 3.0);
-            Put(image, x, y, {g * 0.98, g * 0.99, g * 1.03});
+            g += 0.05 * std::sin(y / static_cast<double>(size) * 6.2831853 * 3.0);
+            Put(image, x, y, {g * 0.95, g * 0.99, g * 1.05});
         }
     }
     return image;
@@ -262,6 +263,28 @@ Image PaintBubble() {
             c = Mix(c, {1.0, 1.0, 1.0}, spot);
             alpha = std::max(alpha, spot);
             Put(image, x, y, c, alpha);
+        }
+    }
+    return image;
+}
+
+// [SECTION] The steam's wisp: soft, ragged, densest in the middle
+
+Image PaintSteam() {
+    // White throughout; the alpha makes the shape: a soft round falloff broken up by noise, so
+    // that overlapping wisps read as steam rather than as discs. The border stays empty.
+    const int size = 64;
+    Image image(size, size, 4);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            double px = (x + 0.5 - size / 2.0) / (size / 2.0);
+            double py = (y + 0.5 - size / 2.0) / (size / 2.0);
+            double d = std::hypot(px, py);
+            double noise = 0.6 * ValueNoise(x / 9.0, y / 9.0, 1 << 20, 31) + 0.4 * ValueNoise(x / 4.0, y / 4.0, 1 << 20, 32);
+            double falloff = 1.0 - SmoothStep(0.15, 0.95, d + 0.35 * (noise - 0.5));
+            double alpha = falloff * falloff * (0.65 + 0.35 * noise);
+            if (x == 0 || y == 0 || x == size - 1 || y == size - 1) alpha = 0.0;
+            Put(image, x, y, {1.0, 1.0, 1.0}, alpha);
         }
     }
     return image;

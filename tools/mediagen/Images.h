@@ -18,6 +18,7 @@ Image PaintPotTexture();    // 256 x 256 RGB brushed steel, brushing along u
 Image PaintEnvironment();   // 512 x 512 RGBA: every direction, equal-area, straight up in the
                             // centre; alpha marks the lights
 Image PaintBubble();        // 32 x 32 RGBA: clear centre, bright rim, a highlight
+Image PaintSteam();         // 64 x 64 RGBA: white, alpha a soft ragged wisp
 
 bool WritePng(const std::string& path, const Image& image);
 bool WriteJpeg(const std::string& path, const Image& image, int quality);

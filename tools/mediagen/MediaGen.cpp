@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
 
     MeshMaterial metal;
     metal.name = "PotMetal";
-    metal.diffuse[0] = 0.78; metal.diffuse[1] = 0.78; metal.diffuse[2] = 0.80; metal.diffuse[3] = 1.0;
+    metal.diffuse[0] = 0.76; metal.diffuse[1] = 0.78; metal.diffuse[2] = 0.82; metal.diffuse[3] = 1.0;
     metal.power = 40.0;
     metal.specular[0] = metal.specular[1] = metal.specular[2] = 0.85;
     metal.textureFile = "Puodas.jpg";
@@ -90,5 +90,7 @@ int main(int argc, char** argv) {
     ok &= Report(WritePng(path, PaintEnvironment()), path);
     path = dir + "/tex/WaterPoint.png";
     ok &= Report(WritePng(path, PaintBubble()), path);
+    path = dir + "/tex/Steam.png";
+    ok &= Report(WritePng(path, PaintSteam()), path);
     return ok ? 0 : 1;
 }
