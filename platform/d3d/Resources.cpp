@@ -358,6 +358,15 @@ HRESULT Texture::AddDirtyRect(const RECT*) {
 GLuint Texture::Upload() {
     if (pool == D3DPOOL_SYSTEMMEM || pool == D3DPOOL_SCRATCH) return 0;
     device->MakeCurrent();
+    bool changed = false;
+    for (const Level& l : levels) changed = changed || l.dirty;
+    if (gl && changed) {
+        // A changed picture gets new storage rather than being written into the old one: draws still
+        // queued may read the old picture, and writing into it would wait for them (llvmpipe would
+        // finish the whole previous frame first, leaving the program and the rasteriser taking turns).
+        GL_CHECK(glDeleteTextures(1, &gl));
+        gl = 0;
+    }
     bool fresh = false;
     if (!gl) {
         GL_CHECK(glGenTextures(1, &gl));
@@ -375,15 +384,6 @@ GLuint Texture::Upload() {
                                   format->uploadFormat, format->uploadType, l.data.data()));
             l.dirty = false;
         }
-        return gl;
-    }
-    for (UINT i = 0; i < levels.size(); ++i) {
-        Level& l = levels[i];
-        if (!l.dirty) continue;
-        GL_CHECK(glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), 0, 0, static_cast<GLsizei>(l.width),
-                                 static_cast<GLsizei>(l.height), format->uploadFormat, format->uploadType,
-                                 l.data.data()));
-        l.dirty = false;
     }
     return gl;
 }

@@ -330,6 +330,42 @@ TEST_F(PipelineTest, MipFilterPicksTheLevelForTheScreenSize) {
     t->Release();
 }
 
+TEST_F(PipelineTest, ATextureChangedBetweenDrawsShowsEachVersionWhereItWasDrawn) {
+    // Two levels, the stage limited to level 1; the left half is drawn, the texture changed, the right
+    // half drawn, all in one frame: each half shows the version it was drawn with, and the changed
+    // texture keeps the level limit and the swizzle of its format (it gets new storage when it changes).
+    IDirect3DTexture8* t = nullptr;
+    ASSERT_EQ(device->CreateTexture(2, 2, 2, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), D3D_OK);
+    auto fill = [&](UINT level, UINT side, DWORD colour) {
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(t->LockRect(level, &lr, nullptr, 0), D3D_OK);
+        for (UINT y = 0; y < side; ++y)
+            for (UINT x = 0; x < side; ++x) reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch)[x] = colour;
+        t->UnlockRect(level);
+    };
+    fill(0, 2, 0x00FF0000u);
+    fill(1, 1, 0x000000FFu);
+    device->SetTexture(0, t);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_MAXMIPLEVEL, 1);
+    device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    auto drawHalf = [&](float x0) {
+        TexVertex v[4] = {{x0, 0, 0.5f, 1, 0xFFFFFFFFu, 0, 0},
+                          {x0 + 32, 0, 0.5f, 1, 0xFFFFFFFFu, 1, 0},
+                          {x0, 64, 0.5f, 1, 0xFFFFFFFFu, 0, 1},
+                          {x0 + 32, 64, 0.5f, 1, 0xFFFFFFFFu, 1, 1}};
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex)), D3D_OK);
+    };
+    drawHalf(0);
+    fill(1, 1, 0x0000FF00u);
+    drawHalf(32);
+    const std::vector<DWORD> picture = ReadBackBuffer();
+    EXPECT_EQ(Pixel(picture, 16, 32), 0x0000FFu);  // level 1 as it was, not level 0's red
+    EXPECT_EQ(Pixel(picture, 48, 32), 0x00FF00u);  // level 1 as changed
+    device->SetTexture(0, nullptr);
+    t->Release();
+}
+
 TEST_F(PipelineTest, TemporaryResultsAndOperationsTheDeviceRefuses) {
     // (Each operation and argument on its own: StateTableTest.)
     const D3DCOLOR diffuse = 0x804080C0u;
