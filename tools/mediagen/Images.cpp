@@ -242,30 +242,38 @@ Image PaintEnvironment() {
     return image;
 }
 
+// A square RGBA sprite of `size` pixels: shade(image, x, y, px, py) puts each pixel, given its
+// centre in -1..1 across the square (0 at the middle).
+template <typename Shade>
+Image PaintSprite(int size, Shade shade) {
+    Image image(size, size, 4);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            double px = (x + 0.5 - size / 2.0) / (size / 2.0);
+            double py = (y + 0.5 - size / 2.0) / (size / 2.0);
+            shade(image, x, y, px, py);
+        }
+    }
+    return image;
+}
+
 // [SECTION] The bubble sprite: clear centre, bright rim, a highlight
 
 Image PaintBubble() {
     // A bubble in water shows the light it bends at its edge (a bright, thin rim), a small
     // reflection of the lamp up and to the left, and the water through its middle. The
     // corners stay empty so that the square never shows, even in the smallest mip levels.
-    const int size = 32;
-    Image image(size, size, 4);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            double px = (x + 0.5 - size / 2.0) / (size / 2.0);
-            double py = (y + 0.5 - size / 2.0) / (size / 2.0);
-            double d = std::hypot(px, py);
-            double rim = SmoothStep(0.45, 0.78, d) * (1.0 - SmoothStep(0.80, 0.92, d));
-            double alpha = 0.08 * (1.0 - SmoothStep(0.80, 0.92, d)) + 0.90 * rim;
-            Rgb c = Mix({0.55, 0.70, 0.82}, {0.88, 0.95, 1.0}, rim);
-            double dh = std::hypot(px + 0.32, py + 0.34);
-            double spot = 1.0 - SmoothStep(0.08, 0.24, dh);
-            c = Mix(c, {1.0, 1.0, 1.0}, spot);
-            alpha = std::max(alpha, spot);
-            Put(image, x, y, c, alpha);
-        }
-    }
-    return image;
+    return PaintSprite(32, [](Image& image, int x, int y, double px, double py) {
+        double d = std::hypot(px, py);
+        double rim = SmoothStep(0.45, 0.78, d) * (1.0 - SmoothStep(0.80, 0.92, d));
+        double alpha = 0.08 * (1.0 - SmoothStep(0.80, 0.92, d)) + 0.90 * rim;
+        Rgb c = Mix({0.55, 0.70, 0.82}, {0.88, 0.95, 1.0}, rim);
+        double dh = std::hypot(px + 0.32, py + 0.34);
+        double spot = 1.0 - SmoothStep(0.08, 0.24, dh);
+        c = Mix(c, {1.0, 1.0, 1.0}, spot);
+        alpha = std::max(alpha, spot);
+        Put(image, x, y, c, alpha);
+    });
 }
 
 // [SECTION] The steam's wisp: soft, ragged, densest in the middle
@@ -274,20 +282,14 @@ Image PaintSteam() {
     // White throughout; the alpha makes the shape: a soft round falloff broken up by noise, so
     // that overlapping wisps read as steam rather than as discs. The border stays empty.
     const int size = 64;
-    Image image(size, size, 4);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            double px = (x + 0.5 - size / 2.0) / (size / 2.0);
-            double py = (y + 0.5 - size / 2.0) / (size / 2.0);
-            double d = std::hypot(px, py);
-            double noise = 0.6 * ValueNoise(x / 9.0, y / 9.0, 1 << 20, 31) + 0.4 * ValueNoise(x / 4.0, y / 4.0, 1 << 20, 32);
-            double falloff = 1.0 - SmoothStep(0.15, 0.95, d + 0.35 * (noise - 0.5));
-            double alpha = falloff * falloff * (0.65 + 0.35 * noise);
-            if (x == 0 || y == 0 || x == size - 1 || y == size - 1) alpha = 0.0;
-            Put(image, x, y, {1.0, 1.0, 1.0}, alpha);
-        }
-    }
-    return image;
+    return PaintSprite(size, [](Image& image, int x, int y, double px, double py) {
+        double d = std::hypot(px, py);
+        double noise = 0.6 * ValueNoise(x / 9.0, y / 9.0, 1 << 20, 31) + 0.4 * ValueNoise(x / 4.0, y / 4.0, 1 << 20, 32);
+        double falloff = 1.0 - SmoothStep(0.15, 0.95, d + 0.35 * (noise - 0.5));
+        double alpha = falloff * falloff * (0.65 + 0.35 * noise);
+        if (x == 0 || y == 0 || x == size - 1 || y == size - 1) alpha = 0.0;
+        Put(image, x, y, {1.0, 1.0, 1.0}, alpha);
+    });
 }
 
 // [SECTION] Writers
