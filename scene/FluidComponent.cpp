@@ -39,6 +39,15 @@ HRESULT FluidComponent::RestoreResources() {
                                D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, D3DPOOL_DEFAULT, &steamBuffer);
     device->CreateVertexBuffer(FloorBubbles::kSites * 4 * sizeof(BubbleVertex), D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC,
                                D3DFVF_XYZ | D3DFVF_TEX1, D3DPOOL_DEFAULT, &floorBubbleBuffer);
+    if (SUCCEEDED(device->CreateVertexBuffer(WaterShimmer::kFloorLightVertices * sizeof(FloorLightVertex),
+                                             D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1,
+                                             D3DPOOL_DEFAULT, &floorLightBuffer))) {
+        BYTE* vertices = nullptr;
+        if (SUCCEEDED(floorLightBuffer->Lock(0, 0, &vertices, 0))) {
+            WaterShimmer::WriteFloorLight(reinterpret_cast<FloorLightVertex*>(vertices));
+            floorLightBuffer->Unlock();
+        }
+    }
     if (SUCCEEDED(device->CreateTexture(WaterShimmer::kCausticSide, WaterShimmer::kCausticSide, 1, 0,
                                         D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &causticsTexture)))
         UploadCaustics();
@@ -58,6 +67,7 @@ HRESULT FluidComponent::LoseResources() {
     release(steamBuffer);
     release(floorBubbleBuffer);
     release(causticsTexture);
+    release(floorLightBuffer);
     return S_OK;
 }
 
@@ -165,6 +175,22 @@ void FluidComponent::DrawSteam() {
     });
 }
 
+void FluidComponent::DrawFloorLight() {
+    if (!floorLightBuffer || !causticsTexture || !media->IsEffectUsable(EffectFloorLight)) return;
+    EffectFile* effect = media->effects[EffectFloorLight];
+    // The caustics are bound here rather than by the media: the texture is the fluid's own.
+    effect->SetTexture("texCaustics", causticsTexture);
+    device->SetStreamSource(0, floorLightBuffer, sizeof(FloorLightVertex));
+    SetCameraParameters(effect, *camera);
+    UINT passes = 0;
+    if (FAILED(effect->Begin(&passes, 0))) return;
+    for (UINT pass = 0; pass < passes; ++pass) {
+        effect->Pass(pass);
+        device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, WaterShimmer::kFloorLightVertices / 3);
+    }
+    effect->End();
+}
+
 void FluidComponent::UploadCaustics() {
     if (!causticsTexture) return;
     D3DLOCKED_RECT locked = {};
@@ -185,10 +211,9 @@ void FluidComponent::DrawScene() {
     if (showVelocity) DrawVelocityLines();
     device->SetRenderState(D3DRS_FILLMODE, fill);
     device->SetMaterial(&media->potMaterial);
-    // The caustics are bound here rather than by the media: the texture is the fluid's own.
-    if (media->effects[EffectPot]) media->effects[EffectPot]->SetTexture("texCaustics", causticsTexture);
     DrawMeshWithEffect(EffectPot, media->potMesh);
     device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+    DrawFloorLight();
     DrawFloorBubbles();
     DrawBubbles();
     device->SetRenderState(D3DRS_FILLMODE, fill);

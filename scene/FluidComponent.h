@@ -35,8 +35,8 @@ public:
     // state the previous frame's steps left; this frame's steps are seen in the next frame.
     void Tick(float elapsedSeconds) override;
 
-    // The drawing half of Tick: velocity lines (F2), pot (with the floor's caustics), the
-    // bubbles clinging to the floor, the simulation's bubbles, water, steam, in that order.
+    // The drawing half of Tick: velocity lines (F2), pot, the floor's caustics, the bubbles
+    // clinging to the floor, the simulation's bubbles, water, steam, in that order.
     void DrawScene();
     // The simulation half of Tick: solver, water surface and bubbles for one frame.
     void StepSimulation(float elapsedSeconds);
@@ -68,6 +68,7 @@ public:
     IDirect3DVertexBuffer8* steamBuffer = nullptr;      // SteamCloud::kMaxPuffs squares
     IDirect3DVertexBuffer8* floorBubbleBuffer = nullptr;  // FloorBubbles::kSites squares
     IDirect3DTexture8* causticsTexture = nullptr;       // the shimmer's caustics, refilled per step
+    IDirect3DVertexBuffer8* floorLightBuffer = nullptr;  // the disc the caustics are drawn on
 
 private:
     void DrawVelocityLines();
@@ -75,6 +76,7 @@ private:
     void DrawBubbles();
     void DrawFloorBubbles();
     void DrawSteam();
+    void DrawFloorLight();
     // Draws quads squares from the stream with the effect, one indexed draw per pass.
     void DrawQuadsWithEffect(EffectFile* effect, IDirect3DVertexBuffer8* buffer, UINT stride, UINT quads);
     // Fills buffer by write(vertices) -> squares written, then draws them with the effect.

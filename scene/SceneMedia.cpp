@@ -18,7 +18,8 @@
 #include "texture/D3DXTexture.h"
 
 const char* const kSceneEffectFiles[SceneEffectCount] = {
-    "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha", "efx/Steam.sha"};
+    "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha", "efx/Steam.sha",
+    "efx/Caustics.sha"};
 
 namespace {
 
@@ -269,6 +270,7 @@ void SceneMedia::BindEffect(int which) {
         {{"texBase", potTexture}, {"texEnvi", environmentTexture}},
         {{"texEnvi", environmentTexture}, {nullptr, nullptr}},
         {{"texSteam", steamTexture}, {nullptr, nullptr}},
+        {{nullptr, nullptr}, {nullptr, nullptr}},  // texCaustics is the fluid's own, set per frame
     };
     EffectFile* effect = effects[which];
     if (!effect) return;

@@ -13,7 +13,7 @@
 #include "scene/SceneComponent.h"
 
 // The effects, in the order they are loaded, lost and restored.
-enum SceneEffect { EffectVelocityLines, EffectBubbles, EffectPot, EffectWater, EffectSteam, SceneEffectCount };
+enum SceneEffect { EffectVelocityLines, EffectBubbles, EffectPot, EffectWater, EffectSteam, EffectFloorLight, SceneEffectCount };
 
 class SceneMedia : public SceneComponent {
 public:
@@ -63,7 +63,7 @@ public:
     IDirect3DTexture8* potTexture = nullptr;
     IDirect3DTexture8* bubbleTexture = nullptr;
     IDirect3DTexture8* steamTexture = nullptr;
-    EffectFile* effects[SceneEffectCount] = {};  // velocity lines, bubbles, pot, water, steam
+    EffectFile* effects[SceneEffectCount] = {};  // velocity lines, bubbles, pot, water, steam, floor light
     ID3DXMesh* potMesh = nullptr;
     ID3DXMesh* waterMesh = nullptr;      // system memory
     ID3DXMesh* waterRestCopy = nullptr;  // system memory, positions only

@@ -132,12 +132,58 @@ void WaterShimmer::Update(const FluidSolver& solver, const SurfaceGrid& surface,
 }
 
 void WaterShimmer::WriteCaustics(uint8_t* rows, int pitch) const {
+    // Twice the texel times the floor: 0.5 + kStrength (light - kShade) per channel, so that the
+    // unlit share between the lines darkens the floor and the lines brighten it, up to twice.
+    constexpr float kStrength = 0.75f, kShade = 0.2f;
+    auto channel = [](float light) {
+        const float scale = 0.5f + kStrength * (light - kShade);
+        return static_cast<uint32_t>(std::lround(Clamp01(scale) * 255.0f));
+    };
     for (int j = 0; j < kCausticSide; ++j) {
         uint32_t* row = reinterpret_cast<uint32_t*>(rows + static_cast<ptrdiff_t>(j) * pitch);
         for (int i = 0; i < kCausticSide; ++i) {
-            const uint32_t c = caustics[j * kCausticSide + i];
+            const float light = caustics[j * kCausticSide + i] / 255.0f;
             // A sunny, slightly warm white.
-            row[i] = 0xFF000000u | (c << 16) | ((c * 247u / 255u) << 8) | (c * 225u / 255u);
+            row[i] = 0xFF000000u | (channel(light) << 16) | (channel(light * (247.0f / 255.0f)) << 8) |
+                     channel(light * (225.0f / 255.0f));
+        }
+    }
+}
+
+void WaterShimmer::WriteFloorLight(FloorLightVertex* out) {
+    // Rings of the pot's inside profile: the centre, the floor's edge (radius 79), then the
+    // corner of radius 6 around (79, 6) at the angles the pot's own mesh has its rings, the
+    // light fading out between the last two. Each ring lies on the pot's surface or a little
+    // in front of it, so the depth test keeps the wall in front where it hides the floor.
+    struct Ring {
+        float radius, z, alpha;
+    };
+    constexpr float kPi = 3.14159265f;
+    const Ring rings[5] = {
+        {0.0f, 0.0f, 1.0f},
+        {79.0f, 0.0f, 1.0f},
+        {79.0f + 6.0f * std::sin(kPi / 8), 6.0f - 6.0f * std::cos(kPi / 8), 1.0f},
+        {79.0f + 6.0f * std::sin(kPi / 4), 6.0f - 6.0f * std::cos(kPi / 4), 1.0f},
+        {79.0f + 6.0f * std::sin(3 * kPi / 8), 6.0f - 6.0f * std::cos(3 * kPi / 8), 0.0f},
+    };
+    auto vertex = [](const Ring& ring, int segment) {
+        const float angle = 2.0f * kPi * static_cast<float>(segment % kFloorLightSegments) / kFloorLightSegments;
+        const float x = ring.radius * std::cos(angle), y = ring.radius * std::sin(angle);
+        const DWORD alpha = static_cast<DWORD>(std::lround(ring.alpha * 255.0f));
+        return FloorLightVertex{x, y, ring.z, (alpha << 24) | 0x808080u, x / 170.0f + 0.5f, y / 170.0f + 0.5f};
+    };
+    FloorLightVertex* v = out;
+    for (int s = 0; s < kFloorLightSegments; ++s) {
+        *v++ = vertex(rings[0], s);
+        *v++ = vertex(rings[1], s);
+        *v++ = vertex(rings[1], s + 1);
+        for (int r = 1; r < 4; ++r) {
+            *v++ = vertex(rings[r], s);
+            *v++ = vertex(rings[r + 1], s);
+            *v++ = vertex(rings[r + 1], s + 1);
+            *v++ = vertex(rings[r], s);
+            *v++ = vertex(rings[r + 1], s + 1);
+            *v++ = vertex(rings[r], s + 1);
         }
     }
 }

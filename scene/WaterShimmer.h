@@ -8,8 +8,18 @@
 #include <cstdint>
 
 #include "fluid/SurfaceGrid.h"
+#include "platform/win/WinTypes.h"
 
 class FluidSolver;
+
+// A vertex of the floor's light (D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, 24 bytes): position,
+// mid grey whose alpha says how much of the light map shows, the light map's coordinate.
+struct FloorLightVertex {
+    float x, y, z;
+    DWORD color;
+    float u, v;
+};
+static_assert(sizeof(FloorLightVertex) == 24);
 
 class WaterShimmer {
 public:
@@ -23,7 +33,16 @@ public:
 
     // Writes the caustics as 32-bit ARGB texels (row y = 0 at world y = -85, x along the row
     // from world x = -85, each texel 170 / kCausticSide world units) into rows pitch bytes apart.
+    // A texel multiplies the floor's colour by twice its own: mid grey (128) where the light is
+    // neither gathered nor taken, brighter on the lines, darker between them.
     void WriteCaustics(uint8_t* rows, int pitch) const;
+
+    // The disc the light map is drawn on: the pot's flat floor and the lower part of the
+    // rounded corner up the wall, as a triangle list (kFloorLightVertices vertices). The light
+    // shows fully over the floor and fades out where the corner turns up the wall.
+    static constexpr int kFloorLightSegments = 48;
+    static constexpr int kFloorLightVertices = kFloorLightSegments * 7 * 3;
+    static void WriteFloorLight(FloorLightVertex* out);
 
     float heights[SurfaceGrid::kCells] = {};  // world units, added to the drawn surface
     uint8_t caustics[kCausticTexels] = {};    // light on the floor: 0 dark to 255 brightest

@@ -114,6 +114,7 @@ TEST_F(Install, PutsEveryFileInItsPlace) {
          {"bin/simmerglass", "bin/effectc", "share/simmerglass/efx/Water.sha",
           "share/simmerglass/efx/Particle.sha", "share/simmerglass/efx/BaseTexEnvi.sha",
           "share/simmerglass/efx/BlendEnvi.sha", "share/simmerglass/efx/Steam.sha",
+          "share/simmerglass/efx/Caustics.sha",
           "share/simmerglass/tex/Steam.png", "share/simmerglass/mesh/Puodas.x",
           "share/simmerglass/mesh/Vanduo.x", "share/simmerglass/tex/Environment.png",
           "share/simmerglass/tex/WaterPoint.png", "share/simmerglass/tex/Puodas.jpg",

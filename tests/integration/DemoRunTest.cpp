@@ -125,7 +125,7 @@ bool Black(int r, int g, int b) { return r < 8 && g < 8 && b < 8; }
 const char* const kMediaFiles[] = {"tex/Environment.png", "tex/WaterPoint.png", "tex/Puodas.jpg",
                                    "tex/Steam.png",       "efx/Water.sha",      "efx/Particle.sha",
                                    "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha",  "efx/Steam.sha",
-                                   "mesh/Puodas.x",       "mesh/Vanduo.x"};
+                                   "efx/Caustics.sha",    "mesh/Puodas.x",      "mesh/Vanduo.x"};
 
 // [SECTION] Tests
 

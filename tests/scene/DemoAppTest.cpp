@@ -233,7 +233,7 @@ TEST_F(MediaOnDevice, MissingFilesLeaveEmptySlotsWithOneWarningEach) {
     const std::string err = testing::internal::GetCapturedStderr();
     for (const char* file : {"tex/Environment.png", "tex/WaterPoint.png", "tex/Puodas.jpg", "tex/Steam.png",
                              "efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha",
-                             "efx/Steam.sha", "mesh/Puodas.x", "mesh/Vanduo.x"}) {
+                             "efx/Steam.sha", "efx/Caustics.sha", "mesh/Puodas.x", "mesh/Vanduo.x"}) {
         const std::string line = "warning: " + (empty / file).string() + ": no such file\n";
         const size_t at = err.find(line);
         EXPECT_NE(at, std::string::npos) << line << err;
@@ -241,7 +241,7 @@ TEST_F(MediaOnDevice, MissingFilesLeaveEmptySlotsWithOneWarningEach) {
             EXPECT_EQ(err.find(line, at + 1), std::string::npos) << line;
         }
     }
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 11) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 12) << err;
     EXPECT_FALSE(media.environmentTexture || media.potTexture || media.bubbleTexture || media.steamTexture);
     for (EffectFile* effect : media.effects) EXPECT_FALSE(effect);
     EXPECT_FALSE(media.potMesh || media.waterMesh || media.waterRestCopy || media.waterDrawCopy);

@@ -72,7 +72,8 @@ size_t Walk(const uint32_t* words, size_t available, Shaders* found) {
 }  // namespace
 
 TEST(EffectFiles, CompileWithoutMessagesAndTheirShadersValidate) {
-    for (const char* name : {"efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha", "efx/Steam.sha"}) {
+    for (const char* name : {"efx/Water.sha", "efx/Particle.sha", "efx/BaseTexEnvi.sha", "efx/BlendEnvi.sha", "efx/Steam.sha",
+                              "efx/Caustics.sha"}) {
         SCOPED_TRACE(name);
         std::string text = ReadMedia(name);
         ASSERT_FALSE(text.empty());

@@ -4,8 +4,10 @@
 // simulation (its fields or the rand() sequence the simulation draws from).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -296,18 +298,35 @@ TEST(Shimmer, RipplesFocusLightOnTheFloorAndBadFieldsStayDark) {
     int lit = 0;
     for (uint8_t c : shimmer.caustics) lit += c > 0;
     EXPECT_GT(lit, 10);
-    // Texels are written as opaque warm white, rows pitch bytes apart.
+    // Texels are written as opaque warm factors for the floor, rows pitch bytes apart: the more
+    // light, the brighter, from below mid grey (the shade between lines) to above it.
     std::vector<uint32_t> texels(WaterShimmer::kCausticSide * (WaterShimmer::kCausticSide + 2), 0xDEADBEEFu);
     shimmer.WriteCaustics(reinterpret_cast<uint8_t*>(texels.data()), (WaterShimmer::kCausticSide + 2) * 4);
+    int redOf[256];
+    std::fill(std::begin(redOf), std::end(redOf), -1);
     for (int j = 0; j < WaterShimmer::kCausticSide; ++j) {
         const uint32_t* row = &texels[j * (WaterShimmer::kCausticSide + 2)];
         EXPECT_EQ(row[WaterShimmer::kCausticSide], 0xDEADBEEFu);   // the pitch's padding is left alone
         for (int i = 0; i < WaterShimmer::kCausticSide; ++i) {
             const uint32_t c = row[i];
             ASSERT_EQ(c >> 24, 0xFFu);
-            ASSERT_EQ((c >> 16) & 0xFF, shimmer.caustics[j * WaterShimmer::kCausticSide + i]);
             ASSERT_GE((c >> 16) & 0xFF, c & 0xFF);
+            const int light = shimmer.caustics[j * WaterShimmer::kCausticSide + i];
+            ASSERT_TRUE(redOf[light] < 0 || redOf[light] == static_cast<int>((c >> 16) & 0xFF));
+            redOf[light] = static_cast<int>((c >> 16) & 0xFF);
         }
+    }
+    ASSERT_GE(redOf[0], 0);
+    EXPECT_LT(redOf[0], 128);
+    int last = -1, brightest = 0;
+    for (int light = 0; light < 256; ++light) {
+        if (redOf[light] < 0) continue;
+        EXPECT_GE(redOf[light], last) << light;
+        last = redOf[light];
+        brightest = light;
+    }
+    if (brightest > 128) {
+        EXPECT_GT(redOf[brightest], 128);
     }
     // NaN and infinite fields: everything stays finite and in range.
     FillAll(*s, s->temperature, kNaN);
@@ -363,4 +382,29 @@ TEST(HeatVisuals, NeverChangeTheSimulationOrItsRandomNumbers) {
     EXPECT_EQ(untouched, afterVisuals);
     EXPECT_EQ(Snapshot(*s), before);
     EXPECT_EQ(std::memcmp(&surface, &surfaceBefore, sizeof surface), 0);
+}
+
+// The disc the floor's light is drawn on stays inside the pot: over the floor, under the wall's
+// start, its map coordinates those of the light map, full light in the middle, none at its edge.
+TEST(Shimmer, FloorLightDiscLiesOnThePotsFloor) {
+    std::vector<FloorLightVertex> disc(WaterShimmer::kFloorLightVertices);
+    WaterShimmer::WriteFloorLight(disc.data());
+    float outermost = 0.0f;
+    for (const FloorLightVertex& v : disc) {
+        const float r = std::hypot(v.x, v.y);
+        outermost = std::max(outermost, r);
+        EXPECT_LE(r, 85.0f);                 // the inside wall
+        EXPECT_GE(v.z, 0.0f);                // never under the floor
+        EXPECT_LE(v.z, 6.0f);                // nor higher than the rounded corner
+        EXPECT_NEAR(v.u, v.x / 170.0f + 0.5f, 1e-6f);
+        EXPECT_NEAR(v.v, v.y / 170.0f + 0.5f, 1e-6f);
+        EXPECT_EQ(v.color & 0xFFFFFFu, 0x808080u);
+        if (r < 79.5f) {
+            EXPECT_EQ(v.color >> 24, 0xFFu);
+        }
+        if (r > 84.0f) {
+            EXPECT_EQ(v.color >> 24, 0u);
+        }
+    }
+    EXPECT_GT(outermost, 84.0f);
 }

@@ -390,9 +390,10 @@ TEST(Media, EffectsDeclareWhatTheSceneBinds) {
     const Effect effects[] = {
         {"efx/Water.sha", {"texture texParticle;"}},
         {"efx/Particle.sha", {"texture texBase;"}},
-        {"efx/BaseTexEnvi.sha", {"texture texBase;", "texture texEnvi;", "texture texCaustics;"}},
+        {"efx/BaseTexEnvi.sha", {"texture texBase;", "texture texEnvi;"}},
         {"efx/BlendEnvi.sha", {"texture texEnvi;"}},
         {"efx/Steam.sha", {"texture texSteam;"}},
+        {"efx/Caustics.sha", {"texture texCaustics;"}},
     };
     for (const Effect& e : effects) {
         std::ifstream file(MediaPath(e.file));
