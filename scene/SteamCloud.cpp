@@ -88,10 +88,16 @@ UINT SteamCloud::WriteQuads(const Matrix4& cameraToWorld, SteamVertex* out, UINT
         // Steam lit from the kitchen: a pale, slightly cool white; the sprite keeps it a veil.
         const DWORD alpha = static_cast<DWORD>(std::lround(opacity * 0.85f * 255.0f));
         const DWORD color = (alpha << 24) | 0x00E6ECF0u;
+        // Only the middle of the sprite is drawn: outside kSpriteCrop of its half side it is all
+        // but clear (under 3% of its alpha), and leaving that out spares the software device
+        // nearly half the pixels that the steam would cost.
         BubbleVertex corners[4];
-        BubbleQuad(corners, {p.x, p.y, p.z}, Size(p), orientation);
-        for (int k = 0; k < 4; ++k)
-            out[4 * written + k] = {corners[k].x, corners[k].y, corners[k].z, color, corners[k].u, corners[k].v};
+        BubbleQuad(corners, {p.x, p.y, p.z}, Size(p) * kSpriteCrop, orientation);
+        for (int k = 0; k < 4; ++k) {
+            const float u = 0.5f + (corners[k].u - 0.5f) * kSpriteCrop;
+            const float v = 0.5f + (corners[k].v - 0.5f) * kSpriteCrop;
+            out[4 * written + k] = {corners[k].x, corners[k].y, corners[k].z, color, u, v};
+        }
         ++written;
     }
     return written;

@@ -36,6 +36,7 @@ public:
     static constexpr float kWarmFrom = 60.0f;      // no steam below this surface temperature
     static constexpr float kBirthsPerSecond = 14.0f;   // offered births; the hotter, the more taken
     static constexpr float kMaxStep = 0.25f;       // longest step, seconds (a stall moves no more)
+    static constexpr float kSpriteCrop = 0.75f;    // share of the sprite drawn, from its middle
 
     // Advances the wisps by elapsed seconds (NaN and negative count as 0, more than kMaxStep as
     // kMaxStep): births over water hotter than kWarmFrom, denser and faster towards 100, rising,
