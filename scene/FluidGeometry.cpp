@@ -67,7 +67,11 @@ float DrawNoise(float x, float y, float t, uint32_t seed) {
     const float fx0 = std::floor(x), fy0 = std::floor(y), ft0 = std::floor(t);
     // Lattice indices wrap at 2^32 like the hash's arguments; beyond the float's exact integers
     // the pattern just repeats.
-    const auto lattice = [](float v) { return static_cast<uint32_t>(static_cast<int64_t>(std::fmod(v, 4294967296.0f))); };
+    // Below 2^32 in size the remainder is the value itself, which spares the slow fmod.
+    const auto lattice = [](float v) {
+        if (std::fabs(v) < 4294967296.0f) return static_cast<uint32_t>(static_cast<int64_t>(v));
+        return static_cast<uint32_t>(static_cast<int64_t>(std::fmod(v, 4294967296.0f)));
+    };
     const uint32_t x0 = lattice(fx0), y0 = lattice(fy0), t0 = lattice(ft0);
     auto smooth = [](float f) { return f * f * (3.0f - 2.0f * f); };
     const float sx = smooth(x - fx0), sy = smooth(y - fy0), st = smooth(t - ft0);

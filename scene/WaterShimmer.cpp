@@ -111,21 +111,29 @@ void WaterShimmer::Update(const FluidSolver& solver, const SurfaceGrid& surface,
         }
     }
 
-    // [4] Softened over 3 x 3 texels; light beyond the even share of one ray per texel glows.
+    // [4] Softened over 3 x 3 texels (weights 1 2 1 each way, renormalised at the edges, done
+    // as a pass along the rows then one along the columns); light beyond the even share of one
+    // ray per texel glows.
     constexpr float kGain = 1.3f;
+    constexpr int kLast = kCausticSide - 1;
+    auto edgeWeight = [](int k) { return k == 0 || k == kLast ? 3.0f : 4.0f; };
     for (int j = 0; j < kCausticSide; ++j) {
+        const float* in = gathered + j * kCausticSide;
+        float* out = softened + j * kCausticSide;
+        out[0] = 2.0f * in[0] + in[1];
+        for (int i = 1; i < kLast; ++i) out[i] = in[i - 1] + 2.0f * in[i] + in[i + 1];
+        out[kLast] = in[kLast - 1] + 2.0f * in[kLast];
+    }
+    for (int j = 0; j < kCausticSide; ++j) {
+        const float* above = softened + (j > 0 ? j - 1 : j) * kCausticSide;
+        const float* here = softened + j * kCausticSide;
+        const float* below = softened + (j < kLast ? j + 1 : j) * kCausticSide;
+        // A missing row adds nothing: its place is taken by a zero weight.
+        const float wAbove = j > 0 ? 1.0f : 0.0f, wBelow = j < kLast ? 1.0f : 0.0f;
+        const float rowWeight = edgeWeight(j);
         for (int i = 0; i < kCausticSide; ++i) {
-            float sum = 0.0f, weight = 0.0f;
-            for (int b = -1; b <= 1; ++b) {
-                for (int a = -1; a <= 1; ++a) {
-                    const int x = i + a, y = j + b;
-                    if (x < 0 || x >= kCausticSide || y < 0 || y >= kCausticSide) continue;
-                    const float w = (a == 0 ? 2.0f : 1.0f) * (b == 0 ? 2.0f : 1.0f);
-                    sum += w * gathered[y * kCausticSide + x];
-                    weight += w;
-                }
-            }
-            const float light = Clamp01((sum / weight - 1.1f) * kGain);
+            const float sum = wAbove * above[i] + 2.0f * here[i] + wBelow * below[i];
+            const float light = Clamp01((sum / (rowWeight * edgeWeight(i)) - 1.1f) * kGain);
             caustics[j * kCausticSide + i] = static_cast<uint8_t>(std::lround(light * 255.0f));
         }
     }

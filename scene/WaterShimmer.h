@@ -50,9 +50,10 @@ public:
 
 private:
     // Scratch of one Update: the bend of the floor's light by warm water rising under each
-    // surface point (-1.5 to 1.5 per axis), the drawn surface's tilt per point, and the rays
-    // gathered per floor texel.
+    // surface point (-1.5 to 1.5 per axis), the drawn surface's tilt per point, the rays
+    // gathered per floor texel, and those softened along the rows.
     float bendX[SurfaceGrid::kCells] = {}, bendY[SurfaceGrid::kCells] = {};
     float slopeX[SurfaceGrid::kCells] = {}, slopeY[SurfaceGrid::kCells] = {};
     float gathered[kCausticTexels] = {};
+    float softened[kCausticTexels] = {};
 };
