@@ -213,14 +213,16 @@ void FluidComponent::DrawScene() {
     device->SetMaterial(&media->potMaterial);
     DrawMeshWithEffect(EffectPot, media->potMesh);
     device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-    DrawFloorLight();
-    DrawFloorBubbles();
+    if (heatVisuals) {
+        DrawFloorLight();
+        DrawFloorBubbles();
+    }
     DrawBubbles();
     device->SetRenderState(D3DRS_FILLMODE, fill);
     device->SetMaterial(&media->waterMaterial);
     DrawMeshWithEffect(EffectWater, media->waterDrawCopy);
     device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-    DrawSteam();
+    if (heatVisuals) DrawSteam();
 }
 
 // [SECTION] Simulation
@@ -243,13 +245,14 @@ void FluidComponent::StepSimulation(float elapsedSeconds) {
 }
 
 void FluidComponent::StepHeatVisuals(float elapsedSeconds) {
-    if (!solver) return;
+    if (!solver || !heatVisuals) return;
     steam.Update(*solver, elapsedSeconds);
     floorBubbles.Update(*solver, elapsedSeconds);
 }
 
 void FluidComponent::UpdateWaterMesh(float elapsedSeconds) {
-    if (solver) {
+    const bool shimmering = solver && heatVisuals;
+    if (shimmering) {
         shimmer.Update(*solver, surface, elapsedSeconds);
         UploadCaustics();
     }
@@ -268,7 +271,7 @@ void FluidComponent::UpdateWaterMesh(float elapsedSeconds) {
             if (SUCCEEDED(drawBuffer->Lock(0, 0, &drawData, D3DLOCK_DISCARD))) {
                 WriteWaterVertices(surface, reinterpret_cast<const Vector3*>(restData),
                                    reinterpret_cast<WaterVertex*>(drawData), count,
-                                   solver ? shimmer.heights : nullptr);
+                                   shimmering ? shimmer.heights : nullptr);
                 drawBuffer->Unlock();
             }
             restBuffer->Unlock();

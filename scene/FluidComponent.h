@@ -55,6 +55,9 @@ public:
     // Simulation seconds per second of the frame (the demo's pause and speed keys); 0 holds the
     // simulation: Tick draws what the last step left and steps nothing.
     float speed = 1.0f;
+    // The heat's drawing (shimmer, caustics, steam, the floor's bubbles); off, none of it is
+    // updated or drawn, which is the frame the benchmarks weigh it against.
+    bool heatVisuals = true;
     UINT velocityLinesDrawn = 0;  // lines the velocity display drew in the last frame; 0 while off
     SurfaceGrid surface;
     BubblePool bubbles;
