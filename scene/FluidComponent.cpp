@@ -200,7 +200,17 @@ void FluidComponent::UploadCaustics() {
 }
 
 void FluidComponent::Tick(float elapsedSeconds) {
+    // This step's shimmer is worked out beside the drawing, from the fluid as the last step left
+    // it: drawing reads neither the shimmer nor writes the fluid or the surface, and the step
+    // waits for it. The software device's rasterisers are idle while a frame is being issued,
+    // so the shimmer costs the frame next to nothing there.
+    shimmerStepped = solver && heatVisuals && speed > 0.0f;
+    if (shimmerStepped) {
+        const float step = StepSeconds(elapsedSeconds);
+        shimmerTask.Start([this, step] { shimmer.Update(*solver, surface, step); });
+    }
     DrawScene();
+    shimmerTask.Wait();
     StepSimulation(elapsedSeconds);
     StepHeatVisuals(elapsedSeconds);
 }
@@ -227,15 +237,19 @@ void FluidComponent::DrawScene() {
 
 // [SECTION] Simulation
 
-void FluidComponent::StepSimulation(float elapsedSeconds) {
-    if (!solver || !(speed > 0.0f)) return;
+float FluidComponent::StepSeconds(float elapsedSeconds) const {
     // Below the cap the frame steps exactly by its elapsed time; a stall steps by the cap.
     // NaN counts as no time at all. The speed scales the capped time, so that a slow frame
     // does not also undo the speed.
     float elapsed = elapsedSeconds;
     if (!(elapsed >= 0.0f)) elapsed = 0.0f;
     if (elapsed > kMaxStepSeconds) elapsed = kMaxStepSeconds;
-    elapsed *= speed;
+    return elapsed * speed;
+}
+
+void FluidComponent::StepSimulation(float elapsedSeconds) {
+    if (!solver || !(speed > 0.0f)) return;
+    const float elapsed = StepSeconds(elapsedSeconds);
     solver->dt = elapsed * 5.0f;
     solver->StepVelocity();
     solver->StepTemperature();
@@ -253,9 +267,10 @@ void FluidComponent::StepHeatVisuals(float elapsedSeconds) {
 void FluidComponent::UpdateWaterMesh(float elapsedSeconds) {
     const bool shimmering = solver && heatVisuals;
     if (shimmering) {
-        shimmer.Update(*solver, surface, elapsedSeconds);
+        if (!shimmerStepped) shimmer.Update(*solver, surface, elapsedSeconds);
         UploadCaustics();
     }
+    shimmerStepped = false;
     ID3DXMesh* rest = media->waterRestCopy;
     ID3DXMesh* draw = media->waterDrawCopy;
     if (rest && draw) {

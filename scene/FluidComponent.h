@@ -4,6 +4,7 @@
 
 #include "fluid/BubblePool.h"
 #include "fluid/SurfaceGrid.h"
+#include "scene/BackgroundTask.h"
 #include "scene/FloorBubbles.h"
 #include "scene/FluidGeometry.h"
 #include "scene/SceneComponent.h"
@@ -40,8 +41,12 @@ public:
     void DrawScene();
     // The simulation half of Tick: solver, water surface and bubbles for one frame.
     void StepSimulation(float elapsedSeconds);
+    // Simulation seconds a step over elapsedSeconds of the frame advances: capped at
+    // kMaxStepSeconds, NaN and negative as 0, times the speed.
+    float StepSeconds(float elapsedSeconds) const;
     // Rewrites the water draw copy from the rest copy, the surface grid and the shimmer, then
-    // relaxes the grid. The shimmer and the floor's caustics are brought up to date first.
+    // relaxes the grid. The shimmer (unless Tick has just worked it out) and the floor's
+    // caustics are brought up to date first.
     void UpdateWaterMesh(float elapsedSeconds);
     // What is drawn of the heat beyond the simulation: steam and the floor's bubbles. Reads the
     // solver, changes nothing of it.
@@ -72,6 +77,10 @@ public:
     IDirect3DVertexBuffer8* floorBubbleBuffer = nullptr;  // FloorBubbles::kSites squares
     IDirect3DTexture8* causticsTexture = nullptr;       // the shimmer's caustics, refilled per step
     IDirect3DVertexBuffer8* floorLightBuffer = nullptr;  // the disc the caustics are drawn on
+    // Works the shimmer out while the frame is drawn (declared after what it writes, so that it
+    // stops first).
+    BackgroundTask shimmerTask;
+    bool shimmerStepped = false;  // Tick has stepped the shimmer for the coming UpdateWaterMesh
 
 private:
     void DrawVelocityLines();
