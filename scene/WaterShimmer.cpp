@@ -3,6 +3,7 @@
 // plumes' bending) and counting where they land: texels that gather more than their share glow.
 #include "scene/WaterShimmer.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -142,19 +143,25 @@ void WaterShimmer::Update(const FluidSolver& solver, const SurfaceGrid& surface,
 void WaterShimmer::WriteCaustics(uint8_t* rows, int pitch) const {
     // Twice the texel times the floor: 0.5 + kStrength (light - kShade) per channel, so that the
     // unlit share between the lines darkens the floor and the lines brighten it, up to twice.
-    constexpr float kStrength = 0.75f, kShade = 0.2f;
-    auto channel = [](float light) {
-        const float scale = 0.5f + kStrength * (light - kShade);
-        return static_cast<uint32_t>(std::lround(Clamp01(scale) * 255.0f));
-    };
+    // The 256 texels a light value can give are worked out once.
+    static const std::array<uint32_t, 256> kTexels = [] {
+        constexpr float kStrength = 0.75f, kShade = 0.2f;
+        auto channel = [](float light) {
+            const float scale = 0.5f + kStrength * (light - kShade);
+            return static_cast<uint32_t>(std::lround(Clamp01(scale) * 255.0f));
+        };
+        std::array<uint32_t, 256> texels{};
+        for (int c = 0; c < 256; ++c) {
+            const float light = c / 255.0f;
+            // A sunny, slightly warm white.
+            texels[c] = 0xFF000000u | (channel(light) << 16) | (channel(light * (247.0f / 255.0f)) << 8) |
+                        channel(light * (225.0f / 255.0f));
+        }
+        return texels;
+    }();
     for (int j = 0; j < kCausticSide; ++j) {
         uint32_t* row = reinterpret_cast<uint32_t*>(rows + static_cast<ptrdiff_t>(j) * pitch);
-        for (int i = 0; i < kCausticSide; ++i) {
-            const float light = caustics[j * kCausticSide + i] / 255.0f;
-            // A sunny, slightly warm white.
-            row[i] = 0xFF000000u | (channel(light) << 16) | (channel(light * (247.0f / 255.0f)) << 8) |
-                     channel(light * (225.0f / 255.0f));
-        }
+        for (int i = 0; i < kCausticSide; ++i) row[i] = kTexels[caustics[j * kCausticSide + i]];
     }
 }
 
