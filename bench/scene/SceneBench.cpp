@@ -244,7 +244,7 @@ BENCHMARK(BM_Frame)
     ->UseRealTime()
     ->MinTime(3.0);
 
-// The effects' state changes: Begin, each pass and End of the four effects, without drawing.
+// The effects' state changes: Begin, each pass and End of every effect, without drawing.
 void BM_EffectStates(benchmark::State& state) {
     HeadlessDemo demo;
     if (!demo.ok) {
