@@ -9,6 +9,7 @@
 #include "fluid/BubblePool.h"
 #include "fluid/FluidSolver.h"
 #include "fluid/SurfaceGrid.h"
+#include "math/Hash.h"
 #include "platform/win/Rand.h"
 
 namespace {
@@ -50,13 +51,7 @@ LayerSample SampleLayer(const FluidSolver& s, int k, float x, float y) {
     return {mix(s.u), mix(s.v), mix(s.w), mix(s.temperature)};
 }
 
-uint32_t DrawHash(uint32_t a, uint32_t b, uint32_t c) {
-    uint32_t h = a * 0x8DA6B343u ^ b * 0xD8163841u ^ c * 0xCB1AB31Fu;
-    h ^= h >> 13;
-    h *= 0x5BD1E995u;
-    h ^= h >> 15;
-    return h;
-}
+uint32_t DrawHash(uint32_t a, uint32_t b, uint32_t c) { return Hash3(a, b, c); }
 
 float DrawHashUnit(uint32_t a, uint32_t b, uint32_t c) {
     return static_cast<float>(DrawHash(a, b, c) & 0xFFFFFFu) * (1.0f / 16777216.0f);

@@ -10,6 +10,8 @@
 #include <csetjmp>
 #include <cstdio>
 
+#include "math/Hash.h"
+
 namespace mediagen {
 
 // [SECTION] Painting helpers
@@ -23,16 +25,8 @@ double SmoothStep(double e0, double e1, double x) {
     return t * t * (3 - 2 * t);
 }
 
-uint32_t Hash(uint32_t x, uint32_t y, uint32_t seed) {
-    uint32_t h = x * 0x8DA6B343u ^ y * 0xD8163841u ^ seed * 0xCB1AB31Fu;
-    h ^= h >> 13;
-    h *= 0x5BD1E995u;
-    h ^= h >> 15;
-    return h;
-}
-
 double HashUnit(int x, int y, uint32_t seed) {
-    return (Hash(static_cast<uint32_t>(x), static_cast<uint32_t>(y), seed) & 0xFFFFFF) /
+    return (Hash3(static_cast<uint32_t>(x), static_cast<uint32_t>(y), seed) & 0xFFFFFF) /
            static_cast<double>(0xFFFFFF);
 }
 
