@@ -89,6 +89,21 @@ void SetCameraParameters(EffectFile* effect, const Camera& camera) {
     effect->SetVector("vecEye", eye);
 }
 
+// Every pass of the effect with the camera's parameters, draw() in each; false when the effect
+// cannot begin (nothing is drawn).
+template <typename Draw>
+bool DrawWithEffect(EffectFile* effect, const Camera& camera, Draw draw) {
+    SetCameraParameters(effect, camera);
+    UINT passes = 0;
+    if (FAILED(effect->Begin(&passes, 0))) return false;
+    for (UINT pass = 0; pass < passes; ++pass) {
+        effect->Pass(pass);
+        draw();
+    }
+    effect->End();
+    return true;
+}
+
 }  // namespace
 
 void FluidComponent::DrawVelocityLines() {
@@ -99,43 +114,23 @@ void FluidComponent::DrawVelocityLines() {
     UINT lines = FillVelocityLines(*solver, reinterpret_cast<LineVertex*>(data));
     lineBuffer->Unlock();
     device->SetStreamSource(0, lineBuffer, sizeof(LineVertex));
-    EffectFile* effect = media->effects[EffectVelocityLines];
-    SetCameraParameters(effect, *camera);
-    UINT passes = 0;
-    if (FAILED(effect->Begin(&passes, 0))) return;
-    for (UINT pass = 0; pass < passes; ++pass) {
-        effect->Pass(pass);
-        if (lines > 0) device->DrawPrimitive(D3DPT_LINELIST, 0, lines);
-    }
-    effect->End();
-    velocityLinesDrawn = lines;
+    if (DrawWithEffect(media->effects[EffectVelocityLines], *camera, [&] {
+            if (lines > 0) device->DrawPrimitive(D3DPT_LINELIST, 0, lines);
+        }))
+        velocityLinesDrawn = lines;
 }
 
 void FluidComponent::DrawMeshWithEffect(int which, ID3DXMesh* mesh) {
     if (!mesh || !media->IsEffectUsable(static_cast<SceneEffect>(which))) return;
-    EffectFile* effect = media->effects[which];
-    SetCameraParameters(effect, *camera);
-    UINT passes = 0;
-    if (FAILED(effect->Begin(&passes, 0))) return;
-    for (UINT pass = 0; pass < passes; ++pass) {
-        effect->Pass(pass);
-        mesh->DrawSubset(0);
-    }
-    effect->End();
+    DrawWithEffect(media->effects[which], *camera, [mesh] { mesh->DrawSubset(0); });
 }
 
 void FluidComponent::DrawQuadsWithEffect(EffectFile* effect, IDirect3DVertexBuffer8* buffer, UINT stride,
                                          UINT quads) {
     device->SetIndices(quadIndexBuffer, 0);
     device->SetStreamSource(0, buffer, stride);
-    SetCameraParameters(effect, *camera);
-    UINT passes = 0;
-    if (FAILED(effect->Begin(&passes, 0))) return;
-    for (UINT pass = 0; pass < passes; ++pass) {
-        effect->Pass(pass);
-        device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, quads * 4, 0, quads * 2);
-    }
-    effect->End();
+    DrawWithEffect(effect, *camera,
+                   [&] { device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, quads * 4, 0, quads * 2); });
 }
 
 void FluidComponent::DrawBubbles() {
@@ -181,14 +176,8 @@ void FluidComponent::DrawFloorLight() {
     // The caustics are bound here rather than by the media: the texture is the fluid's own.
     effect->SetTexture("texCaustics", causticsTexture);
     device->SetStreamSource(0, floorLightBuffer, sizeof(FloorLightVertex));
-    SetCameraParameters(effect, *camera);
-    UINT passes = 0;
-    if (FAILED(effect->Begin(&passes, 0))) return;
-    for (UINT pass = 0; pass < passes; ++pass) {
-        effect->Pass(pass);
-        device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, WaterShimmer::kFloorLightVertices / 3);
-    }
-    effect->End();
+    DrawWithEffect(effect, *camera,
+                   [&] { device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, WaterShimmer::kFloorLightVertices / 3); });
 }
 
 void FluidComponent::UploadCaustics() {
