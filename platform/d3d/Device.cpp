@@ -148,6 +148,7 @@ Device::~Device() {
     if (recording) ReleaseState(recording->values);
     recording.reset();
     DestroyBackBuffer();
+    ForgetFramesInFlight();
     for (auto& [key, program] : programs) glDeleteProgram(program->program);
     programs.clear();
     glDeleteSamplers(kMaxStages, samplers);

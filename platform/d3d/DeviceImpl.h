@@ -6,6 +6,7 @@
 #include <EGL/eglext.h>
 
 #include <bitset>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -545,6 +546,10 @@ private:
     HRESULT KeepFilteredPicture();
     // Whether this Present waits for the display's refresh (window or full-screen interval).
     bool WaitsForRefresh() const;
+    // Marks the end of a presented frame and waits, if need be, until at most kFramesInFlight frames
+    // are handed to GL and not yet finished.
+    void LimitFramesInFlight();
+    void ForgetFramesInFlight();
     bool Lost() const { return lostState != 0; }
     // State-block plumbing.
     void RecordRenderState(D3DRENDERSTATETYPE state, DWORD value);
@@ -637,6 +642,10 @@ private:
     EdgeFilter edgeFilter;
     UINT presentedWidth = 0, presentedHeight = 0;
     UINT presentCount = 0;
+    // One fence per presented frame GL may still be working on, oldest first. Two frames in flight keep
+    // a software rasteriser busy on one while the next is prepared, and the picture close behind the input.
+    static constexpr size_t kFramesInFlight = 2;
+    std::deque<GLsync> framesInFlight;
 
     bool inScene = false;
     UINT lostState = 0;  // 0 = fine; otherwise the number of DEVICELOST answers left, then NOTRESET

@@ -194,7 +194,33 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
         GL_CHECK(glFlush());
     }
     if (SUCCEEDED(hr) && host.readBackEachPresent && !presentedRead) hr = KeepPresentedPicture();
+    LimitFramesInFlight();
     return hr;
+}
+
+namespace {
+constexpr GLuint64 kFrameWaitLimitNs = 5000000000ull;
+}
+
+void Device::LimitFramesInFlight() {
+    // Without a limit the program runs as far ahead as the driver lets it. llvmpipe keeps up to 64 scenes
+    // (about one a frame); once it has made that many it waits, at every new frame, for the scene it made
+    // first, which is by then the previous frame: the rasteriser then idles while each frame is issued.
+    GLsync frameEnd = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    if (!frameEnd) return;
+    framesInFlight.push_back(frameEnd);
+    while (framesInFlight.size() > kFramesInFlight) {
+        GLsync oldest = framesInFlight.front();
+        framesInFlight.pop_front();
+        // A frame that takes longer than this is not worth holding the program for; the limit then lapses.
+        glClientWaitSync(oldest, GL_SYNC_FLUSH_COMMANDS_BIT, kFrameWaitLimitNs);
+        glDeleteSync(oldest);
+    }
+}
+
+void Device::ForgetFramesInFlight() {
+    for (GLsync fence : framesInFlight) glDeleteSync(fence);
+    framesInFlight.clear();
 }
 
 HRESULT Device::SwapIntoWindow(HWND window) {
