@@ -57,9 +57,15 @@ public:
     void ShowCursor(bool show) override { win::ShowDeviceCursor(show); }
     bool PaceFrame(HWND window, bool waitForRefresh) override { return win::PaceFrame(window, waitForRefresh); }
     bool GetNativeWindow(HWND window, d3dhost::NativeWindow* native) override {
-        if (!win::GetX11Window(window, &native->display, &native->window, &native->visual)) return false;
-        native->kind = d3dhost::NativeWindow::X11;
-        return true;
+        if (win::GetX11Window(window, &native->display, &native->window, &native->visual)) {
+            native->kind = d3dhost::NativeWindow::X11;
+            return true;
+        }
+        if (win::GetWaylandWindow(window, &native->display, &native->surface)) {
+            native->kind = d3dhost::NativeWindow::Wayland;
+            return true;
+        }
+        return false;
     }
     void SetDrawnByDevice(HWND window, bool drawn) override { win::SetDrawnByDevice(window, drawn); }
 };

@@ -17,10 +17,11 @@ constexpr UINT kMaxBackBufferSide = 8192;
 
 // The window system's own handles of a window, for an EGL window surface.
 struct NativeWindow {
-    enum Kind { None, X11 } kind = None;
-    void* display = nullptr;  // X11: the Xlib Display* the window layer talks through
+    enum Kind { None, X11, Wayland } kind = None;
+    void* display = nullptr;  // the Xlib Display* or the wl_display the window layer talks through
     unsigned long window = 0; // X11: the Window id
     unsigned long visual = 0; // X11: the VisualID the window was made with
+    void* surface = nullptr;  // Wayland: the window's wl_surface
 };
 
 // Implemented by the window layer. All calls come from the thread that drives the device.

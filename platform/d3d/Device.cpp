@@ -102,13 +102,13 @@ HRESULT Device::Initialise(D3DPRESENT_PARAMETERS* params) {
     // EGL device's own display.
     const HostState& host = Host();
     if (type == D3DDEVTYPE_HAL && host.presenter && !host.headless && host.windowSurfaces && pp.hDeviceWindow) {
-        const char* why = nullptr;
-        if (!CreateWindowContext(&why) && why) {
+        std::string why;
+        if (!CreateWindowContext(&why) && !why.empty()) {
             static bool told = false;  // once per process, however often the device is made again
             if (!told) {
                 told = true;
                 std::fprintf(stderr, "The hardware device cannot draw into the window (%s); frames are copied to it.\n",
-                             why);
+                             why.c_str());
                 std::fflush(stderr);
             }
         }

@@ -535,7 +535,7 @@ private:
     void BindPictureToShow();
     // Makes the GL context on the window system's display with a surface on the device window (the
     // hardware device in a window); false leaves everything as it was (the copy path is used then).
-    bool CreateWindowContext(const char** why);
+    bool CreateWindowContext(std::string* why);
     void DestroyContext();
     // The two ways a presented picture reaches a window.
     HRESULT SwapIntoWindow(HWND window);
@@ -622,6 +622,8 @@ private:
     EGLSurface windowSurface = EGL_NO_SURFACE;  // the device window's surface (window path only)
     WindowDisplay* windowDisplay = nullptr;     // its display while windowSurface exists
     HWND surfaceWindow = nullptr;               // the window windowSurface draws into
+    void* waylandWindow = nullptr;              // Wayland: the EGL window under windowSurface
+    UINT waylandWidth = 0, waylandHeight = 0;   // its size, kept to the window's client area
     int swapInterval = -1;                      // as last given to eglSwapInterval
     D3DCAPS8 caps{};
     D3DPRESENT_PARAMETERS pp{};

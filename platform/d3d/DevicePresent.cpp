@@ -4,8 +4,11 @@
 //
 // Nothing reads a picture back unless something needs it, so the GPU (or llvmpipe's raster threads) finishes
 // frame N while the program prepares frame N+1.
+#include <dlfcn.h>
+
 #include <memory>
 #include <new>
+#include <string>
 
 #include "platform/d3d/DeviceImpl.h"
 #include "platform/win/PictureFit.h"
@@ -21,7 +24,7 @@ namespace d3dimpl {
 // [SECTION] Window displays
 
 struct WindowDisplay {
-    void* native = nullptr;  // the window system's connection (an Xlib Display*)
+    void* native = nullptr;  // the window system's connection (an Xlib Display* or a wl_display*)
     EGLDisplay display = EGL_NO_DISPLAY;
     UINT users = 0;
 };
@@ -33,30 +36,46 @@ std::vector<std::unique_ptr<WindowDisplay>>& WindowDisplays() {
     return displays;
 }
 
-constexpr EGLenum kPlatformX11 = 0x31D5;  // EGL_PLATFORM_X11_KHR
+constexpr EGLenum kPlatformX11 = 0x31D5;      // EGL_PLATFORM_X11_KHR
+constexpr EGLenum kPlatformWayland = 0x31D8;  // EGL_PLATFORM_WAYLAND_KHR
 
-// The EGL display of an X11 connection, initialised once and shared; null with *why when there is none.
-WindowDisplay* AcquireWindowDisplay(void* native, const char** why) {
+struct WindowSystem {
+    const char* name;
+    EGLenum platform;
+    const char* extensions[2];  // the client extensions that offer the platform
+};
+
+const WindowSystem& SystemOf(d3dhost::NativeWindow::Kind kind) {
+    static const WindowSystem x11{"X11", kPlatformX11, {"EGL_KHR_platform_x11", "EGL_EXT_platform_x11"}};
+    static const WindowSystem wayland{"Wayland", kPlatformWayland,
+                                      {"EGL_KHR_platform_wayland", "EGL_EXT_platform_wayland"}};
+    return kind == d3dhost::NativeWindow::Wayland ? wayland : x11;
+}
+
+// The EGL display of a window-system connection, initialised once and shared; null with *why when there
+// is none.
+WindowDisplay* AcquireWindowDisplay(const WindowSystem& system, void* native, std::string* why) {
     for (auto& d : WindowDisplays()) {
         if (d->native == native) {
             ++d->users;
             return d.get();
         }
     }
+    const std::string name = system.name;
     const char* clientExt = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
-    if (!HasExtension(clientExt, "EGL_KHR_platform_x11") && !HasExtension(clientExt, "EGL_EXT_platform_x11")) {
-        *why = "EGL has no X11 platform";
+    if (!HasExtension(clientExt, system.extensions[0]) && !HasExtension(clientExt, system.extensions[1])) {
+        *why = "EGL has no " + name + " platform";
         return nullptr;
     }
-    EGLDisplay display = eglGetPlatformDisplay(kPlatformX11, native, nullptr);
+    EGLDisplay display = eglGetPlatformDisplay(system.platform, native, nullptr);
     EGLint major = 0, minor = 0;
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor)) {
-        *why = "EGL cannot open the X11 display";
+        *why = "EGL cannot open the " + name + " display";
         return nullptr;
     }
     if (!HasExtension(eglQueryString(display, EGL_EXTENSIONS), "EGL_KHR_no_config_context")) {
         eglTerminate(display);
-        *why = "the X11 display's EGL lacks EGL_KHR_no_config_context";
+        *why = "the " + name + " display's EGL lacks EGL_KHR_no_config_context";
         return nullptr;
     }
     auto entry = std::make_unique<WindowDisplay>();
@@ -79,22 +98,74 @@ void ReleaseWindowDisplay(WindowDisplay* d) {
     }
 }
 
-// A window surface on a config of the window's own visual (any other would not match the window).
-EGLSurface CreateSurface(EGLDisplay display, const d3dhost::NativeWindow& window) {
+// The two calls of the Wayland EGL window library, looked up when first needed, so that the program
+// neither links it nor needs it outside Wayland.
+struct WaylandEglLibrary {
+    void* (*create)(void* surface, int width, int height) = nullptr;
+    void (*destroy)(void* window) = nullptr;
+    void (*resize)(void* window, int width, int height, int dx, int dy) = nullptr;
+};
+
+const WaylandEglLibrary* WaylandEgl() {
+    static const WaylandEglLibrary library = [] {
+        WaylandEglLibrary l;
+        void* handle = dlopen("libwayland-egl.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return l;
+        l.create = reinterpret_cast<void* (*)(void*, int, int)>(dlsym(handle, "wl_egl_window_create"));
+        l.destroy = reinterpret_cast<void (*)(void*)>(dlsym(handle, "wl_egl_window_destroy"));
+        l.resize = reinterpret_cast<void (*)(void*, int, int, int, int)>(dlsym(handle, "wl_egl_window_resize"));
+        if (!l.create || !l.destroy || !l.resize) l = WaylandEglLibrary{};
+        return l;
+    }();
+    return library.create ? &library : nullptr;
+}
+
+// The configs a window surface can be made on, opaque ones first: on Wayland the compositor would
+// otherwise blend the window with what is behind it wherever the picture's alpha is below one.
+std::vector<EGLConfig> WindowConfigs(EGLDisplay display) {
     const EGLint wanted[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
                              EGL_RED_SIZE,     8,             EGL_GREEN_SIZE,      8,
                              EGL_BLUE_SIZE,    8,             EGL_NONE};
     EGLConfig configs[128];
     EGLint count = 0;
-    if (!eglChooseConfig(display, wanted, configs, 128, &count)) return EGL_NO_SURFACE;
+    if (!eglChooseConfig(display, wanted, configs, 128, &count)) return {};
+    std::vector<EGLConfig> opaque, other;
     for (EGLint i = 0; i < count; ++i) {
+        EGLint alpha = 0;
+        eglGetConfigAttrib(display, configs[i], EGL_ALPHA_SIZE, &alpha);
+        (alpha == 0 ? opaque : other).push_back(configs[i]);
+    }
+    opaque.insert(opaque.end(), other.begin(), other.end());
+    return opaque;
+}
+
+// An X11 window surface, on a config of the window's own visual (any other would not match the window).
+EGLSurface CreateX11Surface(EGLDisplay display, const d3dhost::NativeWindow& window) {
+    for (EGLConfig config : WindowConfigs(display)) {
         EGLint visual = 0;
-        eglGetConfigAttrib(display, configs[i], EGL_NATIVE_VISUAL_ID, &visual);
+        eglGetConfigAttrib(display, config, EGL_NATIVE_VISUAL_ID, &visual);
         if (static_cast<unsigned long>(visual) != window.visual) continue;
         unsigned long id = window.window;  // the X11 platform takes a pointer to the Window
-        EGLSurface surface = eglCreatePlatformWindowSurface(display, configs[i], &id, nullptr);
+        EGLSurface surface = eglCreatePlatformWindowSurface(display, config, &id, nullptr);
         if (surface != EGL_NO_SURFACE) return surface;
     }
+    return EGL_NO_SURFACE;
+}
+
+// A Wayland window surface: an EGL window of the given size on the window's wl_surface (*eglWindow,
+// destroyed after the surface).
+EGLSurface CreateWaylandSurface(EGLDisplay display, const d3dhost::NativeWindow& window, UINT width,
+                                UINT height, void** eglWindow) {
+    const WaylandEglLibrary* library = WaylandEgl();
+    if (!library) return EGL_NO_SURFACE;
+    *eglWindow = library->create(window.surface, static_cast<int>(width), static_cast<int>(height));
+    if (!*eglWindow) return EGL_NO_SURFACE;
+    for (EGLConfig config : WindowConfigs(display)) {
+        EGLSurface surface = eglCreatePlatformWindowSurface(display, config, *eglWindow, nullptr);
+        if (surface != EGL_NO_SURFACE) return surface;
+    }
+    library->destroy(*eglWindow);
+    *eglWindow = nullptr;
     return EGL_NO_SURFACE;
 }
 
@@ -102,34 +173,51 @@ EGLSurface CreateSurface(EGLDisplay display, const d3dhost::NativeWindow& window
 
 // [SECTION] Context
 
-bool Device::CreateWindowContext(const char** why) {
+bool Device::CreateWindowContext(std::string* why) {
     d3dhost::Presenter* presenter = Host().presenter;
     d3dhost::NativeWindow native;
-    if (!presenter->GetNativeWindow(pp.hDeviceWindow, &native) || native.kind != d3dhost::NativeWindow::X11) {
-        *why = "the window system is not X11";
+    if (!presenter->GetNativeWindow(pp.hDeviceWindow, &native) || native.kind == d3dhost::NativeWindow::None) {
+        *why = "the window system is neither X11 nor Wayland";
         return false;
     }
-    WindowDisplay* wd = AcquireWindowDisplay(native.display, why);
+    const bool wayland = native.kind == d3dhost::NativeWindow::Wayland;
+    const WindowSystem& system = SystemOf(native.kind);
+    const std::string name = system.name;
+    if (wayland && !WaylandEgl()) {
+        *why = "libwayland-egl.so.1 is missing";
+        return false;
+    }
+    WindowDisplay* wd = AcquireWindowDisplay(system, native.display, why);
     if (!wd) return false;
+    UINT width = 0, height = 0;
+    if (wayland && (!presenter->GetClientSize(pp.hDeviceWindow, &width, &height) || width == 0 || height == 0))
+        width = pp.BackBufferWidth, height = pp.BackBufferHeight;
     eglBindAPI(EGL_OPENGL_API);
     EGLContext ctx = eglCreateContext(wd->display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, kContextAttributes);
-    EGLSurface surface = ctx != EGL_NO_CONTEXT ? CreateSurface(wd->display, native) : EGL_NO_SURFACE;
+    void* eglWindow = nullptr;
+    EGLSurface surface = EGL_NO_SURFACE;
+    if (ctx != EGL_NO_CONTEXT) {
+        surface = wayland ? CreateWaylandSurface(wd->display, native, width, height, &eglWindow)
+                          : CreateX11Surface(wd->display, native);
+    }
     bool made = surface != EGL_NO_SURFACE && eglMakeCurrent(wd->display, surface, surface, ctx);
     if (!made) {
-        *why = ctx == EGL_NO_CONTEXT ? "no OpenGL 3.3 core context on the X11 display"
-                                     : "no window surface for the window's visual";
+        *why = ctx == EGL_NO_CONTEXT ? "no OpenGL 3.3 core context on the " + name + " display"
+                                     : std::string(wayland ? "no window surface on the Wayland display"
+                                                           : "no window surface for the window's visual");
     } else {
         // A display that renders elsewhere than the hardware device (a remote X server, software
-        // rendering in the X11 EGL) would be slower than copying: that is no window path.
+        // rendering in the window system's EGL) would be slower than copying: that is no window path.
         const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
         if (!renderer || egl->renderer != renderer) {
-            *why = "the X11 display renders elsewhere than the hardware device";
+            *why = "the " + name + " display renders elsewhere than the hardware device";
             made = false;
         }
         eglMakeCurrent(wd->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     }
     if (!made) {
         if (surface != EGL_NO_SURFACE) eglDestroySurface(wd->display, surface);
+        if (eglWindow) WaylandEgl()->destroy(eglWindow);
         if (ctx != EGL_NO_CONTEXT) eglDestroyContext(wd->display, ctx);
         ReleaseWindowDisplay(wd);
         return false;
@@ -139,6 +227,9 @@ bool Device::CreateWindowContext(const char** why) {
     windowSurface = surface;
     windowDisplay = wd;
     surfaceWindow = pp.hDeviceWindow;
+    waylandWindow = eglWindow;
+    waylandWidth = width;
+    waylandHeight = height;
     swapInterval = -1;
     presenter->SetDrawnByDevice(surfaceWindow, true);
     return true;
@@ -152,6 +243,8 @@ void Device::DestroyContext() {
     if (windowSurface != EGL_NO_SURFACE) {
         eglDestroySurface(display, windowSurface);
         windowSurface = EGL_NO_SURFACE;
+        if (waylandWindow) WaylandEgl()->destroy(waylandWindow);
+        waylandWindow = nullptr;
         if (d3dhost::Presenter* presenter = Host().presenter) presenter->SetDrawnByDevice(surfaceWindow, false);
         ReleaseWindowDisplay(windowDisplay);
         windowDisplay = nullptr;
@@ -224,16 +317,38 @@ void Device::ForgetFramesInFlight() {
 }
 
 HRESULT Device::SwapIntoWindow(HWND window) {
-    // Swapping waits for the display when asked to; the pacing only holds back a covered window.
-    if (!Host().presenter->PaceFrame(window, false)) return D3D_OK;
-    const int interval = WaitsForRefresh() ? 1 : 0;
-    if (interval != swapInterval) {
-        eglSwapInterval(display, interval);
-        swapInterval = interval;
-    }
+    d3dhost::Presenter* presenter = Host().presenter;
     EGLint targetWidth = 0, targetHeight = 0;
-    eglQuerySurface(display, windowSurface, EGL_WIDTH, &targetWidth);
-    eglQuerySurface(display, windowSurface, EGL_HEIGHT, &targetHeight);
+    if (waylandWindow) {
+        // A Wayland swap that waits for the display waits for the compositor's go-ahead, which never
+        // comes while the window is hidden: the program would hang. The window layer paces instead,
+        // as on the copy path; the compositor shows whole frames either way.
+        if (!presenter->PaceFrame(window, WaitsForRefresh())) return D3D_OK;
+        if (swapInterval != 0) {
+            eglSwapInterval(display, 0);
+            swapInterval = 0;
+        }
+        // The window's size is the client's to give its EGL window: it follows the client area.
+        UINT clientWidth = 0, clientHeight = 0;
+        if (presenter->GetClientSize(window, &clientWidth, &clientHeight) && clientWidth > 0 && clientHeight > 0 &&
+            (clientWidth != waylandWidth || clientHeight != waylandHeight)) {
+            WaylandEgl()->resize(waylandWindow, static_cast<int>(clientWidth), static_cast<int>(clientHeight), 0, 0);
+            waylandWidth = clientWidth;
+            waylandHeight = clientHeight;
+        }
+        targetWidth = static_cast<EGLint>(waylandWidth);
+        targetHeight = static_cast<EGLint>(waylandHeight);
+    } else {
+        // Swapping waits for the display when asked to; the pacing only holds back a covered window.
+        if (!presenter->PaceFrame(window, false)) return D3D_OK;
+        const int interval = WaitsForRefresh() ? 1 : 0;
+        if (interval != swapInterval) {
+            eglSwapInterval(display, interval);
+            swapInterval = interval;
+        }
+        eglQuerySurface(display, windowSurface, EGL_WIDTH, &targetWidth);
+        eglQuerySurface(display, windowSurface, EGL_HEIGHT, &targetHeight);
+    }
     if (targetWidth <= 0 || targetHeight <= 0) return D3D_OK;
     BindPictureToShow();
     const int width = static_cast<int>(pp.BackBufferWidth), height = static_cast<int>(pp.BackBufferHeight);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/win/WinUserState.h"
+#include "platform/win/WaylandWindow.h"
 #include "platform/win/X11Window.h"
 
 using namespace winimpl;
@@ -269,6 +270,12 @@ bool GetX11Window(HWND h, void** display, unsigned long* xWindow, unsigned long*
     Window* w = FindWindow(h);
     if (!w || !w->sdl || w->lost || !display || !xWindow || !visual) return false;
     return x11::NativeHandles(w->sdl, display, xWindow, visual);
+}
+
+bool GetWaylandWindow(HWND h, void** display, void** surface) {
+    Window* w = FindWindow(h);
+    if (!w || !w->sdl || w->lost || !display || !surface) return false;
+    return wayland::NativeHandles(w->sdl, display, surface);
 }
 
 void SetDrawnByDevice(HWND h, bool drawn) {

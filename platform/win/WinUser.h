@@ -411,6 +411,9 @@ int RefreshRate(HWND window);
 // The X11 handles of a window (the Xlib connection, the window, its visual); false when the
 // window is not an X11 window.
 bool GetX11Window(HWND window, void** display, unsigned long* xWindow, unsigned long* visual);
+// The Wayland handles of a window (the wl_display connection and the window's wl_surface); false
+// when the window is not a Wayland window.
+bool GetWaylandWindow(HWND window, void** display, void** surface);
 // The graphics device draws the window's picture itself (an EGL window surface): the window
 // layer then never paints its own copy of a frame over it.
 void SetDrawnByDevice(HWND window, bool drawn);

@@ -3,9 +3,18 @@
 // copy path show exactly the picture the headless device makes, placed as the window's size asks.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/d3d/D3DHost.h"
@@ -40,9 +49,15 @@ public:
         return win::PaceFrame(window, waitForRefresh);
     }
     bool GetNativeWindow(HWND window, d3dhost::NativeWindow* native) override {
-        if (!win::GetX11Window(window, &native->display, &native->window, &native->visual)) return false;
-        native->kind = d3dhost::NativeWindow::X11;
-        return true;
+        if (win::GetX11Window(window, &native->display, &native->window, &native->visual)) {
+            native->kind = d3dhost::NativeWindow::X11;
+            return true;
+        }
+        if (win::GetWaylandWindow(window, &native->display, &native->surface)) {
+            native->kind = d3dhost::NativeWindow::Wayland;
+            return true;
+        }
+        return false;
     }
     void SetDrawnByDevice(HWND window, bool drawn) override {
         drawnByDevice = drawn;
@@ -108,11 +123,11 @@ protected:
         while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
     }
 
-    // A windowed device of kWidth x kHeight presenting into `window` (null: headless).
-    void CreateDevice(D3DDEVTYPE type, HWND window) {
+    // A windowed device of width x height presenting into `window` (null: headless).
+    void CreateDevice(D3DDEVTYPE type, HWND window, UINT width = kWidth, UINT height = kHeight) {
         D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = kWidth;
-        pp.BackBufferHeight = kHeight;
+        pp.BackBufferWidth = width;
+        pp.BackBufferHeight = height;
         pp.BackBufferFormat = D3DFMT_X8R8G8B8;
         pp.BackBufferCount = 1;
         pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
@@ -139,11 +154,11 @@ protected:
     }
 
     // The picture of the same scene on the headless software device, without alpha.
-    std::vector<DWORD> HeadlessPicture(D3DCOLOR background) {
+    std::vector<DWORD> HeadlessPicture(D3DCOLOR background, UINT width = kWidth, UINT height = kHeight) {
         if (device) device->Release();
         device = nullptr;
         d3dhost::SetHeadless(true);
-        CreateDevice(D3DDEVTYPE_REF, nullptr);
+        CreateDevice(D3DDEVTYPE_REF, nullptr, width, height);
         std::vector<DWORD> pixels;
         if (!device) return pixels;
         DrawScene(device, background);
@@ -263,8 +278,8 @@ TEST_F(WindowPresentTest, WithoutNativeHandlesFramesAreCopiedAndTheUserIsTold) {
     CreateDevice(D3DDEVTYPE_HAL, window);
     const std::string said = testing::internal::GetCapturedStderr();
     ASSERT_NE(device, nullptr);
-    EXPECT_EQ(said, "The hardware device cannot draw into the window (the window system is not X11); frames are "
-                    "copied to it.\n");
+    EXPECT_EQ(said, "The hardware device cannot draw into the window (the window system is neither X11 nor "
+                    "Wayland); frames are copied to it.\n");
     EXPECT_FALSE(noHandles.drawnByDevice);
     DrawScene(device, 0xFF304050);
     ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
@@ -326,6 +341,131 @@ TEST_F(WindowPresentTest, PresentationIntervalsAreOfferedCheckedAndHonoured) {
         device->Release();
         device = nullptr;
     }
+}
+
+// The same window path on Wayland: a Weston compositor nested in the test's X server shows its one
+// output (the size of the window, which its kiosk shell fills) in an X window at the origin, read
+// back like any X window. Skipped without Weston.
+class WaylandPresentTest : public WindowPresentTest {
+protected:
+    static constexpr UINT kOutputWidth = 320, kOutputHeight = 240;
+
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server to nest Weston in";
+        const char* tmp = std::getenv("TMPDIR");
+        runtimeDir = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/sg-wayland-XXXXXX";
+        if (!mkdtemp(runtimeDir.data())) GTEST_SKIP() << "no folder for the compositor's socket";
+        const std::string width = "--width=" + std::to_string(kOutputWidth);
+        const std::string height = "--height=" + std::to_string(kOutputHeight);
+        // Started with posix_spawn: this process already runs other threads (the rasterisers), which a
+        // forked child must not depend on.
+        std::vector<std::string> environment{"XDG_RUNTIME_DIR=" + runtimeDir};
+        for (char** e = environ; *e; ++e)
+            if (std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0) environment.emplace_back(*e);
+        std::vector<char*> envp;
+        for (std::string& e : environment) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::vector<std::string> arguments{"weston",       "--backend=x11-backend.so", "--use-pixman",
+                                           "--shell=kiosk-shell.so", "--socket=sg-test", "--idle-time=0",
+                                           width,          height};
+        std::vector<char*> argv;
+        for (std::string& a : arguments) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        const int spawned = posix_spawnp(&compositor, "weston", &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) {
+            compositor = -1;
+            GTEST_SKIP() << "Weston is not installed";
+        }
+        const std::string socket = runtimeDir + "/sg-test";
+        for (int i = 0; i < 100 && access(socket.c_str(), F_OK) != 0; ++i) {
+            int status = 0;
+            if (waitpid(compositor, &status, WNOHANG) == compositor) {
+                compositor = -1;
+                GTEST_SKIP() << "Weston did not start";
+            }
+            usleep(50000);
+        }
+        if (access(socket.c_str(), F_OK) != 0) GTEST_SKIP() << "Weston made no socket";
+        SaveVariable("XDG_RUNTIME_DIR", runtimeDir.c_str());
+        SaveVariable("WAYLAND_DISPLAY", "sg-test");
+        SaveVariable("SDL_VIDEODRIVER", "wayland");
+        WindowPresentTest::SetUp();
+    }
+    void TearDown() override {
+        WindowPresentTest::TearDown();
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+            if (it->second) setenv(it->first.c_str(), it->second->c_str(), 1);
+            else unsetenv(it->first.c_str());
+        }
+        if (compositor > 0) {
+            kill(compositor, SIGTERM);
+            waitpid(compositor, nullptr, 0);
+        }
+        if (!runtimeDir.empty()) {
+            for (const char* leftover : {"/sg-test", "/sg-test.lock"}) unlink((runtimeDir + leftover).c_str());
+            rmdir(runtimeDir.c_str());
+        }
+    }
+    void SaveVariable(const char* name, const char* value) {
+        const char* old = std::getenv(name);
+        saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        setenv(name, value, 1);
+    }
+    // What the nested compositor's output window shows, as 0x00RRGGBB words, rows top-down.
+    static std::vector<DWORD> OutputPixels() {
+        std::vector<DWORD> pixels;
+        Display* display = XOpenDisplay(nullptr);
+        if (!display) return pixels;
+        XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, kOutputWidth, kOutputHeight, AllPlanes,
+                                  ZPixmap);
+        if (image) {
+            for (UINT y = 0; y < kOutputHeight; ++y)
+                for (UINT x = 0; x < kOutputWidth; ++x)
+                    pixels.push_back(static_cast<DWORD>(XGetPixel(image, static_cast<int>(x), static_cast<int>(y))) &
+                                     0xFFFFFFu);
+            XDestroyImage(image);
+        }
+        XCloseDisplay(display);
+        return pixels;
+    }
+
+    std::string runtimeDir;
+    pid_t compositor = -1;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+};
+
+TEST_F(WaylandPresentTest, HardwareDeviceDrawsIntoTheWindowExactlyAsHeadless) {
+    HWND window = MakeWindow(kOutputWidth, kOutputHeight);
+    void* display = nullptr;
+    void* surface = nullptr;
+    if (!win::GetWaylandWindow(window, &display, &surface)) GTEST_SKIP() << "the window is not a Wayland window";
+    d3dhost::SetPresenter(&presenter);
+    d3dhost::SimulateHardwareDevice(true);
+    CreateDevice(D3DDEVTYPE_HAL, window, kOutputWidth, kOutputHeight);
+    ASSERT_NE(device, nullptr);
+    ASSERT_TRUE(presenter.drawnByDevice) << "no window surface on the Wayland display";
+    // The compositor shows a frame on its next repaint: present until it does (a second at most).
+    std::vector<DWORD> shown;
+    for (int i = 0; i < 20; ++i) {
+        DrawScene(device, 0xFF204060);
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        Pump();
+        usleep(50000);
+        shown = OutputPixels();
+        if (!shown.empty() && shown[shown.size() - 1] == 0x204060u) break;
+    }
+    EXPECT_EQ(presenter.copies, 0);
+    device->Release();
+    device = nullptr;
+    EXPECT_FALSE(presenter.drawnByDevice);  // the window is the window layer's again
+    std::vector<DWORD> headless = HeadlessPicture(0xFF204060, kOutputWidth, kOutputHeight);
+    ASSERT_EQ(shown.size(), headless.size());
+    EXPECT_EQ(shown, headless);
 }
 
 }  // namespace
