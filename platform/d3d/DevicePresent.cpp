@@ -98,7 +98,7 @@ void ReleaseWindowDisplay(WindowDisplay* d) {
     }
 }
 
-// The two calls of the Wayland EGL window library, looked up when first needed, so that the program
+// The calls of the Wayland EGL window library, looked up when first needed, so that the program
 // neither links it nor needs it outside Wayland.
 struct WaylandEglLibrary {
     void* (*create)(void* surface, int width, int height) = nullptr;
