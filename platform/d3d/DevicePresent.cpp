@@ -190,8 +190,10 @@ bool Device::CreateWindowContext(std::string* why) {
     WindowDisplay* wd = AcquireWindowDisplay(system, native.display, why);
     if (!wd) return false;
     UINT width = 0, height = 0;
-    if (wayland && (!presenter->GetClientSize(pp.hDeviceWindow, &width, &height) || width == 0 || height == 0))
-        width = pp.BackBufferWidth, height = pp.BackBufferHeight;
+    if (wayland && (!presenter->GetClientSize(pp.hDeviceWindow, &width, &height) || width == 0 || height == 0)) {
+        width = pp.BackBufferWidth;
+        height = pp.BackBufferHeight;
+    }
     eglBindAPI(EGL_OPENGL_API);
     EGLContext ctx = eglCreateContext(wd->display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, kContextAttributes);
     void* eglWindow = nullptr;
@@ -318,16 +320,19 @@ void Device::ForgetFramesInFlight() {
 
 HRESULT Device::SwapIntoWindow(HWND window) {
     d3dhost::Presenter* presenter = Host().presenter;
+    // On X11 the swap waits for the display when asked to, and the pacing only holds back a covered window.
+    // A Wayland swap that waits for the display waits for the compositor's go-ahead, which never comes while
+    // the window is hidden: the program would hang. There the swap never waits and the window layer paces,
+    // as on the copy path; the compositor shows whole frames either way.
+    const bool layerPaces = waylandWindow != nullptr;
+    if (!presenter->PaceFrame(window, layerPaces && WaitsForRefresh())) return D3D_OK;
+    const int interval = !layerPaces && WaitsForRefresh() ? 1 : 0;
+    if (interval != swapInterval) {
+        eglSwapInterval(display, interval);
+        swapInterval = interval;
+    }
     EGLint targetWidth = 0, targetHeight = 0;
     if (waylandWindow) {
-        // A Wayland swap that waits for the display waits for the compositor's go-ahead, which never
-        // comes while the window is hidden: the program would hang. The window layer paces instead,
-        // as on the copy path; the compositor shows whole frames either way.
-        if (!presenter->PaceFrame(window, WaitsForRefresh())) return D3D_OK;
-        if (swapInterval != 0) {
-            eglSwapInterval(display, 0);
-            swapInterval = 0;
-        }
         // The window's size is the client's to give its EGL window: it follows the client area.
         UINT clientWidth = 0, clientHeight = 0;
         if (presenter->GetClientSize(window, &clientWidth, &clientHeight) && clientWidth > 0 && clientHeight > 0 &&
@@ -339,13 +344,6 @@ HRESULT Device::SwapIntoWindow(HWND window) {
         targetWidth = static_cast<EGLint>(waylandWidth);
         targetHeight = static_cast<EGLint>(waylandHeight);
     } else {
-        // Swapping waits for the display when asked to; the pacing only holds back a covered window.
-        if (!presenter->PaceFrame(window, false)) return D3D_OK;
-        const int interval = WaitsForRefresh() ? 1 : 0;
-        if (interval != swapInterval) {
-            eglSwapInterval(display, interval);
-            swapInterval = interval;
-        }
         eglQuerySurface(display, windowSurface, EGL_WIDTH, &targetWidth);
         eglQuerySurface(display, windowSurface, EGL_HEIGHT, &targetHeight);
     }
